@@ -1,0 +1,64 @@
+// The run settings: everything the command line decides. Written once by the
+// option parser before any file is opened, read-only afterwards.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "datafile/k479_defn.h"
+
+namespace tallycnv {
+
+inline constexpr const char* version_number = "3.5.47";
+inline constexpr const char* version_number_cordon = "v3.5.47";
+
+// A point in time compared chronologically on (two-digit year, month, day,
+// hour, minute, second): the Zedirozed window ends and vehicle instants.
+struct instant {
+    int year = 0; // year modulo 100
+    int month = 0;
+    int day = 0;
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+    friend bool operator<(const instant& a, const instant& b) {
+        return std::tie(a.year, a.month, a.day, a.hour, a.minute, a.second) <
+               std::tie(b.year, b.month, b.day, b.hour, b.minute, b.second);
+    }
+    friend bool operator==(const instant&, const instant&) = default;
+};
+
+struct run_settings {
+    std::string program_directory = ".";
+    std::string sfn;       // source data file
+    std::string dfn;       // destination; empty = standard output
+    std::string lang_file; // language file path
+    bool quiet_mode = false;
+    bool quillon_mode = false; // control-file mode
+    bool hdr_only = false;
+    bool skip_partial = false;
+    bool merge_cars = false;
+    bool taxo = false;
+    std::int8_t anl_format = 0; // 0 default, 1-3 INT-n, 4 VBV-1 / cordon, 5-7 VBV-2..4, 8 weekly
+    int print_format = 1;       // VBV-n number, 5 Zedirozed summary
+    bool zedirozed = false;
+    bool kappa3_format = false;
+    bool fhwa_format = false;
+    std::int8_t col_width = 5;
+    int start_day_weekly = -1;
+    int m_hrs[2] = {0, 0};
+    int m_mins[2] = {0, 0};
+    int m_day[2] = {0, 0};
+    int m_mon[2] = {0, 0}; // month - 1
+    int m_yr[2] = {0, 0};  // full year as typed
+    instant mars;          // Zedirozed window start
+    instant marf;          // Zedirozed window end
+    std::vector<std::string> new_argv; // arguments handed to a sibling converter (after name and /QUIET)
+    // The process-wide output record: its units, print_units and axle_factor come
+    // from the command line; date_format and site are copied from the data file.
+    k479_defn k479 = default_k479();
+};
+
+} // namespace tallycnv

@@ -1,0 +1,66 @@
+#include "interval/output_file.h"
+
+#include <cstring>
+
+#include "app/fatal.h"
+#include "control/control_file.h"
+#include "headers/vbv_header.h"
+#include "interval/interval_driver.h"
+#include "vbv/vbv_driver.h"
+
+namespace tallycnv {
+
+namespace {
+
+byte_stream open_source(const run_settings& settings) {
+    std::optional<byte_stream> input = byte_stream::open(settings.sfn);
+    if (!input) {
+        fail(1, "\nError : File " + settings.sfn + " does not exist\n");
+    }
+    return std::move(*input);
+}
+
+} // namespace
+
+void output_file(const run_context& ctx) {
+    byte_stream input = open_source(ctx.settings);
+    k479_defn header{};
+    read_header_block(input, header);
+    if (ctx.settings.quillon_mode) {
+        update_quillon(header);
+    }
+    // Data-line printers take the date form and the site from the output record.
+    run_settings file_settings = ctx.settings;
+    file_settings.k479.date_format = header.date_format;
+    std::memcpy(file_settings.k479.site, header.site, sizeof header.site);
+    const run_context file_ctx{file_settings, ctx.lang, ctx.out};
+
+    switch (header.type) {
+    case 'V':
+        output_vbv_file(file_ctx, input, header);
+        break;
+    case 'm':
+        output_interval_file(file_ctx, input, header);
+        break;
+    default:
+        fail(2, "\nError : Invalid or corrupt input file\n");
+    }
+}
+
+void out_header_only(const run_context& ctx) {
+    byte_stream input = open_source(ctx.settings);
+    k479_defn header{};
+    read_header_block(input, header);
+    switch (header.type) {
+    case 'm':
+        interval_header_only(ctx, header);
+        break;
+    case 'V':
+        print_vbv_header(ctx, header);
+        break;
+    default:
+        fail(2, "\nError : Invalid or corrupt input file\n");
+    }
+}
+
+} // namespace tallycnv

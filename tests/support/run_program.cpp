@@ -1,0 +1,64 @@
+#include "support/run_program.h"
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+
+#include "support/k479_builder.h"
+
+namespace tallycnv::test {
+
+std::string make_temp_dir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "tallycnv-test-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) {
+        throw std::runtime_error("cannot make a temporary directory");
+    }
+    return pattern;
+}
+
+run_result run_tallycnv(const std::vector<std::string>& args, const std::string& working_directory,
+                        const std::string& program) {
+    const std::string scratch = make_temp_dir();
+    const std::string out_path = scratch + "/stdout";
+    const std::string err_path = scratch + "/stderr";
+    const pid_t pid = fork();
+    if (pid < 0) {
+        throw std::runtime_error("fork failed");
+    }
+    if (pid == 0) {
+        const int in = open("/dev/null", O_RDONLY);
+        const int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (in < 0 || out < 0 || err < 0) {
+            _exit(127);
+        }
+        dup2(in, 0);
+        dup2(out, 1);
+        dup2(err, 2);
+        if (!working_directory.empty() && chdir(working_directory.c_str()) != 0) {
+            _exit(127);
+        }
+        std::vector<char*> argv;
+        argv.push_back(const_cast<char*>(program.c_str()));
+        for (const std::string& a : args) {
+            argv.push_back(const_cast<char*>(a.c_str()));
+        }
+        argv.push_back(nullptr);
+        execv(program.c_str(), argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    run_result result;
+    result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    result.out = read_file(out_path);
+    result.err = read_file(err_path);
+    std::filesystem::remove_all(scratch);
+    return result;
+}
+
+} // namespace tallycnv::test
