@@ -176,3 +176,22 @@ int peak_period(unsigned minute, const peak_info& peak) {
 int input_count(const k479_defn& record) { return std::memcmp(record.model, "318", 4) == 0 ? 2 : 8; }
 
 } // namespace tallycnv
+
+namespace tallycnv {
+
+int config_type(const k479_defn& record) {
+    int type = 0;
+    const std::array<std::uint16_t, 8> cards = card_types(record);
+    const std::array<std::uint16_t, 8> sensors = sensor_types(record);
+    for (int i = 0; i < 8; ++i) {
+        if (sensors[i] >= 28 && sensors[i] <= 33) {
+            type = 2;
+        }
+        if (cards[i] == 6 || cards[i] == 7 || cards[i] == 10 || (sensors[i] >= 22 && sensors[i] <= 27)) {
+            type = std::max(type, 1);
+        }
+    }
+    return type;
+}
+
+} // namespace tallycnv

@@ -235,3 +235,10 @@ int peak_period(unsigned minute, const peak_info& peak);
 int input_count(const k479_defn& record);
 
 } // namespace tallycnv
+
+namespace tallycnv {
+
+// Sensor configuration of a site: 0 loops only, 1 axle sensors, 2 weigh sensors.
+int config_type(const k479_defn& record);
+
+} // namespace tallycnv

@@ -1,0 +1,17 @@
+// Per-vehicle lines of the VBV layouts, the Zedirozed summary, and event lines.
+#pragma once
+
+#include "datafile/k479_defn.h"
+#include "report/run_context.h"
+#include "vbv/vbv_types.h"
+
+namespace tallycnv {
+
+// Writes one vehicle in the layout of print_format (and the Zedirozed summary when due).
+void print_osp(const run_context& ctx, const vehicle_info& vehicle, const k479_defn& header,
+               zedirozed_state& zedirozed);
+
+// Writes one event line between the vehicle lines.
+void print_event_line(const run_context& ctx, const event_record& event);
+
+} // namespace tallycnv
