@@ -154,7 +154,12 @@ void step_clock(const run_context& ctx, interval_state& st, bool count_only) {
     if (st.curr_chan != 0) {
         return;
     }
-    const std::uint32_t ahead = (clock.retmins + clock.retr_peak.peak_interval) % 1440;
+    // The next interval's end, on the clock's own scale: 24:00 is the end of
+    // the day (a peak period may end there), only later times wrap round.
+    std::uint32_t ahead = clock.retmins + clock.retr_peak.peak_interval;
+    if (ahead > 1440) {
+        ahead %= 1440;
+    }
     std::uint32_t step = 0;
     if (in_peak(ahead) != 0) {
         step = clock.retr_peak.peak_interval;
