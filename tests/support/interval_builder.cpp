@@ -102,7 +102,7 @@ bytes build_interval_blocks(std::string_view description, const interval_layout&
     }
     if (layout.records_lost > 0) {
         const std::int64_t present = static_cast<std::int64_t>(layout.num_records) - layout.records_lost;
-        if (present != static_cast<std::int64_t>(blocks.size())) {
+        if (std::max<std::int64_t>(present, 0) != static_cast<std::int64_t>(blocks.size())) {
             throw std::invalid_argument("a wrapped memory needs num_records - records_lost blocks");
         }
         for (std::size_t i = 0; i < blocks.size(); ++i) {
