@@ -93,19 +93,5 @@ TEST(BinLines, CountOnlyHasNoRecordCodedLines) {
     EXPECT_EQ(run.out.text(), "");
 }
 
-TEST(BinLines, ThresholdWritersWriteNoLineEnd) {
-    header_run run;
-    bin_info b{};
-    b.threshold[0] = 3;
-    b.threshold[1] = 7;
-    b.count = 1;
-    print_thresholds(run.out, "* X", b, 0.5F);
-    print_timethrs(run.out, "|* T", b, 1.0F);
-    print_thresholds_int3(run.out, "|5,\"X\"", b, 2.0F);
-    print_timethrs_int3(run.out, "|5,\"T\"", b, 10.0F);
-    EXPECT_EQ(run.out.text(), "* X = 2 4|* T = 0.3 0.7|5,\"X\",6,14|5,\"T\",3.0,7.0");
-    EXPECT_EQ(run.out.line_count(), 0);
-}
-
 } // namespace
 } // namespace tallycnv
