@@ -91,14 +91,15 @@ long sum_of(std::span<const std::int16_t> values, std::uint64_t start, std::uint
     return total;
 }
 
-// Date in the order of the output record's date form; an unknown form reads day first.
+// Date in the order of the output record's date form: 0 day first, 1 month
+// first, any other form year first (as the header's STARTREC line reads it).
 void append_date(std::string& text, const run_settings& settings, const start_rec_t& date, bool split) {
     int a = date.rec_start_day;
     int b = date.rec_start_month;
     int c = date.rec_start_year % 100;
     if (settings.k479.date_format == 1) {
         std::swap(a, b);
-    } else if (settings.k479.date_format == 2) {
+    } else if (settings.k479.date_format != 0) {
         std::swap(a, c);
     }
     if (split) {

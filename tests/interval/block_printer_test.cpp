@@ -187,6 +187,10 @@ TEST(BinnedLines, EveryOperatorCombination) {
     plain.header.describe("operators 0 0\nblock_size 28\ndate_format 1\nspec_count 1");
     plain.channel_size = 7;
     EXPECT_EQ(split_lines(plain.data(two_channels(7)))[0], "030713 1015 1 00 00 0001 0002");
+    interval_run odd_form(lists); // an unknown date form reads year first, as the header's dates do
+    odd_form.header.describe("operators 0 0\nblock_size 28\ndate_format 7\nspec_count 1");
+    odd_form.channel_size = 7;
+    EXPECT_EQ(split_lines(odd_form.data(two_channels(7)))[0], "130307 1015 1 00 00 0001 0002");
 }
 
 TEST(BinnedLines, GasReadingsPrintBeforeTheCount) {
