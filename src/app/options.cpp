@@ -19,7 +19,8 @@ bool equals_ignoring_case(std::string_view a, std::string_view b) {
         return false;
     }
     for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i]))) {
+        if (std::toupper(static_cast<unsigned char>(a[i])) !=
+            std::toupper(static_cast<unsigned char>(b[i]))) {
             return false;
         }
     }
@@ -251,7 +252,8 @@ struct parser {
     }
 
     void option(const std::string& arg) {
-        const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(arg.size() > 1 ? arg[1] : '\0')));
+        const char letter =
+            static_cast<char>(std::toupper(static_cast<unsigned char>(arg.size() > 1 ? arg[1] : '\0')));
         const std::string value = arg.size() > 2 ? arg.substr(2) : std::string();
         switch (letter) {
         case 'C':

@@ -58,15 +58,18 @@ bool same_bytes(const control_record& a, std::size_t a_at, const control_record&
 // interval, card types and data specification are unchanged.
 bool continues(const control_record& now, const control_record& before) {
     return now[start_at + 0] == before[stop_at + 0] && now[start_at + 2] == before[stop_at + 2] &&
-           same_bytes(now, start_at + 4, before, stop_at + 4, 2) && now[start_at + 6] == before[stop_at + 6] &&
-           now[start_at + 8] == before[stop_at + 8] && same_bytes(now, interval_at, before, interval_at, 4) &&
-           same_bytes(now, cards_at, before, cards_at, 32) && same_bytes(now, spec_at, before, spec_at, spec_size);
+           same_bytes(now, start_at + 4, before, stop_at + 4, 2) &&
+           now[start_at + 6] == before[stop_at + 6] && now[start_at + 8] == before[stop_at + 8] &&
+           same_bytes(now, interval_at, before, interval_at, 4) &&
+           same_bytes(now, cards_at, before, cards_at, 32) &&
+           same_bytes(now, spec_at, before, spec_at, spec_size);
 }
 
 // A site text names a file in the working directory only when it holds no path
 // separator and is not a directory reference.
 bool valid_site_name(std::string_view site) {
-    return !site.empty() && site != "." && site != ".." && site.find_first_of("/\\") == std::string_view::npos;
+    return !site.empty() && site != "." && site != ".." &&
+           site.find_first_of("/\\") == std::string_view::npos;
 }
 
 // Reads the previous record of the site, then stores the new one. True when a
@@ -114,6 +117,8 @@ void update_quillon(const k479_defn& header, const std::string& directory) {
     write_verdict(directory + "/CONTROL.INF", continued);
 }
 
-void update_quillon(const k479_defn& header) { update_quillon(header, "."); }
+void update_quillon(const k479_defn& header) {
+    update_quillon(header, ".");
+}
 
 } // namespace tallycnv

@@ -22,7 +22,9 @@ TEST(ProgramDirectory, CutAtTheLastSeparator) {
     EXPECT_EQ(program_directory("tallycnv"), own);
 }
 
-void write_two_lines(const run_context& ctx) { ctx.out.write("one\ntwo\n"); }
+void write_two_lines(const run_context& ctx) {
+    ctx.out.write("one\ntwo\n");
+}
 
 void write_then_fail(const run_context& ctx) {
     ctx.out.write("kept\n");

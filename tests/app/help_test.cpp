@@ -58,7 +58,8 @@ std::string page(const std::string& help_text, std::deque<int> keys, int* keys_r
 
 TEST(HelpPager, StopsEveryTwentyPieces) {
     int keys = 0;
-    EXPECT_EQ(page(lines(1, 45), {' ', 'x'}, &keys), lines(1, 20) + prompt + lines(21, 40) + prompt + lines(41, 45));
+    EXPECT_EQ(page(lines(1, 45), {' ', 'x'}, &keys),
+              lines(1, 20) + prompt + lines(21, 40) + prompt + lines(41, 45));
     EXPECT_EQ(keys, 2);
     // Escape ends the listing.
     EXPECT_EQ(page(lines(1, 45), {27}), lines(1, 20) + prompt);

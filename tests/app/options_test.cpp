@@ -9,7 +9,9 @@ namespace {
 
 using args = std::vector<std::string>;
 
-run_settings parse(const args& arguments) { return get_parameters("/opt/tally", arguments); }
+run_settings parse(const args& arguments) {
+    return get_parameters("/opt/tally", arguments);
+}
 
 // The message and exit code of a refused command line, or "accepted".
 std::string refusal(const args& arguments) {
@@ -46,12 +48,12 @@ TEST(GetParameters, OutputFormatsSetBothSelectors) {
         int print_format;
     };
     const row rows[] = {
-        {{"-fI1"}, 1, 1},           {{"-fI2"}, 2, 2},           {{"-fI3"}, 3, 1},
-        {{"-fV1"}, 4, 1},           {{"-fv2"}, 5, 2},           {{"-fV3"}, 6, 3},
-        {{"/Fv4"}, 7, 4},           {{"-fcordon"}, 4, 4},       {{"-fwk"}, 8, 1},
-        {{"-fWK"}, 8, 1},           {{"-fV1", "-fI2"}, 2, 2},   {{"-fv4", "-fI1"}, 1, 4},
-        {{"-fv3", "-fI3"}, 3, 3},   {{"-fzedirozed2"}, 0, 2},   {{"-fv3", "-fZEDIROZED1"}, 6, 1},
-        {{"-fasb", "-fv2"}, 5, 2},  {{"-fv2", "-fasb1"}, 5, 2}, {{"-fwk", "-fV1"}, 4, 1},
+        {{"-fI1"}, 1, 1},          {{"-fI2"}, 2, 2},           {{"-fI3"}, 3, 1},
+        {{"-fV1"}, 4, 1},          {{"-fv2"}, 5, 2},           {{"-fV3"}, 6, 3},
+        {{"/Fv4"}, 7, 4},          {{"-fcordon"}, 4, 4},       {{"-fwk"}, 8, 1},
+        {{"-fWK"}, 8, 1},          {{"-fV1", "-fI2"}, 2, 2},   {{"-fv4", "-fI1"}, 1, 4},
+        {{"-fv3", "-fI3"}, 3, 3},  {{"-fzedirozed2"}, 0, 2},   {{"-fv3", "-fZEDIROZED1"}, 6, 1},
+        {{"-fasb", "-fv2"}, 5, 2}, {{"-fv2", "-fasb1"}, 5, 2}, {{"-fwk", "-fV1"}, 4, 1},
     };
     for (const row& r : rows) {
         args arguments = r.arguments;
@@ -78,7 +80,8 @@ TEST(GetParameters, SwitchesAndPassedOnArguments) {
     EXPECT_TRUE(s.fhwa_format);
     EXPECT_FALSE(s.hdr_only);
     EXPECT_EQ(s.lang_file, "/opt/tally/LANG.479");
-    EXPECT_EQ(s.new_argv, (args{"/headings=N/S", "A.DAT", "-fC4", "/location=Main St/A1", "OUT.TXT", "/fc7", "-fc2"}));
+    EXPECT_EQ(s.new_argv,
+              (args{"/headings=N/S", "A.DAT", "-fC4", "/location=Main St/A1", "OUT.TXT", "/fc7", "-fc2"}));
 
     // The same words introduced by '-' are the header-only switch and a language file.
     s = parse({"A.DAT", "-headings=N", "-location=x", "/Headings=y"});
@@ -123,18 +126,22 @@ TEST(GetParameters, Units) {
 }
 
 TEST(GetParameters, AxleFactorRange) {
-    const std::pair<const char*, float> accepted[] = {{"-C0.1", 0.1F}, {"-C9.99", 9.99F}, {"/c2.5", 2.5F}, {"-C1e0", 1.0F}};
+    const std::pair<const char*, float> accepted[] = {
+        {"-C0.1", 0.1F}, {"-C9.99", 9.99F}, {"/c2.5", 2.5F}, {"-C1e0", 1.0F}};
     for (const auto& [option, factor] : accepted) {
         EXPECT_EQ(parse({"A.DAT", option}).k479.axle_factor, factor) << option;
     }
-    for (const char* option : {"-C0.05", "-C10", "-C9.991", "-C", "-Cabc", "-Cnan", "-Cinf", "-C-2", "-C1e300"}) {
-        EXPECT_EQ(refusal({"A.DAT", option}), "1\nError : Invalid axfactor (must be from 0.10 to 9.99)\n") << option;
+    for (const char* option :
+         {"-C0.05", "-C10", "-C9.991", "-C", "-Cabc", "-Cnan", "-Cinf", "-C-2", "-C1e300"}) {
+        EXPECT_EQ(refusal({"A.DAT", option}), "1\nError : Invalid axfactor (must be from 0.10 to 9.99)\n")
+            << option;
     }
 }
 
 TEST(GetParameters, ColumnWidthIsClamped) {
-    const std::pair<const char*, int> rows[] = {{"-W1", 3}, {"-W20", 8}, {"-W5", 5},  {"-W3", 3}, {"-W8", 8},
-                                                {"-W260", 4}, {"-W255", 3}, {"-W-3", 3}, {"-W", 3}, {"/w7x", 7}};
+    const std::pair<const char*, int> rows[] = {{"-W1", 3}, {"-W20", 8},  {"-W5", 5},   {"-W3", 3},
+                                                {"-W8", 8}, {"-W260", 4}, {"-W255", 3}, {"-W-3", 3},
+                                                {"-W", 3},  {"/w7x", 7}};
     for (const auto& [option, width] : rows) {
         EXPECT_EQ(parse({"A.DAT", option}).col_width, width) << option;
     }
@@ -146,7 +153,8 @@ TEST(GetParameters, StartDayOfWeeklySummary) {
         EXPECT_EQ(parse({"A.DAT", option}).start_day_weekly, day) << option;
     }
     for (const char* option : {"-D8", "-D9", "-D", "-Dx", "-D-1"}) {
-        EXPECT_EQ(refusal({"A.DAT", option}), "1\nError : Invalid start day (must be from 1 to 7)\n") << option;
+        EXPECT_EQ(refusal({"A.DAT", option}), "1\nError : Invalid start day (must be from 1 to 7)\n")
+            << option;
     }
 }
 

@@ -19,7 +19,8 @@ constexpr std::size_t field_at = 558;
 
 k479_defn header(const std::string& description) {
     test::header_builder builder;
-    builder.describe("type m\nsite SITE1\ninterval 15\ncard_type 8 8 0 0 0 0 0 9\noperands 1 4 0\noperators 1 0\n");
+    builder.describe(
+        "type m\nsite SITE1\ninterval 15\ncard_type 8 8 0 0 0 0 0 9\noperands 1 4 0\noperators 1 0\n");
     builder.describe(description);
     return builder.record;
 }
@@ -42,7 +43,8 @@ struct control_dir {
     [[nodiscard]] bytes control_inf() const { return as_bytes(test::read_file(path + "/CONTROL.INF")); }
     [[nodiscard]] std::string verdict() const {
         const bytes content = control_inf();
-        return std::string(content.begin() + field_at + 1, content.begin() + field_at + 1 + content[field_at]);
+        return std::string(content.begin() + field_at + 1,
+                           content.begin() + field_at + 1 + content[field_at]);
     }
     static bytes as_bytes(const std::string& text) { return bytes(text.begin(), text.end()); }
     [[nodiscard]] std::vector<std::string> files() const {

@@ -44,7 +44,8 @@ run_result run_tallycnv(const std::vector<std::string>& args, const std::string&
         }
         for (const std::string& entry : environment) {
             const std::size_t eq = entry.find('=');
-            if (eq == std::string::npos || setenv(entry.substr(0, eq).c_str(), entry.c_str() + eq + 1, 1) != 0) {
+            if (eq == std::string::npos ||
+                setenv(entry.substr(0, eq).c_str(), entry.c_str() + eq + 1, 1) != 0) {
                 _exit(127);
             }
         }
