@@ -18,7 +18,7 @@ inline constexpr const char* version_number_cordon = "v3.5.47";
 // hour, minute, second): the Zedirozed window ends and vehicle instants.
 struct instant {
     int year = 0; // year modulo 100
-    int month = 0;
+    int month = 0; // 0-11 (January is 0), as m_mon
     int day = 0;
     int hour = 0;
     int minute = 0;
