@@ -26,8 +26,8 @@ std::string language_file() {
     for (int i = 0; i < 48; ++i) {
         text += "SENSOR" + std::to_string(i) + "\n";
     }
-    for (const char* name : {"Count", "Speed", "Gap", "Headway", "Length", "Gross weight", "Axle weight", "Class",
-                             "Axles", "Direction", "Gas", "Wheelbase", "Speed summary"}) {
+    for (const char* name : {"Count", "Speed", "Gap", "Headway", "Length", "Gross weight", "Axle weight",
+                             "Class", "Axles", "Direction", "Gas", "Wheelbase", "Speed summary"}) {
         text += std::string(name) + "\n";
     }
     for (int i = 0; i < 12; ++i) {
@@ -84,5 +84,252 @@ constexpr const char* site_header = R"(
     channel_assignment 1 2
 )";
 
+std::string count_blocks(int intervals, int channels) {
+    std::string blocks;
+    for (int k = 1; k <= intervals; ++k) {
+        for (int c = 1; c <= channels; ++c) {
+            blocks += "ch" + std::to_string(c) + ": " + std::to_string(100 * c + k) + " ";
+        }
+        blocks += "\n";
+    }
+    return blocks;
+}
+
 } // namespace
+
+// The star header of the count-only test file, up to its column heading.
+constexpr const char* int1_header = R"(* BEGIN
+* FORMAT = INT-1
+* FORMATTER = TALLYCNV Release = 3.5.47
+* INSTRUMENT = K479 Serial = 4711 Release = 2.00
+* FILENAME = NB0307
+* SITE = NORTHBRIDGE
+* LOCATION = Main Road
+* GRIDREF = GR 123
+* HEADINGS = N S       
+* STARTREC = 10:00 07/03/13
+* STOPREC  = 13:00 07/03/13
+* BATTERY = 12.40 12.40 
+* SENSORS = SENSOR1 SENSOR1 SENSOR0 SENSOR0 SENSOR0 SENSOR0 SENSOR0 SENSOR0 
+* DATEFORM = DD/MM/YY
+* UNITS = METRIC
+* INTERVAL = 15 
+* PEAKTIME = 00:00 00:00 00:00 00:00 00:00 00:00
+* PEAKINT = 0 
+* CHANNELS = 1 2 
+* INTSPEC = Count
+* HEAD HHMM C ...0 ...1 ...2 ...3 ...4 ...5 ...6 ...7 ...8 ...9 ..10 ..11
+)";
+
+test::bytes two_channel_counts(int intervals) {
+    test::header_builder header;
+    header.describe(site_header);
+    header.describe("no_chans 2\nblock_size 4\nnum_records " + std::to_string(intervals));
+    return test::build_interval_file(header, count_blocks(intervals, 2), 1);
+}
+
+TEST(IntervalReport, Int1CountRowsOfTwelveIntervals) {
+    const report_run run = run_on(two_channel_counts(14), {});
+    EXPECT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_EQ(run.report, crlf(std::string(int1_header) +
+                               R"(070313 1015 1  101  102  103  104  105  106  107  108  109  110  111  112
+070313 1015 2  201  202  203  204  205  206  207  208  209  210  211  212
+070313 1315 1  113  114
+070313 1315 2  213  214
+* END 26 FFFF
+)"));
+
+    // A narrower column; a count wider than it ends the run after the header.
+    const report_run narrow = run_on(two_channel_counts(3), {"-W4"});
+    EXPECT_EQ(narrow.exit_code, 0) << narrow.err;
+    EXPECT_NE(
+        narrow.report.find("\r\n070313 1015 1 101 102 103\r\n070313 1015 2 201 202 203\r\n* END 24 FFFF\r\n"),
+        std::string::npos);
+    test::header_builder wide;
+    wide.describe(site_header);
+    wide.describe("no_chans 2\nblock_size 4\nnum_records 2");
+    const report_run overflow =
+        run_on(test::build_interval_file(wide, "ch1: 999 ch2: 1\nch1: 1234 ch2: 1\n", 1), {"-W3"});
+    EXPECT_EQ(overflow.exit_code, 1);
+    EXPECT_EQ(overflow.err, "\nError : Interval Recording Column Width Overflow\n");
+    EXPECT_TRUE(overflow.report.ends_with(" 10 11\r\n")) << overflow.report; // the header only
+}
+
+TEST(IntervalReport, Int3CountRowsWithTheSiteColumn) {
+    const report_run run = run_on(two_channel_counts(14), {"-fI3", "-fasb"});
+    EXPECT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_EQ(run.report, crlf(R"(20,"BEGIN"
+22,"FORMAT","INT-3"
+23,"FORMATTER","TALLYCNV","Release",3.5.47
+24,"INSTRUMENT","K479","Serial",4711,"Release",2.00
+25,"FILENAME","NB0307"
+26,"SITE","NORTHBRIDGE"
+27,"LOCATION","Main Road"
+31,"GRIDREF","GR 123"
+32,"HEADINGS","N","S","","","","","",""
+72,"STARTREC",10,00,07,03,13
+73,"STOPREC",13,00,07,03,13
+28,"BATTERY",12.40,12.40 
+29,"SENSORS","SENSOR1","SENSOR1","SENSOR0","SENSOR0","SENSOR0","SENSOR0","SENSOR0","SENSOR0"
+30,"DATEFORM","DD/MM/YY"
+89,"UNITS","METRIC"
+80,"PRUNITS","KPH-CM-10KG"
+40,"INTERVAL",15 
+43,"PEAKTIME",00,00,00,00,00,00,00,00,00,00,00,00
+43,"PEAKINT",0 
+41,"CHANNELS",1,2
+42,"INTSPEC","Count"
+39,"SITE     HEAD HHMM C ...0 ...1 ...2 ...3 ...4 ...5 ...6 ...7 ...8 ...9 ..10 ..11"
+NORTHBRI,07,03,13,10,15,1,101,102,103,104,105,106,107,108,109,110,111,112
+NORTHBRI,07,03,13,10,15,2,201,202,203,204,205,206,207,208,209,210,211,212
+NORTHBRI,07,03,13,13,15,1,113,114
+NORTHBRI,07,03,13,13,15,2,213,214
+21,"END",27,"FFFF"
+)"));
+}
+
+TEST(IntervalReport, Int2PeakPeriodWithPartialFirstIntervalSkipped) {
+    test::header_builder header;
+    header.describe(site_header);
+    header.describe(R"(
+        no_chans 1
+        channel_assignment 1
+        operands 1 0 0
+        speed_bins.count 3
+        speed_bins.threshold 40 60 80
+        block_size 6
+        num_records 6
+        interval 60
+        peak_interval 15
+        peak_times 7 0 9 0
+        start 2013-03-07 06:10:00
+    )");
+    const test::bytes file = test::build_interval_file(
+        header, "ch1: 1 2 3\nch1: 4 5 6\nch1: 7 8 9\nch1: 10 11 12\nch1: 13 14 15\nch1: 16 17 18\n");
+    const report_run run = run_on(file, {"-fI2", "-S"});
+    EXPECT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_EQ(run.report, crlf(R"(* BEGIN
+* FORMAT = INT-2
+* FORMATTER = TALLYCNV Release = 3.5.47
+* INSTRUMENT = K479 Serial = 4711 Release = 2.00
+* FILENAME = NB0307
+* SITE = NORTHBRIDGE
+* LOCATION = Main Road
+* GRIDREF = GR 123
+* HEADINGS = N S       
+* STARTREC = 06:10 07/03/13
+* STOPREC  = 13:00 07/03/13
+* BATTERY = 12.40 12.40 
+* SENSORS = SENSOR1 SENSOR1 SENSOR0 SENSOR0 SENSOR0 SENSOR0 SENSOR0 SENSOR0 
+* DATEFORM = DD/MM/YY
+* UNITS = METRIC
+* PRUNITS = KPH-CM-10KG
+* INTERVAL = 60 
+* PEAKTIME = 07:00 09:00 00:00 00:00 00:00 00:00
+* PEAKINT = 15 
+* CHANNELS = 1 2
+* INTSPEC = Speed
+* SPDBINS = 40 60 80 0
+* HEAD HHMM C       SP 1 SP 2 SP 3
+* PEAKINT = 15
+070313 0715 1 00 00 0004 0005 0006
+070313 0730 1 00 00 0007 0008 0009
+070313 0745 1 00 00 0010 0011 0012
+070313 0800 1 00 00 0013 0014 0015
+070313 0815 1 00 00 0016 0017 0018
+* END 30 FFFF
+)"));
+
+    // Without -S the partial first interval prints, labelled with the end of its hour.
+    const report_run all = run_on(file, {"-fI2"});
+    EXPECT_NE(
+        all.report.find("\r\n* HEAD HHMM C       SP 1 SP 2 SP 3\r\n070313 0700 1 00 00 0001 0002 0003\r\n"
+                        "* PEAKINT = 15\r\n070313 0715 1 00 00 0004 0005 0006\r\n"),
+        std::string::npos);
+    EXPECT_NE(all.report.find("\r\n* END 31 FFFF\r\n"), std::string::npos);
+}
+
+TEST(IntervalReport, Int3WrappedMemoryAcrossTheYearEnd) {
+    // Seven blocks written, three lost: the oldest survivor is block 3, at slot 3.
+    test::header_builder header;
+    header.describe(site_header);
+    header.describe(R"(
+        no_chans 2
+        spec_count 0
+        operands 1 4 0
+        speed_bins.count 2
+        speed_bins.threshold 50 70
+        length_bins.count 2
+        length_bins.threshold 600 1200
+        block_size 16
+        wrapped 1
+        num_records 7
+        records_lost 3
+        start 2013-12-31 23:00:00
+        stop 2014-01-01 01:00:00
+    )");
+    const test::bytes file = test::build_interval_file(header, R"(
+        ch1: 1 2 | 3 4      ch2: 5 6 | 7 8
+        ch1: 11 12 | 13 14  ch2: 15 16 | 17 18
+        ch1: 21 22 | 23 24  ch2: 25 26 | 27 28
+        ch1: 31 32 | 33 34  ch2: 35 36 | 37 38
+    )",
+                                                       4);
+    const report_run run = run_on(file, {"-fI3"});
+    EXPECT_EQ(run.exit_code, 0) << run.err;
+    const std::string data = R"(39,"HEAD HHMM C       SP 1 SP 2"
+39,"HEAD HHMM C       LN 1 LN 2"
+311213,2400,1,00,01,0001,0002
+311213,2400,1,00,02,0003,0004
+311213,2400,2,00,01,0005,0006
+311213,2400,2,00,02,0007,0008
+010114,0015,1,00,01,0011,0012
+010114,0015,1,00,02,0013,0014
+010114,0015,2,00,01,0015,0016
+010114,0015,2,00,02,0017,0018
+010114,0030,1,00,01,0021,0022
+010114,0030,1,00,02,0023,0024
+010114,0030,2,00,01,0025,0026
+010114,0030,2,00,02,0027,0028
+010114,0045,1,00,01,0031,0032
+010114,0045,1,00,02,0033,0034
+010114,0045,2,00,01,0035,0036
+010114,0045,2,00,02,0037,0038
+21,"END",42,"FFFF"
+)";
+    ASSERT_GE(run.report.size(), crlf(data).size());
+    EXPECT_EQ(run.report.substr(run.report.size() - crlf(data).size()), crlf(data));
+    EXPECT_NE(run.report.find("\r\n72,\"STARTREC\",23,00,31,12,13\r\n"), std::string::npos);
+}
+
+TEST(IntervalReport, HeaderOnlyRunAndRefusedFiles) {
+    const report_run header_only = run_on(two_channel_counts(14), {"-H"});
+    EXPECT_EQ(header_only.exit_code, 0) << header_only.err;
+    EXPECT_EQ(header_only.report, crlf(int1_header));
+
+    const report_run vbv = run_on(two_channel_counts(3), {"-fv2"});
+    EXPECT_EQ(vbv.exit_code, 1);
+    EXPECT_EQ(vbv.err, "\nError : Can't display an interval file in a VBV format\n");
+    EXPECT_EQ(vbv.report, "");
+
+    // Two channels announced, room for one value a block.
+    test::header_builder small;
+    small.describe(site_header);
+    small.describe("no_chans 2\nblock_size 2\nnum_records 3");
+    const report_run corrupt = run_on(test::build_interval_file(small, "3* ch1: 5"), {});
+    EXPECT_EQ(corrupt.exit_code, 2);
+    EXPECT_EQ(corrupt.err, "\nError : Invalid or corrupt input file\n");
+    EXPECT_EQ(corrupt.report, "");
+    // The header-only run does not read the blocks.
+    EXPECT_EQ(run_on(test::build_interval_file(small, "3* ch1: 5"), {"-H"}).exit_code, 0);
+
+    // No interval length: the header and the END record.
+    test::header_builder timeless;
+    timeless.describe(site_header);
+    timeless.describe("no_chans 2\nblock_size 4\nnum_records 3\ninterval 0");
+    const report_run zero = run_on(test::build_interval_file(timeless, "3* ch1: 5 ch2: 6", 1), {});
+    EXPECT_EQ(zero.exit_code, 0) << zero.err;
+    EXPECT_TRUE(zero.report.ends_with(" ..11\r\n* END 22 FFFF\r\n")) << zero.report;
+}
+
 } // namespace tallycnv
