@@ -206,7 +206,10 @@ vehicle_info walk_vbv_data(byte_stream& input, const k479_defn& header, const ru
         return walk.vehicle;
     }
 
-    // After the wrap the ring is read once, up to the newest record.
+    // After the wrap the ring is read once: up to the newest record, and never
+    // into the oldest records again when the stop position lies beyond them.
+    const std::uint64_t stop_after_wrap =
+        state.ret_roll ? std::min<std::uint64_t>(state.roll_ofs, header.wrap_start) : state.roll_ofs;
     bool past_wrap = false;
     bool keep_reading = true;
     while (keep_reading) {
@@ -226,10 +229,10 @@ vehicle_info walk_vbv_data(byte_stream& input, const k479_defn& header, const ru
             } else {
                 input.seek(data_start);
                 past_wrap = true;
-                keep_reading = data_start < state.roll_ofs;
+                keep_reading = data_start < stop_after_wrap;
             }
         } else if (state.ret_roll && !first_record) {
-            if (past_wrap ? input.tell() >= state.roll_ofs : input.tell() == state.roll_ofs) {
+            if (past_wrap ? input.tell() >= stop_after_wrap : input.tell() == state.roll_ofs) {
                 keep_reading = false;
             }
         }
