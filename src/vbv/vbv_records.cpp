@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "datafile/calendar.h"
+#include "vbv/zedirozed.h"
 
 namespace tallycnv {
 
@@ -99,44 +100,6 @@ void remember_lane(vbv_reading_state& state, unsigned lane, std::int32_t time, c
     state.last_length[lane] = vehicle.length;
 }
 
-// Zedirozed mode: the small class set, lanes shown two higher, and the count
-// of each class inside the command-line window.
-void zedirozed_reclassify(vehicle_info& vehicle, const zedirozed_scope& zedirozed) {
-    const unsigned lane = vehicle.lane;
-    const unsigned axles = vehicle.axles;
-    const unsigned wheelbase = vehicle.wheelbase;
-    std::uint8_t cls = 14;
-    if (lane != 0) {
-        cls = (wheelbase <= 319 && axles == 2) ? 2 : 14;
-    } else if (axles == 2) {
-        cls = wheelbase <= 319 ? 1 : wheelbase <= 529 ? 3 : wheelbase <= 639 ? 4 : 5;
-    } else if (axles == 3 || axles == 4) {
-        cls = 5;
-    }
-    vehicle.class_code = cls;
-    vehicle.lane = static_cast<std::uint8_t>((lane + 2) % 8);
-    if (zedirozed.settings.print_format != 5) {
-        return;
-    }
-    zedirozed_state& z = zedirozed.state;
-    z.mart =
-        instant{vehicle.year % 100, vehicle.month, vehicle.day, vehicle.hour, vehicle.minute, vehicle.second};
-    const run_settings& s = zedirozed.settings;
-    if (z.marpm == 0) {
-        if (s.mars < z.mart && z.mart < s.marf) {
-            ++z.marsum[cls];
-            z.marpm = 1;
-        }
-    } else if (z.marpm == 1) {
-        if (z.mart < s.marf) {
-            ++z.marsum[cls];
-        } else {
-            z.marpm = 2;
-            z.marp = true;
-        }
-    }
-}
-
 } // namespace
 
 void apportion_fixed(const std::uint8_t* shares, std::size_t entries, std::uint16_t total, std::uint16_t* out,
@@ -206,9 +169,7 @@ void expand_vbv(const vbv_record& record, vehicle_info& vehicle, vbv_reading_sta
     set_axle_shares(vehicle, record, axles);
     vehicle.class_code = static_cast<std::uint8_t>(record.class_time & 0x0F);
 
-    if (zedirozed.settings.zedirozed) {
-        zedirozed_reclassify(vehicle, zedirozed);
-    }
+    zedirozed_reclassify(zedirozed.settings, vehicle, zedirozed.state);
 }
 
 void expand_vbv(const vbv_record_4& record, const date_record& date, vehicle_info& vehicle,

