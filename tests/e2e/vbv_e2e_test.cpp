@@ -161,15 +161,6 @@ TEST(VbvEndToEnd, BrokenFilesEndWithTheirMessage) {
     }
 }
 
-TEST(VbvEndToEnd, EmptyDataAreaGivesHeaderAndEnd) {
-    vbv_run r;
-    const test::run_result result = r.run(test::build_vbv_file("wrap_start 1", {}));
-    EXPECT_EQ(result.exit_code, 0) << result.err;
-    const std::vector<std::string> lines = listing(result.out);
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(lines[0], end_line(result.out));
-}
-
 TEST(VbvEndToEnd, EveryRecordTypeInFileOrder) {
     const test::bytes file = test::build_vbv_file(
         "vbv_day 7\nvbv_month 2\nvbv_year 2013\nlast_time 0 360000\nstream_param 0x47",

@@ -230,44 +230,6 @@ TEST(VbvBaseFormat, ZedirozedReclassifiesAndShiftsLanes) {
     EXPECT_EQ(v.lane, 7);
 }
 
-TEST(VbvBaseFormat, ZedirozedCountsInsideTheWindowOnly) {
-    base_expansion b;
-    b.settings.zedirozed = true;
-    b.settings.print_format = 5;
-    b.settings.mars = instant{13, 2, 7, 10, 0, 0};
-    b.settings.marf = instant{13, 2, 7, 11, 0, 0};
-    b.state.vbv_dat = {7, 2, 2013};
-    b.state.last_vehicle = 1; // no first-vehicle trigger
-    vbv_fields car;
-    car.axles = 2;
-    car.wheelbase = 250;   // class 1 in lane 0
-    car.time = 10 * 36000; // exactly the start: not counted
-    b.expand(car);
-    EXPECT_EQ(b.zedirozed.marpm, 0);
-    car.time += 10;
-    b.expand(car);
-    EXPECT_EQ(b.zedirozed.marpm, 1);
-    car.time = 9 * 36000; // before the start, but the window is open
-    b.expand(car);
-    vbv_fields truck = car;
-    truck.axles = 3;
-    truck.time = 10 * 36000 + 600;
-    b.expand(truck);
-    EXPECT_EQ(b.zedirozed.marsum[1], 2u);
-    EXPECT_EQ(b.zedirozed.marsum[5], 1u);
-    EXPECT_FALSE(b.zedirozed.marp);
-    car.time = 11 * 36000; // the stop instant closes the window uncounted
-    b.expand(car);
-    EXPECT_EQ(b.zedirozed.marpm, 2);
-    EXPECT_TRUE(b.zedirozed.marp);
-    EXPECT_EQ(b.zedirozed.marsum[1], 2u);
-    b.zedirozed.marp = false;
-    car.time += 10;
-    b.expand(car);
-    EXPECT_EQ(b.zedirozed.marsum[1], 2u);
-    EXPECT_FALSE(b.zedirozed.marp);
-}
-
 TEST(VbvPackedFormats, Type4CarriesItsOwnNumberAndFields) {
     vbv_fields f;
     f.number = 0xBEEF;

@@ -79,43 +79,6 @@ const char* const every_type =
     "type9 lane=0 time=3603000 speed=1004 axles=2 wheelbase=310 class=5\n"
     "base lane=0 axles=2 wheelbase=300 speed=99 time=360500\n";
 
-TEST(VbvReport, FixedColumnsWholeReport) {
-    report_run run;
-    const std::string message =
-        run.format(test::build_vbv_file(site_header, test::build_vbv_records(every_type)));
-    EXPECT_EQ(message, "");
-    const std::string ns8 = "(ns) (ns) (ns) (ns) (ns) (ns) (ns) (ns) ";
-    const std::string expected = crlf("* BEGIN\n"
-                                      "* FORMAT = VBV-1\n"
-                                      "* FORMATTER = TALLYCNV Release = 3.5.47\n"
-                                      "* INSTRUMENT = K479 Serial = 4711 Release = 2.00\n"
-                                      "* FILENAME = \n"
-                                      "* SITE = SITE1\n"
-                                      "* LOCATION = \n"
-                                      "* GRIDREF = \n"
-                                      "* HEADINGS =         \n"
-                                      "* STARTREC = 10:00 07/03/13\n"
-                                      "* STOPREC  = 09:30 08/03/13\n"
-                                      "* BATTERY = 12.40 12.40 \n"
-                                      "* SENSORS = " +
-                                      ns8 +
-                                      "\n"
-                                      "* DATEFORM = DD/MM/YY\n"
-                                      "* UNITS = (ns)\n"
-                                      "* PRUNITS = KPH-CM-10KG\n"
-                                      "* CLASS = NONE\n"
-                                      "* HEAD DDMMYY HHMM SS HH RESCOD  L D HEAD  GAP SPD LENTH    CS CH\n"
-                                      "000001 070313 1000 00 00 000000  1 1  3.0  2.0  80   400     3   \n"
-                                      "0 1 02 1 0 00001234 00000 000500 000020 000000\n"
-                                      "000002 251213 1000 10 00 000000  2 1 10.0 10.0  50   450     4  L\n"
-                                      "000100 251213 1000 20 00 000000  3 2  5.5  4.1  90   520     1  H\n"
-                                      "000008 251213 1000 25 00 000000  2 1 15.0 14.7  60               \n"
-                                      "000003 251213 1000 29 00 000000  2 1  4.0  4.0  70   370     2   \n"
-                                      "000004 251213 1000 30 00 000000  1 1 99.9 99.9 100           5   \n"
-                                      "* END 26 FFFF\n");
-    EXPECT_EQ(run.out.text(), expected);
-}
-
 TEST(VbvReport, RecordCodedWholeReport) {
     report_run run;
     run.settings.anl_format = 5;
