@@ -276,5 +276,20 @@ TEST(WeeklyTable, AllZeroWeekHasZeroShares) {
               std::string::npos);
 }
 
+TEST(WeeklyTable, DashMarksFiguresAboveFiveDigits) {
+    table_run run;
+    weekly_state week;
+    week.start_day_weekly = monday;
+    setup_week(week, 4, 3, 2013);
+    tally(week, monday, 1, 99999);
+    tally(week, tuesday, 1, 100000);
+    output_weekly_anal(run.ctx, week);
+    // (99999 + 100000) / 2 = 99999 is not marked; the day total 100000 is.
+    EXPECT_NE(run.out.text().find("    1        99999-     100000" + nr + nr + nr + nr + nr +
+                                  "   99999  100.00" + "   99999  100.00\r\n"),
+              std::string::npos);
+    EXPECT_NE(run.out.text().find(" 1-24        99999-     100000"), std::string::npos);
+}
+
 } // namespace
 } // namespace tallycnv
