@@ -31,15 +31,15 @@ TEST(HeaderBlock, StandardLayoutAndDataPosition) {
     byte_stream in(file);
     k479_defn record{};
     read_header_block(in, record);
-    EXPECT_EQ(record.type, 'V');
+    EXPECT_EQ(+record.type, 'V');
     EXPECT_EQ(field_text(record.site), "SITE1");
-    EXPECT_EQ(record.start_rec.rec_start_year, 2013);
-    EXPECT_EQ(record.start_rec.rec_start_second, 30);
-    EXPECT_EQ(record.card_type[3], 6);
-    EXPECT_EQ(record.binning.spec_count, 3);
+    EXPECT_EQ(+record.start_rec.rec_start_year, 2013);
+    EXPECT_EQ(+record.start_rec.rec_start_second, 30);
+    EXPECT_EQ(+record.card_type[3], 6);
+    EXPECT_EQ(+record.binning.spec_count, 3);
     EXPECT_EQ(max_bins(12, record), 14U);
     EXPECT_EQ(max_bins(13, record), 15U);
-    EXPECT_EQ(record.num_records, 5U);
+    EXPECT_EQ(+record.num_records, 5U);
     EXPECT_EQ(input_count(record), 2);
     EXPECT_EQ(in.get(), 0xAB); // positioned on the data area
     EXPECT_EQ(start_of_data(in), file.size() - 1);
@@ -52,7 +52,7 @@ TEST(HeaderBlock, GPrefixShiftsEverything) {
     byte_stream in(file);
     k479_defn record{};
     read_header_block(in, record);
-    EXPECT_EQ(record.type, 'm');
+    EXPECT_EQ(+record.type, 'm');
     EXPECT_EQ(field_text(record.site), "PREFIXED");
     EXPECT_EQ(start_of_data(in), 128U + 1300U);
 }
@@ -70,8 +70,8 @@ TEST(HeaderBlock, ShortAndLongSections) {
     test::header_builder l;
     l.describe("sect2_len 300\ninterval 15\nnum_classes 9");
     const k479_defn long2 = read(l.build());
-    EXPECT_EQ(long2.binning.num_classes, 9);
-    EXPECT_EQ(long2.interval, 15);
+    EXPECT_EQ(+long2.binning.num_classes, 9);
+    EXPECT_EQ(+long2.interval, 15);
 }
 
 TEST(HeaderBlock, OldReleasesTakeTheOldSerial) {
@@ -92,15 +92,15 @@ TEST(HeaderBlock, FileEndingInsideTheHeader) {
     test::bytes file = test::build_header("type m\nsite CUT");
     file.resize(40);
     const k479_defn r = read(file);
-    EXPECT_EQ(r.type, 'm');
+    EXPECT_EQ(+r.type, 'm');
     EXPECT_EQ(field_text(r.site), "CUT");
-    EXPECT_EQ(r.interval, 0);
+    EXPECT_EQ(+r.interval, 0);
 }
 
 TEST(HeaderBlock, SpecCountDerivation) {
-    EXPECT_EQ(read(test::build_header("spec_count 0\noperands 10 0 0")).binning.spec_count, 2);
-    EXPECT_EQ(read(test::build_header("spec_count 0\noperands 1 0 0")).binning.spec_count, 1);
-    EXPECT_EQ(read(test::build_header("spec_count 0\noperands 1 4 7")).binning.spec_count, 3);
+    EXPECT_EQ(+read(test::build_header("spec_count 0\noperands 10 0 0")).binning.spec_count, 2);
+    EXPECT_EQ(+read(test::build_header("spec_count 0\noperands 1 0 0")).binning.spec_count, 1);
+    EXPECT_EQ(+read(test::build_header("spec_count 0\noperands 1 4 7")).binning.spec_count, 3);
 }
 
 TEST(HeaderBlock, ConfigurationTests) {
