@@ -1,27 +1,151 @@
 #include "app/entry.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
 #include <cstdio>
+#include <strings.h>
+#include <vector>
 
 #include "app/fatal.h"
+#include "app/help.h"
+#include "app/options.h"
 #include "interval/output_file.h"
 
 namespace tallycnv {
 
-int run_program(int argc, char** argv) {
-    run_settings settings;
-    if (argc > 1) {
-        settings.sfn = argv[1];
+namespace {
+
+constexpr const char* write_failure = "\nError : Could not write to the output file\n";
+
+int report_error(const fatal_error& error) {
+    std::fflush(stdout);
+    std::fputs(error.message.c_str(), stderr);
+    return error.exit_code;
+}
+
+bool is_help_request(int argc, char** argv) {
+    return argc <= 1 || (argc == 2 && strcasecmp(argv[1], "/?") == 0);
+}
+
+// Replaces the process with a sibling converter found along the search path,
+// handing it "/QUIET" and the collected arguments. Returns only on failure.
+void hand_over(const char* converter, const std::vector<std::string>& collected) {
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(converter));
+    argv.push_back(const_cast<char*>("/QUIET"));
+    for (const std::string& arg : collected) {
+        argv.push_back(const_cast<char*>(arg.c_str()));
     }
-    const language_texts lang = load_language(settings.lang_file);
-    report_sink out(stdout);
+    argv.push_back(nullptr);
+    std::fflush(stdout);
+    // The converter gets the ordinary treatment of a closed pipe.
+    std::signal(SIGPIPE, SIG_DFL);
+    execvp(converter, argv.data());
+    std::signal(SIGPIPE, SIG_IGN);
+    fail(3, std::string("\nError : Could not find ") + converter + "\n");
+}
+
+// Source and destination must differ: by name, ignoring case, and as files (a
+// link or another spelling of the source's path is the same file).
+void check_distinct(const std::string& sfn, const std::string& dfn) {
+    bool same = strcasecmp(sfn.c_str(), dfn.c_str()) == 0;
+    struct stat source {};
+    struct stat destination {};
+    if (!same && stat(sfn.c_str(), &source) == 0 && stat(dfn.c_str(), &destination) == 0) {
+        same = source.st_dev == destination.st_dev && source.st_ino == destination.st_ino;
+    }
+    if (same) {
+        fail(1, "\nError : Source and destination files have the same name\n");
+    }
+}
+
+void full_run(const run_context& ctx) {
+    if (ctx.settings.hdr_only) {
+        out_header_only(ctx);
+    } else {
+        output_file(ctx);
+    }
+}
+
+} // namespace
+
+std::string program_directory(const std::string& own_path) {
+    const std::size_t cut = own_path.find_last_of("/\\");
+    if (cut != std::string::npos) {
+        return own_path.substr(0, cut);
+    }
+    std::vector<char> exe(4096);
+    const ssize_t n = readlink("/proc/self/exe", exe.data(), exe.size());
+    if (n > 0 && static_cast<std::size_t>(n) < exe.size()) {
+        const std::string path(exe.data(), static_cast<std::size_t>(n));
+        const std::size_t slash = path.find_last_of('/');
+        if (slash != std::string::npos) {
+            return slash == 0 ? std::string("/") : path.substr(0, slash);
+        }
+    }
+    return ".";
+}
+
+int run_formatter(const run_settings& settings, const language_texts& lang, std::FILE* destination,
+                  void (*driver)(const run_context&)) {
+    report_sink out(destination);
     try {
-        output_file(run_context{settings, lang, out});
+        driver(run_context{settings, lang, out});
     } catch (const fatal_error& error) {
         out.flush();
-        std::fputs(error.message.c_str(), stderr);
-        return error.exit_code;
+        return report_error(error);
     }
-    return out.flush() ? 0 : 3;
+    if (!out.flush()) {
+        std::fputs(write_failure, stderr);
+        return 3;
+    }
+    return 0;
+}
+
+int run_program(int argc, char** argv) {
+    // A closed pipe on the report becomes a write error rather than a silent end.
+    std::signal(SIGPIPE, SIG_IGN);
+    const std::string directory = program_directory(argc > 0 && argv[0] != nullptr ? argv[0] : "");
+
+    if (is_help_request(argc, argv)) {
+        display_program_title(version_number);
+        display_help(directory);
+        return 0;
+    }
+
+    try {
+        const run_settings settings =
+            get_parameters(directory, std::vector<std::string>(argv + 1, argv + argc));
+        if (!settings.quiet_mode) {
+            display_program_title(version_number);
+        }
+        if (settings.kappa3_format) {
+            hand_over("TALLYC1.EXE", settings.new_argv);
+        } else if (settings.fhwa_format) {
+            hand_over("TALLYUS.EXE", settings.new_argv);
+        }
+
+        const language_texts lang = load_language(settings.lang_file);
+
+        if (settings.dfn.empty()) {
+            return run_formatter(settings, lang, stdout, full_run);
+        }
+        check_distinct(settings.sfn, settings.dfn);
+        std::FILE* destination = std::fopen(settings.dfn.c_str(), "wb");
+        if (destination == nullptr) {
+            fail(3, write_failure);
+        }
+        int code = run_formatter(settings, lang, destination, full_run);
+        if (std::fclose(destination) != 0 && code == 0) {
+            std::fputs(write_failure, stderr);
+            code = 3;
+        }
+        return code;
+    } catch (const fatal_error& error) {
+        return report_error(error);
+    }
 }
 
 } // namespace tallycnv

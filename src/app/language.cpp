@@ -1,12 +1,62 @@
 #include "app/language.h"
 
+#include <cstdio>
+
+#include "app/text_lines.h"
+
 namespace tallycnv {
 
-language_texts load_language(const std::string&) {
+namespace {
+
+constexpr std::size_t line_buffer_size = 120;
+
+// The stored text of one entry: the buffer's text up to its first NUL, less its
+// last character (the line end of an ordinary line).
+std::string entry_text(const std::string& buffer) {
+    std::string text = buffer.substr(0, buffer.find('\0'));
+    if (!text.empty()) {
+        text.pop_back();
+    }
+    return text;
+}
+
+} // namespace
+
+// The file holds 76 lines: 48 sensor names, 13 operand names, 12 lines that are
+// not used, the metric and imperial unit names and the alternative name of the
+// SWED14 scheme. A read that finds nothing leaves the line buffer as it was, so
+// a short file repeats its last line; without a file every name is "(ns)".
+language_texts load_language(const std::string& lang_file) {
     language_texts texts;
-    texts.sensor_names.fill("(ns)");
-    texts.spec_operands.fill("(ns)");
-    texts.units_names.fill("(ns)");
+    std::string buffer = "(ns) ";
+    std::FILE* file = std::fopen(lang_file.c_str(), "rb");
+    text_reader reader(file);
+    auto next_entry = [&]() {
+        if (file != nullptr) {
+            reader.read_line(buffer, line_buffer_size - 1);
+        }
+        return entry_text(buffer);
+    };
+
+    for (std::string& name : texts.sensor_names) {
+        name = next_entry();
+    }
+    for (std::string& name : texts.spec_operands) {
+        name = next_entry();
+    }
+    for (int unused = 0; unused < 12; ++unused) {
+        next_entry();
+    }
+    for (std::string& name : texts.units_names) {
+        name = next_entry();
+    }
+    // The SWED14 name stays empty unless its own line is read.
+    buffer.clear();
+    texts.swed14_name = next_entry();
+
+    if (file != nullptr) {
+        std::fclose(file);
+    }
     return texts;
 }
 

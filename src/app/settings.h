@@ -16,6 +16,7 @@ inline constexpr const char* version_number_cordon = "v3.5.47";
 
 // A point in time compared chronologically on (two-digit year, month, day,
 // hour, minute, second): the Zedirozed window ends and vehicle instants.
+// The month counts from 0 (January is 0), as m_mon does.
 struct instant {
     int year = 0; // year modulo 100
     int month = 0;

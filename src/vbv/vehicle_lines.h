@@ -11,6 +11,11 @@ namespace tallycnv {
 void print_osp(const run_context& ctx, const vehicle_info& vehicle, const k479_defn& header,
                zedirozed_state& zedirozed);
 
+// Axle-weight character of the axle picture: the weight (units of 10 lb) in
+// whole tonnes as a digit or letter ('q' up to a quarter, 'h' up to a half
+// tonne, 'H' for 16.5 t and more).
+char conv_wt_char(unsigned weight);
+
 // Writes one event line between the vehicle lines.
 void print_event_line(const run_context& ctx, const event_record& event);
 

@@ -21,7 +21,7 @@ std::string make_temp_dir() {
 }
 
 run_result run_tallycnv(const std::vector<std::string>& args, const std::string& working_directory,
-                        const std::string& program) {
+                        const std::string& program, const std::vector<std::string>& environment) {
     const std::string scratch = make_temp_dir();
     const std::string out_path = scratch + "/stdout";
     const std::string err_path = scratch + "/stderr";
@@ -41,6 +41,13 @@ run_result run_tallycnv(const std::vector<std::string>& args, const std::string&
         dup2(err, 2);
         if (!working_directory.empty() && chdir(working_directory.c_str()) != 0) {
             _exit(127);
+        }
+        for (const std::string& entry : environment) {
+            const std::size_t eq = entry.find('=');
+            if (eq == std::string::npos ||
+                setenv(entry.substr(0, eq).c_str(), entry.c_str() + eq + 1, 1) != 0) {
+                _exit(127);
+            }
         }
         std::vector<char*> argv;
         argv.push_back(const_cast<char*>(program.c_str()));

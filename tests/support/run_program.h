@@ -14,9 +14,11 @@ struct run_result {
 
 // Runs the program with `args` (argv[1] onward) in `working_directory`
 // (empty: the current one), standard input from /dev/null. `program` may
-// name another executable path (a copy placed elsewhere).
+// name another executable path (a copy placed elsewhere). `environment`
+// holds "NAME=value" entries set in the child before it starts (PATH, ...).
 run_result run_tallycnv(const std::vector<std::string>& args, const std::string& working_directory = "",
-                        const std::string& program = TALLYCNV_EXE);
+                        const std::string& program = TALLYCNV_EXE,
+                        const std::vector<std::string>& environment = {});
 
 // A fresh empty directory under the system's temporary directory.
 std::string make_temp_dir();

@@ -1,0 +1,74 @@
+#include "app/help.h"
+
+#include <termios.h>
+#include <unistd.h>
+
+#include "app/text_lines.h"
+
+namespace tallycnv {
+
+namespace {
+
+constexpr int pieces_per_page = 20;
+constexpr std::size_t piece_width = 80;
+constexpr int escape_key = 27;
+
+// One key from the terminal on standard input, without echo and without
+// waiting for the Enter key; a negative value when nothing can be read.
+int read_key_without_echo() {
+    termios saved{};
+    const bool raw = tcgetattr(STDIN_FILENO, &saved) == 0;
+    if (raw) {
+        termios quiet = saved;
+        quiet.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+        quiet.c_cc[VMIN] = 1;
+        quiet.c_cc[VTIME] = 0;
+        tcsetattr(STDIN_FILENO, TCSANOW, &quiet);
+    }
+    unsigned char key = 0;
+    const ssize_t got = read(STDIN_FILENO, &key, 1);
+    if (raw) {
+        tcsetattr(STDIN_FILENO, TCSANOW, &saved);
+    }
+    return got == 1 ? key : -1;
+}
+
+} // namespace
+
+void page_help(std::FILE* help, std::FILE* out, const std::function<int()>& read_key) {
+    text_reader reader(help);
+    std::string piece;
+    int shown = 0;
+    while (reader.read_line(piece, piece_width)) {
+        std::fwrite(piece.data(), 1, piece.size(), out);
+        if (!read_key || ++shown < pieces_per_page) {
+            continue;
+        }
+        shown = 0;
+        std::fputs(" -- More -- ", out);
+        std::fflush(out);
+        const int key = read_key();
+        std::fputs("\r            \r", out);
+        if (key == escape_key || key < 0) {
+            break;
+        }
+    }
+    std::fflush(out);
+}
+
+void display_help(const std::string& program_directory) {
+    const std::string path = program_directory + "/TALLYCNV.HLP";
+    std::FILE* help = std::fopen(path.c_str(), "rb");
+    if (help == nullptr) {
+        return;
+    }
+    const bool terminal = isatty(STDIN_FILENO) != 0 && isatty(STDOUT_FILENO) != 0;
+    if (terminal) {
+        page_help(help, stdout, read_key_without_echo);
+    } else {
+        page_help(help, stdout, nullptr);
+    }
+    std::fclose(help);
+}
+
+} // namespace tallycnv

@@ -1,0 +1,24 @@
+// The command line: the option parser that fills the run settings, and the
+// banner.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/settings.h"
+
+namespace tallycnv {
+
+// Parses the arguments after the program name, left to right, into a fresh set
+// of run settings. Every command-line error raises fatal_error with exit code 1
+// before anything has been printed or opened.
+run_settings get_parameters(const std::string& program_directory, const std::vector<std::string>& args);
+
+// Applies the cordon naming of the destination: the fourth character of the base
+// name (after the last '/' or '\\') becomes 'T'. Shorter base names stay as they are.
+std::string cordon_destination(const std::string& destination);
+
+// The banner line and an empty line, on standard output.
+void display_program_title(const char* version);
+
+} // namespace tallycnv
