@@ -78,8 +78,8 @@ std::array<column, N> apportion(float total, const std::array<std::uint16_t, M>&
     static_assert(N <= M);
     std::array<column, N> columns{};
     for (int i = 0; i < static_cast<int>(N) && i <= last; ++i) {
-        const int rounded =
-            static_cast<int>(static_cast<float>(parts[static_cast<std::size_t>(i)]) * factor + 0.5F);
+        const int rounded = static_cast<int>(
+            static_cast<double>(static_cast<float>(parts[static_cast<std::size_t>(i)]) * factor) + 0.5);
         column& c = columns[static_cast<std::size_t>(i)];
         c.blank = false;
         if (i < last) {
@@ -346,7 +346,9 @@ std::string picture_line(const run_settings& settings, const vehicle_info& v) {
 
 char conv_wt_char(unsigned weight) {
     const unsigned stored = std::min(weight, 65535U); // a stored weight is 16 bits
-    const int kilograms = static_cast<int>(static_cast<float>(stored) * weight_conv[0] + 0.5F);
+    // The product is single precision; the half is added in double precision, as C promotes it.
+    const int kilograms =
+        static_cast<int>(static_cast<double>(static_cast<float>(stored) * weight_conv[0]) + 0.5);
     if (kilograms <= 249) {
         return 'q';
     }
