@@ -177,11 +177,8 @@ void step_clock(const run_context& ctx, interval_state& st, bool count_only) {
     if (clock.retmins > 1440) {
         clock.retmins %= 1440;
         next_day(clock.retdate);
-        if (ctx.settings.anl_format == format_weekly) {
-            st.week.present_wday = (st.week.present_wday + 1) % 7;
-            if (st.week.present_wday == st.week.start_day_weekly) {
-                output_weekly_anal(ctx, st.week);
-            }
+        if (ctx.settings.anl_format == format_weekly && next_weekday(st.week)) {
+            output_weekly_anal(ctx, st.week); // the finished week, before the new day's first interval
         }
     }
 }

@@ -58,19 +58,9 @@ std::int16_t clamp_count(std::int16_t value) {
 // The week being tallied is set up from the date the clock stands on when the
 // first block is tallied (or when the data ends without one).
 void set_up_week(const run_settings& settings, interval_state& st) {
-    weekly_state& week = st.week;
     const start_rec_t& date = st.clock.retdate;
-    week.start_wday = date.rec_start_day;
-    week.start_month = date.rec_start_month;
-    week.start_year = date.rec_start_year;
-    week.present_wday = get_wday(date.rec_start_day, date.rec_start_month, date.rec_start_year);
-    if (settings.start_day_weekly == -1) {
-        week.start_day_weekly = week.present_wday;
-    } else {
-        week.start_day_weekly = settings.start_day_weekly;
-        const int back = ((week.present_wday - week.start_day_weekly) % 7 + 7) % 7;
-        setup_start_weekly(week, back, 1);
-    }
+    st.week.start_day_weekly = settings.start_day_weekly;
+    setup_week(st.week, date.rec_start_day, date.rec_start_month, date.rec_start_year);
 }
 
 void write_end_record(const run_context& ctx) {
@@ -172,7 +162,7 @@ void format_interval_data(const run_context& ctx, byte_stream& input, const k479
     st.clock.recintvl = header.interval;
     st.clock.retdate = header.start_rec;
     if (weekly) {
-        st.week.arraypointer.assign(7 * 24, -1);
+        clear_weekly_tally(st.week); // every hour without a record
     }
 
     // Without an interval length the blocks have no time: header and END record only.

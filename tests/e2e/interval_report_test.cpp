@@ -302,6 +302,40 @@ TEST(IntervalReport, Int3WrappedMemoryAcrossTheYearEnd) {
     EXPECT_NE(run.report.find("\r\n72,\"STARTREC\",23,00,31,12,13\r\n"), std::string::npos);
 }
 
+TEST(IntervalReport, CordonAndWeeklyLayouts) {
+    // Cordon totals: twelve values a line, channels interleaved, then the closing "xxxx".
+    const report_run cordon = run_on(two_channel_counts(14), {"-fV1"});
+    EXPECT_EQ(cordon.exit_code, 0) << cordon.err;
+    EXPECT_TRUE(cordon.report.ends_with(crlf(R"("Channel 2    ","                                        "
+0101,0201,0102,0202,0103,0203,0104,0204,0105,0205,0106,0206,
+0107,0207,0108,0208,0109,0209,0110,0210,0111,0211,0112,0212,
+0113,0213,0114,0214,
+xxxx
+)"))) << cordon.report;
+
+    // Ten days of hourly counts: the first week's table at the week change, the last week's at the end.
+    test::header_builder hourly;
+    hourly.describe(site_header);
+    hourly.describe("no_chans 2\nblock_size 4\nnum_records 240\ninterval 60\nstart 2013-03-07 00:00:00");
+    const report_run weekly = run_on(test::build_interval_file(hourly, "240* ch1: 1 ch2: 2", 1), {"-fwk"});
+    EXPECT_EQ(weekly.exit_code, 0) << weekly.err;
+    EXPECT_TRUE(weekly.report.starts_with("* BEGIN\r\n* FORMAT = WEEKLY SUMMARY\r\n"));
+    const std::size_t first = weekly.report.find("\r\n* WEEK BEGINNING  7/ 3/13\r\n");
+    const std::size_t second = weekly.report.find("\r\n* WEEK BEGINNING 14/ 3/13\r\n");
+    EXPECT_NE(first, std::string::npos);
+    EXPECT_NE(second, std::string::npos);
+    EXPECT_LT(first, second);
+    EXPECT_NE(weekly.report.find(
+                  "\r\n   10            3          3          3          3          3          3          3"),
+              std::string::npos);
+    long lines = 0;
+    for (std::size_t at = weekly.report.find("\r\n"); at != std::string::npos;
+         at = weekly.report.find("\r\n", at + 2)) {
+        ++lines;
+    }
+    EXPECT_TRUE(weekly.report.ends_with("\r\n\r\n* END " + std::to_string(lines) + " FFFF\r\n"));
+}
+
 TEST(IntervalReport, HeaderOnlyRunAndRefusedFiles) {
     const report_run header_only = run_on(two_channel_counts(14), {"-H"});
     EXPECT_EQ(header_only.exit_code, 0) << header_only.err;

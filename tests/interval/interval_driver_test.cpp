@@ -245,6 +245,78 @@ TEST(IntervalDriver, BlocksThatCannotHoldTheLayoutAreCorrupt) {
     EXPECT_EQ(vbv.message, "\nError : Can't display an interval file in a VBV format\n");
 }
 
+std::size_t count_of(const std::string& text, std::string_view what) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) {
+        ++n;
+    }
+    return n;
+}
+
+// Hourly counts of one channel from Thursday 7 March 2013, 00:00.
+constexpr const char* hourly_counts = R"(
+    type m
+    start 2013-03-07 00:00:00
+    stop 2013-03-17 00:00:00
+    interval 60
+    no_chans 1
+    block_size 2
+    num_records 240
+)";
+
+TEST(IntervalWeekly, OneTableAtEachWeekChangeAndOneForTheLastWeek) {
+    struct week_case {
+        int start_day_weekly;
+        const char* more;
+        const char* blocks;
+        std::vector<std::string> titles;
+    };
+    const week_case cases[] = {
+        // Ten days: a full week from the first weekday, then the partial one.
+        {-1, "", "240* ch1: 1", {" 7/ 3/13", "14/ 3/13"}},
+        // Weeks from Monday (-D1): the first table begins before the recording.
+        {0, "", "240* ch1: 1", {" 4/ 3/13", "11/ 3/13"}},
+        // The record count runs out, the last interval is dropped, or nothing is recorded.
+        {-1, "num_records 5", "10* ch1: 1", {" 7/ 3/13"}},
+        {-1, "stop 2013-03-17 00:30:00", "240* ch1: 1", {" 7/ 3/13", "14/ 3/13"}},
+        {-1, "num_records 0", "", {" 7/ 3/13"}},
+        // A wrapped memory: the week begins with the oldest surviving block
+        // (96 hours lost: the clock stands on Thursday 24:00 when reading begins).
+        {-1,
+         "start 2013-03-04 00:00:00\nwrapped 1\nnum_records 100\nrecords_lost 96",
+         "4* ch1: 1",
+         {" 7/ 3/13"}},
+    };
+    for (const week_case& c : cases) {
+        interval_run run(hourly_counts);
+        run.settings.anl_format = 8;
+        run.settings.skip_partial = true;
+        run.settings.start_day_weekly = c.start_day_weekly;
+        run.header.describe(c.more);
+        const std::string report = run.data(c.blocks);
+        ASSERT_EQ(count_of(report, "* WEEK BEGINNING "), c.titles.size()) << c.more;
+        std::size_t at = 0;
+        for (const std::string& title : c.titles) {
+            at = report.find("* WEEK BEGINNING " + title + "\r\n", at);
+            EXPECT_NE(at, std::string::npos) << title << " " << c.more;
+        }
+        EXPECT_TRUE(report.ends_with("\r\n* END " + std::to_string(38 * c.titles.size() + 1) + " FFFF\r\n"))
+            << c.more;
+    }
+}
+
+TEST(IntervalWeekly, BinnedChannelTotalsFillTheHourOfTheirLabel) {
+    interval_run run(hourly_counts);
+    run.settings.anl_format = 8;
+    run.header.describe("operands 1 0 0\nspeed_bins.count 2\nblock_size 4\nnum_records 3\n"
+                        "start 2013-03-07 23:00:00");
+    // Thursday 24:00 is hour 24 of Thursday; Friday 01:00 and 02:00 hours 1 and 2 of Friday.
+    const std::string report = run.data("ch1: 3 4\nch1: 5 5\nch1: 1 2\n");
+    EXPECT_NE(report.find("\r\n    1          N/R         10"), std::string::npos) << report;
+    EXPECT_NE(report.find("\r\n    2          N/R          3"), std::string::npos);
+    EXPECT_NE(report.find("\r\n   24            7        N/R"), std::string::npos);
+}
+
 interval_clock clock_from(unsigned minutes, int day, int month, int year, unsigned interval) {
     interval_clock c;
     c.retmins = minutes;
