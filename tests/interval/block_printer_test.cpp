@@ -13,6 +13,7 @@ namespace {
 
 using test::interval_run;
 using test::report_lines;
+using test::split_lines;
 
 // Blocks "ch1: 1", "ch1: 2", ... of a one-value channel.
 std::string counting_blocks(int count) {
@@ -32,15 +33,6 @@ constexpr const char* one_speed_bin = R"(
     block_size 2
     num_records 1000
 )";
-
-std::vector<std::string> split_lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
-        lines.push_back(text.substr(start, end - start));
-    }
-    return lines;
-}
 
 TEST(IntervalClock, LabelsAcrossMidnightMonthAndYearEnds) {
     struct clock_case {
@@ -168,21 +160,7 @@ TEST(BinnedLines, EveryOperatorCombination) {
         EXPECT_EQ(lines[0].substr(0, 34), "NORTHBRI  070313 1015 1 " + c.channel2[0].substr(0, 6) + "0001");
     }
 
-    // INT-3 separates every field by commas; without the site column the line starts with the date.
-    interval_run int3(lists);
-    int3.settings.anl_format = 3;
-    int3.settings.taxo = true;
-    int3.header.describe("operators 0 0\nblock_size 28\ndate_format 2");
-    int3.channel_size = 7;
-    EXPECT_EQ(int3.data(two_channels(7)), report_lines({
-                                              "NORTHBRI,130307,1015,1,00,01,0001,0002",
-                                              "NORTHBRI,130307,1015,1,00,02,0003,0004,0005",
-                                              "NORTHBRI,130307,1015,1,00,03,0006,0007",
-                                              "NORTHBRI,130307,1015,2,00,01,0021,0022",
-                                              "NORTHBRI,130307,1015,2,00,02,0023,0024,0025",
-                                              "NORTHBRI,130307,1015,2,00,03,0026,0027",
-                                              "21,\"END\",7,\"FFFF\"",
-                                          }));
+    // Without the site column the line starts with the date, in the file's date form.
     interval_run plain(lists);
     plain.header.describe("operators 0 0\nblock_size 28\ndate_format 1\nspec_count 1");
     plain.channel_size = 7;
@@ -330,50 +308,6 @@ TEST(BinnedLines, AxleCountsAreDividedByTheAxleFactor) {
                                                                     "070313 1015 2 00 02 0005",
                                                                     "* END 5 FFFF",
                                                                 }));
-}
-
-constexpr const char* three_counts = R"(
-    type m
-    start 2013-03-07 10:00:00
-    interval 15
-    no_chans 3
-    operands 0 0 0
-    operators 0 0
-    block_size 6
-    num_records 100
-)";
-
-// Blocks of three channels holding k, 100 + k and 1000 + k for interval k.
-std::string three_channel_blocks(int count) {
-    std::string blocks;
-    for (int k = 1; k <= count; ++k) {
-        blocks += "ch1: " + std::to_string(k) + " ch2: " + std::to_string(100 + k) +
-                  " ch3: " + std::to_string(1000 + k) + "\n";
-    }
-    return blocks;
-}
-
-TEST(CountRows, TwelveIntervalsPerRowAndPartialRowsAtTheEnd) {
-    interval_run run(three_counts);
-    run.channel_size = 1;
-    const std::vector<std::string> lines = split_lines(run.data(three_channel_blocks(30)));
-    ASSERT_EQ(lines.size(), 10U);
-    EXPECT_EQ(lines[0], "070313 1015 1    1    2    3    4    5    6    7    8    9   10   11   12");
-    EXPECT_EQ(lines[2], "070313 1015 3 1001 1002 1003 1004 1005 1006 1007 1008 1009 1010 1011 1012");
-    EXPECT_EQ(lines[3], "070313 1315 1   13   14   15   16   17   18   19   20   21   22   23   24");
-    EXPECT_EQ(lines[7], "070313 1615 2  125  126  127  128  129  130");
-    EXPECT_EQ(lines[9], "* END 10 FFFF");
-
-    interval_run int3(three_counts);
-    int3.settings.anl_format = 3;
-    int3.settings.taxo = true;
-    int3.header.describe("site AB");
-    int3.channel_size = 1;
-    const std::vector<std::string> rows = split_lines(int3.data(three_channel_blocks(14)));
-    ASSERT_EQ(rows.size(), 7U);
-    EXPECT_EQ(rows[0], "      AB,07,03,13,10,15,1,1,2,3,4,5,6,7,8,9,10,11,12");
-    EXPECT_EQ(rows[5], "      AB,07,03,13,13,15,3,1013,1014");
-    EXPECT_EQ(rows[6], "21,\"END\",7,\"FFFF\"");
 }
 
 TEST(CountRows, PeakChangesCloseThePendingRows) {

@@ -14,6 +14,7 @@ namespace {
 
 using test::interval_run;
 using test::report_lines;
+using test::split_lines;
 
 // One channel of one speed bin, 15-minute intervals from 10:00.
 constexpr const char* speed_file = R"(
@@ -33,15 +34,6 @@ std::string numbered_blocks(int first, int count) {
         blocks += "ch1: " + std::to_string(i) + "\n";
     }
     return blocks;
-}
-
-std::vector<std::string> split_lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
-        lines.push_back(text.substr(start, end - start));
-    }
-    return lines;
 }
 
 TEST(IntervalLoop, ReadsTheBlocksTheRecordCountAndTheFileAllow) {

@@ -62,4 +62,14 @@ inline std::string report_lines(std::initializer_list<std::string_view> lines) {
     return text;
 }
 
+// The lines of a report, without their line ends.
+inline std::vector<std::string> split_lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
+        lines.push_back(text.substr(start, end - start));
+    }
+    return lines;
+}
+
 } // namespace tallycnv::test
