@@ -34,11 +34,11 @@ const char* const common_header = R"(
 bytes vbv_sample() {
     const bytes data = build_vbv_records(R"(
         date 2013 3 7
-        base lane=0 axles=2 class=2 time=360000 speed=82 gap=35 headway=41 overhang=150 wheelbase=270 spacings= weights=120,135
-        base lane=1 axles=3 class=6 time=360125 speed=71 gap=48 headway=60 overhang=350 wheelbase=640 spacings=110 weights=85,85,85
+        base lane=0 axles=2 class=2 time=360000 speed=82 gap=35 headway=41 overhang=150 wheelbase=270 gross=310 spacings= weights=120,135
+        base lane=1 axles=3 class=6 time=360125 speed=71 gap=48 headway=60 overhang=350 wheelbase=640 gross=1540 spacings=110 weights=85,85,85
         event card=13 input=1 code=0 data=1234 a=500 b=480
-        base lane=0 axles=2 class=2 time=360410 speed=95 gap=22 headway=41 overhang=140 wheelbase=255 spacings= weights=120,135
-        base lane=1 axles=5 class=9 time=360633 speed=64 gap=61 headway=51 overhang=420 wheelbase=1210 spacings=90,80,40,45 weights=60,50,50,50,45
+        base lane=0 axles=2 class=2 time=360410 speed=95 gap=22 headway=41 overhang=140 wheelbase=255 gross=290 spacings= weights=120,135
+        base lane=1 axles=5 class=9 time=360633 speed=64 gap=61 headway=51 overhang=420 wheelbase=1210 gross=6200 spacings=90,80,40,45 weights=60,50,50,50,45
     )");
     return build_vbv_file(std::string(common_header) + R"(
         site SITE1
