@@ -56,8 +56,15 @@ std::int16_t clamp_count(std::int16_t value) {
 }
 
 // The week being tallied is set up from the date the clock stands on when the
-// first block is tallied (or when the data ends without one).
+// first block is tallied (or when the data ends without one). A clock that
+// stands on 24:00 outside a peak period is first written as 00:00 of the next
+// day, where the first tallied interval lies: the labels that follow are the
+// same, and the week then begins on the day the data begins.
 void set_up_week(const run_settings& settings, interval_state& st) {
+    if (st.clock.retmins == 1440 && peak_period(1440, st.clock.retr_peak) == 0) {
+        st.clock.retmins = 0;
+        next_day(st.clock.retdate);
+    }
     const start_rec_t& date = st.clock.retdate;
     st.week.start_day_weekly = settings.start_day_weekly;
     setup_week(st.week, date.rec_start_day, date.rec_start_month, date.rec_start_year);

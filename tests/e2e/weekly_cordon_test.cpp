@@ -209,6 +209,31 @@ TEST(WeeklyReport, WrappedMemoryPrintsTheSurvivingDaysOnce) {
     expect_end_record(r.text);
 }
 
+TEST(WeeklyReport, WrappedMemoryWeeksBeginOnTheFirstSurvivingDay) {
+    // As above without -D: the clock skips the 72 lost hours to 24:00 of
+    // Saturday 9 March, and the surviving data begin on Sunday 10 March, so
+    // the weeks begin on Sundays.
+    std::vector<std::vector<int>> blocks;
+    for (int slot = 0; slot < 48; ++slot)
+        blocks.push_back({slot < 24 ? 96 + slot : 72 + (slot - 24)});
+    const bytes file =
+        interval_file("type m\ncard_type 1 1 1 1 1 1 1 1\nstart 2013-03-07 00:00:00\nstop 2013-03-12 "
+                      "00:00:00\ninterval 60\n"
+                      "no_chans 1\nchannel_assignment 1\nspec_count 1\nblock_size 2\n"
+                      "num_records 120\nrecords_lost 72\nwrapped 1\ninterval_filter.operand 13\n",
+                      blocks);
+    const report r = run_on(file, {"-fwk"});
+    ASSERT_EQ(r.run.exit_code, 0) << r.run.err;
+    const auto tables = weekly_tables(r.text);
+    ASSERT_EQ(tables.size(), 1U);
+    EXPECT_EQ(tables[0].substr(0, 31), "\r\n* WEEK BEGINNING 10/ 3/13\r\n\r\n");
+    EXPECT_NE(tables[0].find("* ENDS      SUNDAY     MONDAY    TUESDAY"), std::string::npos) << tables[0];
+    EXPECT_TRUE(has_line(tables[0], "    1           72         96" + nr + nr + nr + nr + nr +
+                                        "      96    3.72      84    3.66"))
+        << tables[0];
+    expect_end_record(r.text);
+}
+
 TEST(WeeklyReport, IntervalAboveAnHourIsRefused) {
     const bytes file = interval_file("type m\ncard_type 1 1 1 1 1 1 1 1\nstart 2013-03-07 00:00:00\ninterval "
                                      "61\nno_chans 1\nspec_count 1\n"
