@@ -175,20 +175,22 @@ TEST(WeeklyReport, BinnedFileOfTenDaysAtFifteenMinutes) {
     expect_end_record(r.text);
 }
 
-TEST(WeeklyReport, WrappedMemoryPrintsTheSurvivingDaysOnce) {
-    // 120 hourly blocks written from Thursday 7 March, the first 72 lost: the
-    // survivors are Sunday 10 (slots 24 to 47) and Monday 11 (slots 0 to 23).
-    // Each block holds its number since recording began.
+// 120 hourly blocks written from Thursday 7 March, the first 72 lost: the
+// survivors are Sunday 10 (slots 24 to 47) and Monday 11 (slots 0 to 23).
+// Each block holds its number since recording began.
+bytes wrapped_sunday_and_monday() {
     std::vector<std::vector<int>> blocks;
     for (int slot = 0; slot < 48; ++slot)
         blocks.push_back({slot < 24 ? 96 + slot : 72 + (slot - 24)});
-    const bytes file =
-        interval_file("type m\ncard_type 1 1 1 1 1 1 1 1\nstart 2013-03-07 00:00:00\nstop 2013-03-12 "
-                      "00:00:00\ninterval 60\n"
-                      "no_chans 1\nchannel_assignment 1\nspec_count 1\nblock_size 2\n"
-                      "num_records 120\nrecords_lost 72\nwrapped 1\ninterval_filter.operand 13\n",
-                      blocks);
-    const report r = run_on(file, {"-fwk", "-D1"});
+    return interval_file("type m\ncard_type 1 1 1 1 1 1 1 1\nstart 2013-03-07 00:00:00\nstop 2013-03-12 "
+                         "00:00:00\ninterval 60\n"
+                         "no_chans 1\nchannel_assignment 1\nspec_count 1\nblock_size 2\n"
+                         "num_records 120\nrecords_lost 72\nwrapped 1\ninterval_filter.operand 13\n",
+                         blocks);
+}
+
+TEST(WeeklyReport, WrappedMemoryPrintsTheSurvivingDaysOnce) {
+    const report r = run_on(wrapped_sunday_and_monday(), {"-fwk", "-D1"});
     ASSERT_EQ(r.run.exit_code, 0) << r.run.err;
     const auto tables = weekly_tables(r.text);
     ASSERT_EQ(tables.size(), 2U);
@@ -210,19 +212,10 @@ TEST(WeeklyReport, WrappedMemoryPrintsTheSurvivingDaysOnce) {
 }
 
 TEST(WeeklyReport, WrappedMemoryWeeksBeginOnTheFirstSurvivingDay) {
-    // As above without -D: the clock skips the 72 lost hours to 24:00 of
-    // Saturday 9 March, and the surviving data begin on Sunday 10 March, so
-    // the weeks begin on Sundays.
-    std::vector<std::vector<int>> blocks;
-    for (int slot = 0; slot < 48; ++slot)
-        blocks.push_back({slot < 24 ? 96 + slot : 72 + (slot - 24)});
-    const bytes file =
-        interval_file("type m\ncard_type 1 1 1 1 1 1 1 1\nstart 2013-03-07 00:00:00\nstop 2013-03-12 "
-                      "00:00:00\ninterval 60\n"
-                      "no_chans 1\nchannel_assignment 1\nspec_count 1\nblock_size 2\n"
-                      "num_records 120\nrecords_lost 72\nwrapped 1\ninterval_filter.operand 13\n",
-                      blocks);
-    const report r = run_on(file, {"-fwk"});
+    // Without -D: the clock skips the 72 lost hours to 24:00 of Saturday 9
+    // March, and the surviving data begin on Sunday 10 March, so the weeks
+    // begin on Sundays.
+    const report r = run_on(wrapped_sunday_and_monday(), {"-fwk"});
     ASSERT_EQ(r.run.exit_code, 0) << r.run.err;
     const auto tables = weekly_tables(r.text);
     ASSERT_EQ(tables.size(), 1U);
