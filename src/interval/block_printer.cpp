@@ -27,9 +27,10 @@ void appendf(std::string& text, const char* format, ...) {
     }
 }
 
-// Number of lists in use (the header's spec_count, at most three).
+// Number of lists in use: the header's spec_count as recorded. Only a count
+// of exactly 3 brings in list 2, as the header's third heading row does.
 unsigned lists_in_use(const binning_parameters& binning) {
-    return std::min<unsigned>(binning.spec_count, 3);
+    return binning.spec_count;
 }
 
 // The list sizes and layout of a block, taken once per call.

@@ -169,6 +169,25 @@ TEST(BinnedLines, EveryOperatorCombination) {
     odd_form.header.describe("operators 0 0\nblock_size 28\ndate_format 7\nspec_count 1");
     odd_form.channel_size = 7;
     EXPECT_EQ(split_lines(odd_form.data(two_channels(7)))[0], "130307 1015 1 00 00 0001 0002");
+
+    // A list count other than 3 (here a faulty 4) never brings in list 2: the
+    // channels are laid out, tagged and printed with two lists, as the header
+    // shows them.
+    const combination faulty_count[] = {
+        {"0 0", 5, {"00 01 0021 0022", "00 02 0023 0024 0025"}},
+        {"1 0", 6, {"00 01 0021 0022", "00 02 0023 0024", "00 03 0025 0026"}},
+    };
+    for (const combination& c : faulty_count) {
+        interval_run run(lists);
+        run.header.describe(std::string("spec_count 4\noperators ") + c.operators + "\nblock_size " +
+                            std::to_string(4 * c.size));
+        run.channel_size = c.size;
+        const std::vector<std::string> lines = split_lines(run.data(two_channels(c.size)));
+        ASSERT_EQ(lines.size(), 2 * c.channel2.size() + 1) << c.operators;
+        for (std::size_t i = 0; i < c.channel2.size(); ++i) {
+            EXPECT_EQ(lines[c.channel2.size() + i], "070313 1015 2 " + c.channel2[i]) << c.operators;
+        }
+    }
 }
 
 TEST(BinnedLines, GasReadingsPrintBeforeTheCount) {
