@@ -52,10 +52,10 @@ struct run_settings {
     int m_hrs[2] = {0, 0};
     int m_mins[2] = {0, 0};
     int m_day[2] = {0, 0};
-    int m_mon[2] = {0, 0}; // month - 1
-    int m_yr[2] = {0, 0};  // full year as typed
-    instant mars;          // Zedirozed window start
-    instant marf;          // Zedirozed window end
+    int m_mon[2] = {0, 0};             // month - 1
+    int m_yr[2] = {0, 0};              // full year as typed
+    instant mars;                      // Zedirozed window start
+    instant marf;                      // Zedirozed window end
     std::vector<std::string> new_argv; // arguments handed to a sibling converter (after name and /QUIET)
     // The process-wide output record: its units, print_units and axle_factor come
     // from the command line; date_format and site are copied from the data file.

@@ -4,7 +4,9 @@ namespace tallycnv {
 
 namespace {
 constexpr int month_days[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-bool leap_year(int year) { return year % 4 == 0; }
+bool leap_year(int year) {
+    return year % 4 == 0;
+}
 } // namespace
 
 int days_in_month(int month, int year) {

@@ -8,7 +8,8 @@ namespace tallycnv {
 
 std::string_view field_text(const char* field, std::size_t width) {
     const void* nul = std::memchr(field, '\0', width);
-    const std::size_t n = nul != nullptr ? static_cast<std::size_t>(static_cast<const char*>(nul) - field) : width;
+    const std::size_t n =
+        nul != nullptr ? static_cast<std::size_t>(static_cast<const char*>(nul) - field) : width;
     return {field, n};
 }
 
@@ -134,8 +135,8 @@ unsigned max_bins(unsigned operand, const k479_defn& record) {
 }
 
 bool count_only_cfg(const DataSpecificationType& spec) {
-    return spec.operands[0] == 0 && spec.operands[1] == 0 && spec.operands[2] == 0 && spec.operators[0] == 0 &&
-           spec.operators[1] == 0;
+    return spec.operands[0] == 0 && spec.operands[1] == 0 && spec.operands[2] == 0 &&
+           spec.operators[0] == 0 && spec.operators[1] == 0;
 }
 
 std::array<std::uint16_t, 8> card_types(const k479_defn& record) {
@@ -173,7 +174,9 @@ int peak_period(unsigned minute, const peak_info& peak) {
     return 0;
 }
 
-int input_count(const k479_defn& record) { return std::memcmp(record.model, "318", 4) == 0 ? 2 : 8; }
+int input_count(const k479_defn& record) {
+    return std::memcmp(record.model, "318", 4) == 0 ? 2 : 8;
+}
 
 } // namespace tallycnv
 

@@ -89,8 +89,8 @@ struct binning_parameters {
 };
 
 struct k479_defn {
-    std::uint8_t type;          // 'm' interval, 'V' vehicle by vehicle
-    std::uint16_t data_offset;  // data area = base + data_offset
+    std::uint8_t type;         // 'm' interval, 'V' vehicle by vehicle
+    std::uint16_t data_offset; // data area = base + data_offset
 
     // Section 1: identification and recording.
     std::uint16_t sect1_len;
@@ -199,12 +199,14 @@ struct section_layout {
     std::size_t position;
     std::size_t cap;
 };
-inline constexpr section_layout header_sections[6] = {
-    {3, 248}, {251, 236}, {487, 67}, {554, 115}, {669, 515}, {1184, 18}};
+inline constexpr section_layout header_sections[6] = {{3, 248},   {251, 236}, {487, 67},
+                                                      {554, 115}, {669, 515}, {1184, 18}};
 
 // A text field of the header as printed: up to its first NUL, never past its width.
 std::string_view field_text(const char* field, std::size_t width);
-template <std::size_t N> std::string_view field_text(const char (&field)[N]) { return field_text(field, N); }
+template <std::size_t N> std::string_view field_text(const char (&field)[N]) {
+    return field_text(field, N);
+}
 
 // The built-in defaults of the process-wide output record: metric, print
 // units row 1, axle factor 2.0.

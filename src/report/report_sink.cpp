@@ -9,11 +9,15 @@ namespace {
 constexpr std::size_t flush_threshold = 1 << 16;
 }
 
-report_sink::report_sink(std::FILE* stream) : stream_(stream) { buffer_.reserve(flush_threshold + 1024); }
+report_sink::report_sink(std::FILE* stream) : stream_(stream) {
+    buffer_.reserve(flush_threshold + 1024);
+}
 
 report_sink::report_sink() = default;
 
-report_sink::~report_sink() { flush(); }
+report_sink::~report_sink() {
+    flush();
+}
 
 void report_sink::append_raw(const char* data, std::size_t size) {
     std::string& target = stream_ != nullptr ? buffer_ : memory_;

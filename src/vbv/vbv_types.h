@@ -25,9 +25,9 @@ struct vehicle_info {
     std::uint8_t minute = 0;
     std::uint8_t second = 0;
     std::uint16_t millisecond = 0;
-    std::uint16_t length = 0;  // cm
-    std::uint16_t gap = 0;     // tenths of a second
-    std::uint16_t headway = 0; // tenths of a second
+    std::uint16_t length = 0;                     // cm
+    std::uint16_t gap = 0;                        // tenths of a second
+    std::uint16_t headway = 0;                    // tenths of a second
     std::array<std::uint16_t, 12> axle_spacing{}; // cm
     std::uint16_t wheelbase = 0;                  // cm
     std::array<std::uint16_t, 13> axle_weight{};  // units of 10 lb

@@ -20,16 +20,20 @@ struct field {
     std::size_t count; // elements (text: bytes)
 };
 
-#define K479_FIELD(name, type, count) {#name, offsetof(k479_defn, name), kind::type, count}
-#define BIN_FIELD(name, member, type, count)                                                                    \
-    {#name, offsetof(k479_defn, binning) + offsetof(binning_parameters, member), kind::type, count}
-#define FILTER_FIELDS(name)                                                                                     \
-    {#name ".operand", offsetof(k479_defn, name) + offsetof(filter_info, operand), kind::u8, 1},               \
-        {#name ".comparison", offsetof(k479_defn, name) + offsetof(filter_info, comparison), kind::u8, 1},     \
-        {#name ".value", offsetof(k479_defn, name) + offsetof(filter_info, value), kind::u16, 1}
-#define BINS_FIELDS(name)                                                                                       \
-    {#name ".threshold", offsetof(k479_defn, binning) + offsetof(binning_parameters, name), kind::u16, 15},    \
-        {#name ".count", offsetof(k479_defn, binning) + offsetof(binning_parameters, name) + 30, kind::u16, 1}
+#define K479_FIELD(name, type, count)                                                                        \
+    { #name, offsetof(k479_defn, name), kind::type, count }
+#define BIN_FIELD(name, member, type, count)                                                                 \
+    { #name, offsetof(k479_defn, binning) + offsetof(binning_parameters, member), kind::type, count }
+#define FILTER_FIELDS(name)                                                                                  \
+    {#name ".operand", offsetof(k479_defn, name) + offsetof(filter_info, operand), kind::u8, 1},             \
+        {#name ".comparison", offsetof(k479_defn, name) + offsetof(filter_info, comparison), kind::u8, 1}, { \
+#name ".value", offsetof(k479_defn, name) + offsetof(filter_info, value), kind::u16, 1               \
+    }
+#define BINS_FIELDS(name)                                                                                    \
+    {#name ".threshold", offsetof(k479_defn, binning) + offsetof(binning_parameters, name), kind::u16, 15},  \
+    {                                                                                                        \
+#name ".count", offsetof(k479_defn, binning) + offsetof(binning_parameters, name) + 30, kind::u16, 1 \
+    }
 
 const field fields[] = {
     K479_FIELD(type, u8, 1),
@@ -57,7 +61,8 @@ const field fields[] = {
     K479_FIELD(date_format, u8, 1),
     K479_FIELD(print_units, u8, 1),
     K479_FIELD(sensor_type, u16, 8),
-    {"headings", offsetof(k479_defn, headings), kind::text, 40}, // "headings" takes up to 8 blank-separated words
+    {"headings", offsetof(k479_defn, headings), kind::text,
+     40}, // "headings" takes up to 8 blank-separated words
     K479_FIELD(grid_reference, text, 20),
     K479_FIELD(old_serial, text, 6),
     K479_FIELD(instrument_release, text, 10),
@@ -177,7 +182,8 @@ header_builder& header_builder::describe(std::string_view description) {
             continue;
         }
         if (name == "start" || name == "stop") {
-            set_time(image, name == "start" ? offsetof(k479_defn, start_rec) : offsetof(k479_defn, stop_rec), rest);
+            set_time(image, name == "start" ? offsetof(k479_defn, start_rec) : offsetof(k479_defn, stop_rec),
+                     rest);
             continue;
         }
         if (name.size() == 9 && name.rfind("sect", 0) == 0 && name.substr(5) == "_len") {
@@ -202,7 +208,8 @@ header_builder& header_builder::describe(std::string_view description) {
                 std::istringstream words{std::string(rest)};
                 std::string word;
                 for (int i = 0; i < 8 && words >> word; ++i) {
-                    std::memcpy(image + found->offset + 5 * i, word.data(), std::min<std::size_t>(word.size(), 5));
+                    std::memcpy(image + found->offset + 5 * i, word.data(),
+                                std::min<std::size_t>(word.size(), 5));
                 }
             } else {
                 std::memcpy(image + found->offset, rest.data(), std::min(rest.size(), found->count));
@@ -265,11 +272,17 @@ bytes header_builder::build() const {
     return out;
 }
 
-std::uint64_t header_builder::data_start() const { return build().size(); }
+std::uint64_t header_builder::data_start() const {
+    return build().size();
+}
 
-bytes build_header(std::string_view description) { return header_builder().describe(description).build(); }
+bytes build_header(std::string_view description) {
+    return header_builder().describe(description).build();
+}
 
-void put_u8(bytes& out, unsigned value) { out.push_back(static_cast<std::uint8_t>(value)); }
+void put_u8(bytes& out, unsigned value) {
+    out.push_back(static_cast<std::uint8_t>(value));
+}
 
 void put_u16(bytes& out, unsigned value) {
     out.push_back(static_cast<std::uint8_t>(value & 0xFF));
