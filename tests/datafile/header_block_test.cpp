@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
+#include <tuple>
 
+#include "datafile/calendar.h"
 #include "datafile/k479_defn.h"
 #include "support/k479_builder.h"
 
@@ -97,10 +100,11 @@ TEST(HeaderBlock, FileEndingInsideTheHeader) {
     EXPECT_EQ(+r.interval, 0);
 }
 
-TEST(HeaderBlock, SpecCountDerivation) {
+TEST(HeaderBlock, SpecCountAndTextWidth) {
     EXPECT_EQ(+read(test::build_header("spec_count 0\noperands 10 0 0")).binning.spec_count, 2);
     EXPECT_EQ(+read(test::build_header("spec_count 0\noperands 1 0 0")).binning.spec_count, 1);
-    EXPECT_EQ(+read(test::build_header("spec_count 0\noperands 1 4 7")).binning.spec_count, 3);
+    EXPECT_EQ(field_text(read(test::build_header("site ABCDEFGHIJKLMNOPQRSTUVWXYZ")).site),
+              "ABCDEFGHIJKLMNOPQRST");
 }
 
 TEST(HeaderBlock, ConfigurationTests) {
@@ -123,9 +127,62 @@ TEST(HeaderBlock, ConfigurationTests) {
     EXPECT_EQ(peak_period(421, peak), 0);
 }
 
-TEST(HeaderBlock, TextFieldsStopAtTheirWidth) {
-    const k479_defn r = read(test::build_header("site ABCDEFGHIJKLMNOPQRSTUVWXYZ"));
-    EXPECT_EQ(field_text(r.site), "ABCDEFGHIJKLMNOPQRST");
+struct vbv_date {
+    std::uint8_t day;
+    std::uint8_t month;
+    std::uint16_t year;
+    bool operator==(const vbv_date&) const = default;
+};
+
+TEST(Calendar, VehicleDatesAcrossMonthAndYearEnds) {
+    const std::tuple<bool, vbv_date, vbv_date> rows[] = {
+        {true, {28, 1, 2012}, {29, 1, 2012}},
+        {true, {29, 1, 2012}, {1, 2, 2012}},
+        {true, {31, 11, 2013}, {1, 0, 2014}},
+        {true, {28, 1, 2100}, {29, 1, 2100}}, // every fourth year leaps
+        {false, {1, 2, 2012}, {29, 1, 2012}},
+        {false, {1, 2, 2013}, {28, 1, 2013}},
+        {false, {1, 0, 2014}, {31, 11, 2013}},
+        {true, {30, 40, 2013}, {31, 40, 2013}}, // a corrupt month: 31 days
+    };
+    for (auto [forward, date, expected] : rows) {
+        if (forward) {
+            increment_date(date.day, date.month, date.year);
+        } else {
+            decrement_date(date.day, date.month, date.year);
+        }
+        EXPECT_EQ(date, expected) << +expected.day << "/" << +expected.month;
+    }
+}
+
+TEST(Calendar, IntervalClockMidnightRoundingAndPeak) {
+    struct row {
+        unsigned minutes, day, month, year, step, peak_step, expected_minutes, expected_day, expected_month,
+            expected_year;
+    };
+    const row rows[] = {
+        {1425, 28, 2, 2012, 15, 0, 1440, 28, 2, 2012}, // 24:00 stays on its day
+        {1440, 28, 2, 2012, 15, 0, 15, 29, 2, 2012},   {607, 1, 1, 2013, 15, 0, 615, 1, 1, 2013},
+        {1440, 31, 12, 2013, 60, 0, 60, 1, 1, 2014},   {600, 1, 1, 2013, 0, 0, 600, 1, 1, 2013},
+        {430, 1, 1, 2013, 60, 15, 435, 1, 1, 2013}, // inside the peak: rounded to 420, plus 15
+    };
+    for (const row& r : rows) {
+        interval_clock c;
+        c.retmins = r.minutes;
+        c.retdate.rec_start_day = static_cast<std::uint8_t>(r.day);
+        c.retdate.rec_start_month = static_cast<std::uint8_t>(r.month);
+        c.retdate.rec_start_year = static_cast<std::uint16_t>(r.year);
+        c.recintvl = r.step;
+        c.retr_peak.peak_interval = static_cast<std::uint16_t>(r.peak_step);
+        c.retr_peak.peak_times[0] = {7, 0};
+        c.retr_peak.peak_times[1] = {9, 0};
+        advance_interval(c);
+        const unsigned year = c.retdate.rec_start_year;
+        EXPECT_EQ(
+            (std::array<unsigned, 4>{c.retmins, c.retdate.rec_start_day, c.retdate.rec_start_month, year}),
+            (std::array{r.expected_minutes, r.expected_day, r.expected_month, r.expected_year}))
+            << r.minutes;
+    }
 }
 
 } // namespace

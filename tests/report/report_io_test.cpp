@@ -13,15 +13,10 @@ TEST(ReportSink, WritesCrLfAndCountsLineEnds) {
     out.printf("* SITE = %.20s%s", "ABCDEFGHIJKLMNOPQRSTUVWXYZ", "\n");
     out.write("a\nb");
     out.put('\n');
-    EXPECT_EQ(out.text(), "* SITE = ABCDEFGHIJKLMNOPQRST\r\na\r\nb\r\n");
-    EXPECT_EQ(out.line_count(), 3);
-}
-
-TEST(ReportSink, LongFormattedTextIsWhole) {
-    report_sink out;
-    const std::string long_text(2000, 'x');
+    const std::string long_text(2000, 'x'); // long formatted text is whole
     out.printf("%s|%5.1f", long_text.c_str(), 2.25);
-    EXPECT_EQ(out.text(), long_text + "|  2.2");
+    EXPECT_EQ(out.text(), "* SITE = ABCDEFGHIJKLMNOPQRST\r\na\r\nb\r\n" + long_text + "|  2.2");
+    EXPECT_EQ(out.line_count(), 3);
 }
 
 TEST(ReportSink, ReportsWriteFailure) {
@@ -38,30 +33,25 @@ TEST(ReportSink, ReportsWriteFailure) {
     std::fclose(full);
 }
 
-TEST(ByteStream, EndOfFileOnlyAfterReadingPastTheEnd) {
-    byte_stream in({1, 2, 3});
-    std::uint8_t buf[3];
-    EXPECT_EQ(in.read(buf, 3), 3U);
-    EXPECT_FALSE(in.eof());
-    EXPECT_EQ(in.get(), byte_stream::eof_value);
-    EXPECT_TRUE(in.eof());
-    in.seek(1);
-    EXPECT_FALSE(in.eof());
-    EXPECT_EQ(in.get(), 2);
-}
-
 TEST(ByteStream, PushBackAndShortReads) {
     byte_stream in({0x34, 0x12, 0x56});
+    std::uint8_t buf[4] = {};
+    EXPECT_EQ(in.read(buf, 3), 3U);
+    EXPECT_FALSE(in.eof()); // reading up to the end is not past it
+    in.seek(0);
     const int first = in.get();
     in.unget(first);
     EXPECT_EQ(in.tell(), 0U);
     EXPECT_EQ(in.read_u16(), 0x1234);
-    std::uint8_t buf[4] = {};
     EXPECT_EQ(in.read(buf, 4), 1U);
     EXPECT_EQ(buf[0], 0x56);
-    EXPECT_TRUE(in.eof());
+    EXPECT_TRUE(in.eof()); // only after a read ran past the end
+    EXPECT_EQ(in.get(), byte_stream::eof_value);
     in.seek(2);
     EXPECT_EQ(in.read_u16(), 0xFF56); // the missing high byte reads as end of file
+    in.seek(1);                       // seeking clears end of file
+    EXPECT_FALSE(in.eof());
+    EXPECT_EQ(in.get(), 0x12);
     in.seek(1000);
     EXPECT_EQ(in.get(), byte_stream::eof_value);
     EXPECT_EQ(in.read(buf, 2), 0U);
