@@ -103,7 +103,7 @@ TEST(VbvEndToEnd, WholeReports) {
         std::string err;  // a fatal message: no END record, exit code 2
     };
     const report_case cases[] = {
-        {"every record type, not closed",
+        {"every record type, read to the data end",
          test::build_vbv_file(dated, test::build_vbv_records(every_type)),
          {},
          "000001 070313 1000 00 00 000000  1 1  3.0  2.0  80   400     3   \n"
@@ -114,6 +114,19 @@ TEST(VbvEndToEnd, WholeReports) {
          "000003 251213 1000 29 00 000000  2 1  4.0  4.0  70   370     2   \n"
          "000004 251213 1000 30 00 000000  1 1 99.9 99.9 100           5   \n"
          "000005 070313 1000 50 00 000000  1 1  0.0  0.0  99               \n",
+         ""},
+        // Record coded; the record count (any record type counts) stops before the last vehicle.
+        {"record coded, binding count",
+         test::build_vbv_file(std::string(dated) + "closed_ok 1\nnum_records 9",
+                              test::build_vbv_records(every_type)),
+         {"-fv2"},
+         "1,000001,070313,1000,00,00,000000, 1,1, 3.0, 2.0, 80,  400, 3,\"  \"\n"
+         "0,1,02,1,0,00001234,00000,000500,000020,000000\n"
+         "1,000002,251213,1000,10,00,000000, 2,1,10.0,10.0, 50,  450, 4,\" L\"\n"
+         "1,000100,251213,1000,20,00,000000, 3,2, 5.5, 4.1, 90,  520, 1,\" H\"\n"
+         "1,000008,251213,1000,25,00,000000, 2,1,15.0,14.7, 60,     ,  ,\"  \"\n"
+         "1,000003,251213,1000,29,00,000000, 2,1, 4.0, 4.0, 70,  370, 2,\"  \"\n"
+         "1,000004,251213,1000,30,00,000000, 1,1,99.9,99.9,100,     , 5,\"  \"\n",
          ""},
         {"labelled layout",
          labelled,
@@ -202,44 +215,15 @@ TEST(VbvEndToEnd, WholeReports) {
     }
 }
 
-TEST(VbvEndToEnd, RecordCodedReportOfMixedTypesWithABindingCount) {
-    vbv_run r;
-    const test::run_result result =
-        r.run(test::build_vbv_file(
-                  "site SITE1\nserial_number 4711\nstart 2013-03-07 10:00:00\nstop 2013-03-08 09:30:00\n"
-                  "battery 124\nvbv_filter.operand 13\nclosed_ok 1\nnum_records 9\n" +
-                      std::string(dated),
-                  test::build_vbv_records(every_type)),
-              {"-fv2"});
-    EXPECT_EQ(result.exit_code, 0) << result.err;
-    // The record count stops before the last vehicle.
-    EXPECT_EQ(result.out,
-              crlf("20,\"BEGIN\"\n"
-                   "22,\"FORMAT\",\"VBV-2\"\n"
-                   "23,\"FORMATTER\",\"TALLYCNV\",\"Release\",3.5.47\n"
-                   "24,\"INSTRUMENT\",\"K479\",\"Serial\",4711,\"Release\",2.00\n"
-                   "25,\"FILENAME\",\"\"\n"
-                   "26,\"SITE\",\"SITE1\"\n"
-                   "27,\"LOCATION\",\"\"\n"
-                   "31,\"GRIDREF\",\"\"\n"
-                   "32,\"HEADINGS\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\"\n"
-                   "72,\"STARTREC\",10,00,07,03,13\n"
-                   "73,\"STOPREC\",09,30,08,03,13\n"
-                   "28,\"BATTERY\",12.40,12.40 \n"
-                   "29,\"SENSORS\",\"NONE\",\"NONE\",\"NONE\",\"NONE\",\"NONE\",\"NONE\",\"NONE\",\"NONE\"\n"
-                   "30,\"DATEFORM\",\"DD/MM/YY\"\n"
-                   "89,\"UNITS\",\"METRIC\"\n"
-                   "80,\"PRUNITS\",\"KPH-CM-10KG\"\n"
-                   "60,\"CLASS\",\"NONE\"\n"
-                   "39,\"HEAD DDMMYY HHMM SS HH RESCOD  L D HEAD  GAP SPD LENTH    CS CH\"\n"
-                   "1,000001,070313,1000,00,00,000000, 1,1, 3.0, 2.0, 80,  400, 3,\"  \"\n"
-                   "0,1,02,1,0,00001234,00000,000500,000020,000000\n"
-                   "1,000002,251213,1000,10,00,000000, 2,1,10.0,10.0, 50,  450, 4,\" L\"\n"
-                   "1,000100,251213,1000,20,00,000000, 3,2, 5.5, 4.1, 90,  520, 1,\" H\"\n"
-                   "1,000008,251213,1000,25,00,000000, 2,1,15.0,14.7, 60,     ,  ,\"  \"\n"
-                   "1,000003,251213,1000,29,00,000000, 2,1, 4.0, 4.0, 70,  370, 2,\"  \"\n"
-                   "1,000004,251213,1000,30,00,000000, 1,1,99.9,99.9,100,     , 5,\"  \"\n"
-                   "21,\"END\",26,\"FFFF\"\n"));
+TEST(VbvEndToEnd, IntervalLayoutsAreRefused) {
+    const test::bytes file = test::build_vbv_file("", test::build_vbv_records(vehicles({10})));
+    for (const char* option : {"-fI1", "-fI2", "-fI3", "-fwk"}) {
+        vbv_run r;
+        const test::run_result result = r.run(file, {option});
+        EXPECT_EQ(result.exit_code, 1) << option;
+        EXPECT_EQ(result.err, "\nError : Can't display a VBV file in an interval format\n") << option;
+        EXPECT_EQ(result.out, "") << option;
+    }
 }
 
 TEST(VbvEndToEnd, HeaderOnlyRunStopsAtTheColumnHeading) {

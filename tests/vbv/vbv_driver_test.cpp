@@ -225,26 +225,5 @@ TEST(VbvDriverWrap, CutRecordsBeforeTheWrapChangeNothing) {
     }
 }
 
-TEST(VbvDriver, IntervalLayoutsAreRefused) {
-    const bytes file = test::build_vbv_file("", build_vbv_records(vehicles({10})));
-    for (int format : {1, 2, 3, 8}) {
-        run_settings settings;
-        settings.anl_format = static_cast<std::int8_t>(format);
-        const language_texts lang{};
-        report_sink out;
-        byte_stream input(file);
-        k479_defn header{};
-        read_header_block(input, header);
-        try {
-            output_vbv_file(run_context{settings, lang, out}, input, header);
-            ADD_FAILURE() << "format " << format << " accepted";
-        } catch (const fatal_error& error) {
-            EXPECT_EQ(error.exit_code, 1);
-            EXPECT_EQ(error.message, "\nError : Can't display a VBV file in an interval format\n");
-        }
-        EXPECT_TRUE(out.text().empty());
-    }
-}
-
 } // namespace
 } // namespace tallycnv

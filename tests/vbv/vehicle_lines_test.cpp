@@ -33,79 +33,52 @@ std::string repeated(const std::string& piece, int n) {
 
 // A three-axle truck on a weigh site.
 vehicle_info truck() {
-    vehicle_info v;
-    v.vehicle_number = 41;
-    v.year = 2005;
-    v.month = 2;
-    v.day = 7;
-    v.hour = 13;
-    v.minute = 45;
-    v.second = 9;
-    v.millisecond = 370;
-    v.result_code = 0x1A2B;
-    v.lane = 1;
-    v.direction = 1;
-    v.headway = 123;
-    v.gap = 45;
-    v.speed = 88;
-    v.length = 1650;
-    v.axles = 3;
-    v.class_code = 6;
-    v.wheelbase = 1000;
-    v.axle_spacing[0] = 430;
-    v.axle_spacing[1] = 570;
-    v.gross_weight = 1200;
-    v.axle_weight = {300, 500, 400};
-    v.chassis_height = 3;
-    return v;
+    return {.vehicle_number = 41,
+            .lane = 1,
+            .direction = 1,
+            .axles = 3,
+            .class_code = 6,
+            .speed = 88,
+            .year = 2005,
+            .month = 2,
+            .day = 7,
+            .hour = 13,
+            .minute = 45,
+            .second = 9,
+            .millisecond = 370,
+            .length = 1650,
+            .gap = 45,
+            .headway = 123,
+            .axle_spacing = {430, 570},
+            .wheelbase = 1000,
+            .axle_weight = {300, 500, 400},
+            .gross_weight = 1200,
+            .chassis_height = 3,
+            .result_code = 0x1A2B};
 }
 
-// Nothing measured; headway and gap past the column's cap, an unknown chassis height.
-vehicle_info absent() {
-    vehicle_info v;
-    v.headway = 5000;
-    v.gap = 1000;
-    v.chassis_height = 9;
-    return v;
-}
-
-// Two or three axles whose spacings should add up to the wheelbase.
-vehicle_info spaced(std::uint16_t wheelbase, std::uint16_t first, std::uint16_t second) {
-    vehicle_info v;
-    v.axles = second == 0 ? 2 : 3;
-    v.wheelbase = wheelbase;
-    v.axle_spacing = {first, second};
+template <class Change> vehicle_info truck_with(Change change) {
+    vehicle_info v = truck();
+    change(v);
     return v;
 }
 
 // A record may claim 15 axles; the vehicle holds 12 spacings and 13 weights.
 vehicle_info fifteen_axles() {
-    vehicle_info v = truck();
-    v.axles = 15;
-    v.wheelbase = 1200;
-    v.gross_weight = 1300;
-    v.axle_spacing.fill(100);
-    v.axle_weight.fill(100);
-    return v;
+    return truck_with([](vehicle_info& v) {
+        v.axles = 15;
+        v.wheelbase = 1200;
+        v.gross_weight = 1300;
+        v.axle_spacing.fill(100);
+        v.axle_weight.fill(100);
+    });
 }
 
-vehicle_info pictured() {
-    vehicle_info v = truck();
-    v.axles = 5;
-    v.axle_spacing = {50, 100, 101, 1500};
-    v.axle_weight = {0, 55, 56, 2095, 3638};
-    return v;
-}
-
-vehicle_info without_axles(std::uint16_t headway) {
-    vehicle_info v = truck();
-    v.axles = 0;
-    v.headway = headway;
-    if (headway == 0) {
-        v.gap = 0;
-        v.speed = 0;
-    }
-    return v;
+// Two or three axles whose spacings should add up to the wheelbase.
+vehicle_info spaced(std::uint16_t wheelbase, std::uint16_t first, std::uint16_t second) {
+    return {.axles = static_cast<std::uint8_t>(second == 0 ? 2 : 3),
+            .axle_spacing = {first, second},
+            .wheelbase = wheelbase};
 }
 
 // Sensor configurations: loops only, axle sensors, weigh sensors.
@@ -156,8 +129,10 @@ TEST(VbvVehicleLines, EveryLayoutInMetricAndImperialUnits) {
         {settings_for(1, 1), 2, fifteen_axles(),
          lead + "  88  1650 15  6  1200" + repeated("  100", 8) + "   590" + repeated("    45", 9)},
         // Absent values keep their columns; headway and gap are capped at 99.9 s.
-        {settings_for(1, 1), 2, absent(), zero + " 99.9 99.9" + spaces(22 + 40 + 15)},
-        {settings_for(1, 1), 0, absent(), zero + " 99.9 99.9" + spaces(17)},
+        {settings_for(1, 1), 2, vehicle_info{.gap = 1000, .headway = 5000, .chassis_height = 9},
+         zero + " 99.9 99.9" + spaces(22 + 40 + 15)},
+        {settings_for(1, 1), 0, vehicle_info{.gap = 1000, .headway = 5000, .chassis_height = 9},
+         zero + " 99.9 99.9" + spaces(17)},
         // One spacing is the wheelbase; the last takes the remainder, or its
         // own value when the remainder is 0 or negative.
         {settings_for(1, 0), 1, spaced(347, 347, 0),
@@ -202,7 +177,7 @@ TEST(VbvVehicleLines, EveryLayoutInMetricAndImperialUnits) {
          labelled + "SP=55 GP=4.5 HD=12.3\nAX=3  CS=6  FET 32.81   14.11 18.70\nOK          TON  5.36   1.34 "
                     "2.23 1.79"},
         // No cap on the headway in this layout; many axles stop at thirteen.
-        {settings_for(3, 0, 0, "A1"), 0, without_axles(20000),
+        {settings_for(3, 0, 0, "A1"), 0, truck_with([](vehicle_info& v) { v.axles = 0, v.headway = 20000; }),
          "      A1  00000042 070305 13:45:09.37 001A2B LA=2 DN=2 SP=88 GP=4.5 HD=2000.0\n"
          "AX=0  CS=6  MTR 10.00  \nOK          TNE  5.44  "},
         {settings_for(3, 0), 2, fifteen_axles(),
@@ -212,9 +187,14 @@ TEST(VbvVehicleLines, EveryLayoutInMetricAndImperialUnits) {
         // and 11 dashes. The speed follows the print units, the picture does not.
         {settings_for(4, 0), 2, truck(), "13:45:09 2  4  88  3  6 OK       1--------2-----------2"},
         {settings_for(4, 3), 2, truck(), "13:45:09 2  4  54  3  6 OK       1--------2-----------2"},
-        {settings_for(4, 3), 2, pictured(),
+        {settings_for(4, 3), 2, truck_with([](vehicle_info& v) {
+             v.axles = 5;
+             v.axle_spacing = {50, 100, 101, 1500};
+             v.axle_weight = {0, 55, 56, 2095, 3638};
+         }),
          "13:45:09 2  4  54  5  6 OK       qq-h--A" + repeated("-", 19) + "H"},
-        {settings_for(4, 3), 2, without_axles(0), "13:45:09 2" + spaces(9) + "0  6 OK"},
+        {settings_for(4, 3), 2, truck_with([](vehicle_info& v) { v.axles = 0, v.gap = 0, v.speed = 0; }),
+         "13:45:09 2" + spaces(9) + "0  6 OK"},
         {settings_for(4, 3), 2, fifteen_axles(),
          "13:45:09 2  4  54 15  6 OK       " + repeated("h-", 12) + "h"},
     };
