@@ -295,49 +295,29 @@ TEST(VbvRecords, HeadwayAndGapWrapAtSixteenBitsAndStopAt9999) {
     }
 }
 
-TEST(VbvRecords, BaseFormatLengthRule) {
-    struct length_case {
-        unsigned overhang, axles, wheelbase_field;
-        std::uint16_t length, wheelbase;
-    };
-    const length_case cases[] = {
-        {0, 0, 450, 450, 0}, // no axle detection: the field holds the length
-        {0, 2, 450, 0, 450},
-        {120, 2, 450, 570, 450},
-        {120, 0, 450, 570, 450},
-    };
-    for (const length_case& c : cases) {
+TEST(VbvRecords, BaseFormatLengthRuleAndDayRollover) {
+    // Overhang, axles, wheelbase field: length, wheelbase. Without axle
+    // detection and overhang the field holds the length.
+    const unsigned lengths[][5] = {
+        {0, 0, 450, 450, 0}, {0, 2, 450, 0, 450}, {120, 2, 450, 570, 450}, {120, 0, 450, 570, 450}};
+    for (const auto& c : lengths) {
         expander x;
-        vbv_fields f;
-        f.overhang = c.overhang;
-        f.axles = c.axles;
-        f.wheelbase = c.wheelbase_field;
-        const vehicle_info v = x.expand(0, f);
-        EXPECT_EQ(v.length, c.length) << c.overhang << " " << c.axles;
-        EXPECT_EQ(v.wheelbase, c.wheelbase) << c.overhang << " " << c.axles;
+        const vehicle_info v =
+            x.expand(0, {.axles = c[1], .overhang = c[0], .wheelbase = c[2], .spacings = {}, .weights = {}});
+        EXPECT_EQ(v.length, c[3]) << c[0] << " " << c[1];
+        EXPECT_EQ(v.wheelbase, c[4]) << c[0] << " " << c[1];
     }
-}
 
-TEST(VbvRecords, BaseFormatDateRollsOverMidnightBothWays) {
+    // A drop of more than 23 hours is the next day, a rise of as much the
+    // day before (a late record); a drop of 12 hours changes nothing.
     expander x;
     x.state.vbv_dat = {31, 11, 2013};
-    struct step {
-        unsigned time;
-        const char* date;
-    };
-    const step steps[] = {
-        {863900, "31/11/2013"}, // 23:59:50
-        {50, "1/0/2014"},       // a drop of more than 23 hours is the next day
-        {863900, "31/11/2013"}, // a late record from the previous day
-        {432000, "31/11/2013"}, // a drop of 12 hours changes nothing
-    };
-    for (const step& s : steps) {
-        vbv_fields f;
-        f.time = s.time;
-        const vehicle_info v = x.expand(0, f);
-        EXPECT_EQ(std::to_string(v.day) + "/" + std::to_string(v.month) + "/" + std::to_string(v.year),
-                  s.date)
-            << s.time;
+    const std::pair<unsigned, const char*> steps[] = {
+        {863900, "31/11/2013"}, {50, "1/0/2014"}, {863900, "31/11/2013"}, {432000, "31/11/2013"}};
+    for (const auto& [time, date] : steps) {
+        const vehicle_info v = x.expand(0, {.time = time, .spacings = {}, .weights = {}});
+        EXPECT_EQ(std::to_string(v.day) + "/" + std::to_string(v.month) + "/" + std::to_string(v.year), date)
+            << time;
     }
 }
 
