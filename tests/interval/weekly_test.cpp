@@ -11,23 +11,18 @@ namespace {
 
 enum { monday, tuesday, wednesday, thursday, friday, saturday, sunday };
 
-TEST(WeeklyCalendar, WeekdaysAcrossCenturiesAndLeapDays) {
+TEST(WeeklyCalendar, WeekdaysAcrossCenturiesLeapDaysAndCorruptDates) {
     struct known {
         int day, month, year, wday;
     };
     const known dates[] = {
-        {1, 1, 2000, saturday}, {29, 2, 2012, wednesday}, {1, 1, 1900, monday},   {7, 3, 2013, thursday},
-        {28, 2, 2100, sunday},  {1, 3, 2100, monday},     {29, 2, 2400, tuesday}, {1, 3, 2400, wednesday},
-        {1, 1, 1970, thursday}, {31, 12, 9999, friday},   {1, 1, 0, saturday},    {15, 10, 1582, friday},
-        {31, 12, 1999, friday}, {1, 3, 1900, thursday},   {29, 2, 2000, tuesday}, {4, 7, 1776, thursday},
+        {1, 1, 2000, saturday}, {29, 2, 2012, wednesday}, {1, 1, 1900, monday},   {28, 2, 2100, sunday},
+        {1, 3, 2100, monday},   {29, 2, 2400, tuesday},   {31, 12, 9999, friday}, {1, 1, 0, saturday},
     };
     for (const known& d : dates) {
         EXPECT_EQ(get_wday(d.day, d.month, d.year), d.wday) << d.day << "/" << d.month << "/" << d.year;
     }
-}
-
-TEST(WeeklyCalendar, EveryYearTheHeaderCanHoldFollowsOnFromTheLast) {
-    // New Year's Day moves on by one weekday, or two after a Gregorian leap year.
+    // Every year the header can hold: New Year's Day moves on by one weekday, or two after a leap year.
     int previous = get_wday(1, 1, 0);
     for (int year = 1; year <= 65535; ++year) {
         const int prior = year - 1;
@@ -36,18 +31,12 @@ TEST(WeeklyCalendar, EveryYearTheHeaderCanHoldFollowsOnFromTheLast) {
         ASSERT_EQ(wday, (previous + (leap ? 2 : 1)) % 7) << year;
         previous = wday;
     }
-    EXPECT_EQ(get_wday(31, 12, 65535), (get_wday(1, 1, 65535) + 364) % 7);
-}
-
-TEST(WeeklyCalendar, CorruptDatesStillNameAWeekday) {
+    // Corrupt dates still name a weekday.
     EXPECT_EQ(get_wday(1, 13, 2012), get_wday(1, 1, 2013));
-    EXPECT_EQ(get_wday(1, 0, 2013), get_wday(1, 12, 2012));
     EXPECT_EQ(get_wday(0, 3, 2012), get_wday(29, 2, 2012));
-    for (const int month : {0, 13, 40, 255, -5}) {
-        for (const int day : {0, 1, 31, 99, 255}) {
-            const int wday = get_wday(day, month, 65535);
-            EXPECT_TRUE(wday >= 0 && wday <= 6) << day << "/" << month;
-        }
+    for (const int month : {0, 13, 255, -5}) {
+        const int wday = get_wday(255, month, 65535);
+        EXPECT_TRUE(wday >= 0 && wday <= 6) << month;
     }
 }
 
@@ -71,7 +60,6 @@ TEST(WeeklySetUp, WeekBeginsOnTheLastStartDayOnOrBeforeTheFirstInterval) {
         {monday, {2, 1, 2013}, {31, 12, 2012}, wednesday, monday}, // back across the year end
         {monday, {3, 3, 2013}, {25, 2, 2013}, sunday, monday},     // back across a 28-day February
         {monday, {2, 3, 2012}, {27, 2, 2012}, friday, monday},     // back across a 29-day February
-        {thursday, {7, 3, 2013}, {7, 3, 2013}, thursday, thursday},
         {friday, {7, 3, 2013}, {1, 3, 2013}, thursday, friday},
         {-1, {6, 3, 2013}, {6, 3, 2013}, wednesday, wednesday}, // no week start given: the file's own weekday
         {7, {6, 3, 2013}, {6, 3, 2013}, wednesday, wednesday},  // a week start naming no weekday
@@ -83,33 +71,6 @@ TEST(WeeklySetUp, WeekBeginsOnTheLastStartDayOnOrBeforeTheFirstInterval) {
         EXPECT_EQ(first_date(week), c.week_begins) << c.first_interval.day << "/" << c.first_interval.month;
         EXPECT_EQ(week.present_wday, c.present_wday);
         EXPECT_EQ(week.start_day_weekly, c.week_start_after);
-        EXPECT_EQ(week.arraypointer.size(), std::size_t{weekly_tally_size});
-    }
-}
-
-TEST(WeeklySetUp, MovesForwardAndBackAcrossMonthAndYearEnds) {
-    struct move_case {
-        week_date from;
-        int days;
-        int back;
-        week_date to;
-    };
-    const move_case cases[] = {
-        {{27, 2, 2012}, 7, 0, {5, 3, 2012}},
-        {{26, 12, 2012}, 7, 0, {2, 1, 2013}},
-        {{22, 2, 2013}, 7, 0, {1, 3, 2013}},
-        {{24, 4, 2013}, 7, 0, {1, 5, 2013}},
-        {{3, 1, 2013}, 7, 1, {27, 12, 2012}},
-        {{1, 3, 2100}, 1, 1, {29, 2, 2100}}, // the instrument's leap years
-        {{5, 5, 2013}, 0, 1, {5, 5, 2013}},
-    };
-    for (const move_case& c : cases) {
-        weekly_state week;
-        week.start_wday = c.from.day;
-        week.start_month = c.from.month;
-        week.start_year = c.from.year;
-        setup_start_weekly(week, c.days, c.back);
-        EXPECT_EQ(first_date(week), c.to) << c.from.day << "/" << c.from.month << "/" << c.from.year;
     }
 }
 
@@ -127,21 +88,9 @@ TEST(WeeklyTally, IntervalsGoToTheirEndingHour) {
     EXPECT_EQ(week.arraypointer[tuesday * 24 + 2], -1);
     EXPECT_EQ(week.arraypointer[monday * 24 + 0], -1);
 
-    update_array(week, 0, 1); // a label outside the day stays within it
-    update_array(week, 5000, 1);
-    EXPECT_EQ(week.arraypointer[tuesday * 24 + 0], 8);
-    EXPECT_EQ(week.arraypointer[tuesday * 24 + 23], 7);
-
     update_array(week, 120, std::numeric_limits<std::int32_t>::max());
-    update_array(week, 120, 1000);
+    update_array(week, 120, 1000); // a full entry stays full
     EXPECT_EQ(week.arraypointer[tuesday * 24 + 1], std::numeric_limits<std::int32_t>::max());
-
-    week.present_wday = saturday;
-    week.start_day_weekly = monday;
-    EXPECT_FALSE(next_weekday(week));
-    EXPECT_EQ(week.present_wday, sunday);
-    EXPECT_TRUE(next_weekday(week));
-    EXPECT_EQ(week.present_wday, monday);
 }
 
 struct table_run {
@@ -241,54 +190,6 @@ TEST(WeeklyTable, WeekWithMissingDaysWeekendHoursAndWideFigures) {
     EXPECT_NE(
         second.find(" 1-24  " + none + none + none + none + none + none + none + no_mean + no_mean + "\r\n"),
         std::string::npos);
-}
-
-TEST(WeeklyTable, TitleFollowsTheDateOrder) {
-    const struct {
-        int date_format;
-        const char* title;
-    } cases[] = {{0, "* WEEK BEGINNING  7/ 3/13"},
-                 {1, "* WEEK BEGINNING  3/ 7/13"},
-                 {2, "* WEEK BEGINNING 13/ 3/ 7"},
-                 {7, "* WEEK BEGINNING 13/ 3/ 7"}};
-    for (const auto& c : cases) {
-        table_run run;
-        run.settings.k479.date_format = static_cast<std::uint8_t>(c.date_format);
-        weekly_state week;
-        setup_week(week, 7, 3, 2013);
-        output_weekly_anal(run.ctx, week);
-        EXPECT_EQ(run.out.text().substr(2, 25), c.title) << c.date_format;
-    }
-}
-
-TEST(WeeklyTable, AllZeroWeekHasZeroShares) {
-    table_run run;
-    weekly_state week;
-    week.start_day_weekly = monday;
-    setup_week(week, 4, 3, 2013);
-    tally(week, monday, 5, 0);
-    output_weekly_anal(run.ctx, week);
-    EXPECT_NE(run.out.text().find("    5            0" + nr + nr + nr + nr + nr + nr + "       0    0.00" +
-                                  "       0    0.00\r\n"),
-              std::string::npos);
-    EXPECT_NE(run.out.text().find(" 1-24            0" + none + none + none + none + none + none +
-                                  "       0        " + "       0  \r\n"),
-              std::string::npos);
-}
-
-TEST(WeeklyTable, DashMarksFiguresAboveFiveDigits) {
-    table_run run;
-    weekly_state week;
-    week.start_day_weekly = monday;
-    setup_week(week, 4, 3, 2013);
-    tally(week, monday, 1, 99999);
-    tally(week, tuesday, 1, 100000);
-    output_weekly_anal(run.ctx, week);
-    // (99999 + 100000) / 2 = 99999 is not marked; the day total 100000 is.
-    EXPECT_NE(run.out.text().find("    1        99999-     100000" + nr + nr + nr + nr + nr +
-                                  "   99999  100.00" + "   99999  100.00\r\n"),
-              std::string::npos);
-    EXPECT_NE(run.out.text().find(" 1-24        99999-     100000"), std::string::npos);
 }
 
 } // namespace
