@@ -24,14 +24,8 @@ std::string counting_blocks(int count) {
 }
 
 // One channel of one speed bin: every block prints one INT-2 line.
-constexpr const char* one_speed_bin = R"(
-    type m
-    no_chans 1
-    operands 1 0 0
-    speed_bins.count 1
-    block_size 2
-    num_records 1000
-)";
+constexpr const char* one_speed_bin =
+    "type m\nno_chans 1\noperands 1 0 0\nspeed_bins.count 1\nblock_size 2\nnum_records 1000";
 
 TEST(IntervalClock, LabelsAcrossMidnightMonthYearEndsAndPeaks) {
     struct clock_case {
@@ -94,19 +88,10 @@ std::string two_channels(unsigned size) {
 
 TEST(BinnedLines, EveryOperatorCombination) {
     // Speed (2 bins), length (3 bins), class (2 classes).
-    constexpr const char* lists = R"(
-        type m
-        site NORTHBRIDGE
-        start 2013-03-07 10:00:00
-        interval 15
-        no_chans 2
-        spec_count 0
-        operands 1 4 7
-        speed_bins.count 2
-        length_bins.count 3
-        num_classes 2
-        num_records 1
-    )";
+    constexpr const char* lists =
+        "type m\nsite NORTHBRIDGE\nstart 2013-03-07 10:00:00\ninterval 15\nno_chans 2\n"
+        "spec_count 0\noperands 1 4 7\nspeed_bins.count 2\nlength_bins.count 3\n"
+        "num_classes 2\nnum_records 1";
     struct combination {
         const char* description;
         unsigned size;
@@ -255,10 +240,6 @@ TEST(Cordon, ChannelTotalsOfEveryLayout) {
         {"operands 12 0 0\nspeed_bins.count 2", {1, 2, 100, 100}, 3},
         // Gas readings are not counts; the count list follows them.
         {"operands 10 0 0", {50, 60, 70, 5}, 5},
-        // List 0, then a table of lists 1 x 2.
-        {"operands 1 4 7\noperators 0 1\nspeed_bins.count 2\nlength_bins.count 2\nnum_classes 2",
-         {9, 9, 1, 1, 1, 1},
-         18},
         // A table of lists 0 x 1, then list 2.
         {"operands 1 4 7\noperators 1 0\nspeed_bins.count 2\nlength_bins.count 2\nnum_classes 2",
          {1, 1, 1, 1, 3, 3},
