@@ -131,100 +131,91 @@ TEST(BinnedLines, EveryOperatorCombination) {
     EXPECT_EQ(split_lines(plain.data(two_channels(7)))[0], "030713 1015 1 00 00 0001 0002");
 }
 
-TEST(BinnedLines, MergedCarClassesAndImpossibleCounts) {
-    std::string fourteen = "ch1:";
+// Reports of one-block files under different settings: the whole report, or its first lines.
+TEST(IntervalData, ReportsUnderEachSetting) {
+    struct data_case {
+        std::string description; // on top of one channel, 15-minute intervals from 10:00 and one block
+        std::string blocks;
+        std::string report;
+        run_settings settings;
+        std::size_t lines = 0; // report lines, when the report above is only their beginning
+        unsigned channel_size = 0;
+    };
+    std::string fourteen = "ch1:", rows = "ch1:";
     for (int i = 1; i <= 14; ++i) {
         fourteen += " " + std::to_string(i);
+        rows += " " + std::to_string(10 * i - 9) + " " + std::to_string(10 * i - 8);
     }
     const std::string thirteen = " 0002 0003 0004 0005 0006 0007 0008 0009 0010 0011 0012 0013";
-    struct merge_case {
-        bool merge_cars;
-        const char* classes;
-        std::string line;
+    run_settings merged, cordon, fi1_vbv3, fi1_vbv4, int3, halved, by_205;
+    merged.merge_cars = true;
+    cordon.anl_format = 4;
+    fi1_vbv3.anl_format = fi1_vbv4.anl_format = 1;
+    fi1_vbv3.print_format = 3; // a VBV-3 choice before -fI1
+    fi1_vbv4.print_format = 4;
+    int3.anl_format = 3;
+    halved.k479.axle_factor = 2.0F;
+    by_205.k479.axle_factor = 2.05F;
+    const std::string speeds = "operands 1 0 0\nspeed_bins.count 4\nblock_size 8\n";
+    constexpr const char* classes = "operands 7 0 0\nblock_size 28\nclass_scheme 25\nnum_classes 14";
+    const data_case cases[] = {
+        // Merged car classes: the first class gains twice the fourteenth, which is not printed.
+        {classes, fourteen, "070313 1015 1 00 00 0029" + thirteen + "\r\n", merged},
+        {classes, fourteen, "070313 1015 1 00 00 0001" + thirteen + " 0014\r\n", {}},
+        {"operands 7 0 0\nblock_size 28\nclass_scheme 24\nnum_classes 14", fourteen,
+         "070313 1015 1 00 00 0001" + thirteen + " 0014\r\n", merged},
+        {"operands 7 0 0\nblock_size 28\nclass_scheme 25\nnum_classes 13", fourteen, // nothing to merge
+         "070313 1015 1 00 00 0001" + thirteen + "\r\n", merged},
+        {"class_scheme 25\nnum_classes 14\noperands 1 7 0\noperators 1 0\nspeed_bins.count 2\nblock_size 56",
+         rows, "070313 1015 1 00 01 0263 0266\r\n070313 1015 1 00 02 0011 0012\r\n", merged, 14},
+        // Counts outside -100..9999 print as faulty readings.
+        {"operands 1 0 0\nspeed_bins.count 6\nblock_size 12",
+         "ch1: 10000 -101 -100 9999 32767 -32768",
+         "070313 1015 1 00 00 9999 9999 -100 9999 9999 9999\r\n* END 2 FFFF\r\n",
+         {}},
+        // Axle counts are divided by the axle factor, unless a loop input counts vehicles.
+        {speeds + "card_type 8 0 0 0 0 0 0 0", "ch1: 7 -7 9999 1",
+         "070313 1015 1 00 00 0003 -003 4999 0000\r\n", halved},
+        {speeds + "card_type 8 9 0 0 0 0 0 0", "ch1: 7 -7 9999 1",
+         "070313 1015 1 00 00 0002 -002 3333 0000\r\n", by_205},
+        {speeds + "card_type 8 9 0 6 0 0 0 0", "ch1: 7 -7 9999 1",
+         "070313 1015 1 00 00 0007 -007 9999 0001\r\n", halved},
+        {speeds + "card_type 8 8 6 0 0 0 0 0\nmodel 318", "ch1: 7 -7 9999 1", // only two inputs examined
+         "070313 1015 1 00 00 0003 -003 4999 0000\r\n", halved},
+        // Gas readings are measurements; the count list after them is divided.
+        {"no_chans 2\ncard_type 8\noperands 10 0 0\nblock_size 16", "ch1: 50 60 70 | 9 ch2: 51 61 71 | 11",
+         "070313 1015 1 00 01 0050 0060 0070\r\n070313 1015 1 00 02 0004\r\n070313 1015 2 00 01 0051 0061 "
+         "0071"
+         "\r\n070313 1015 2 00 02 0005\r\n* END 5 FFFF\r\n",
+         halved, 0, 4},
+        // Count rows: a peak change closes the pending rows.
+        {"start 2013-03-07 05:00:00\ninterval 60\npeak_interval 15\npeak_times 7 0 9 0\nnum_records 4",
+         counting_blocks(4),
+         "070313 0600 1    1    2\r\n* PEAKINT = 15\r\n070313 0715 1    3    4\r\n* END 4 FFFF\r\n",
+         {}},
+        // Cordon: peak sub-intervals add up to one value per normal interval (0700, 0800 .. 1200).
+        {"no_chans 2\nblock_size 4\nstart 2013-03-07 06:00:00\ninterval 60\npeak_interval 15\n"
+         "peak_times 7 0 9 0\nnum_records 12",
+         "ch1: 1 ch2: 10\n8* ch1: 1 ch2: 10\n3* ch1: 2 ch2: 20\n",
+         "0001,0010,0004,0040,0004,0040,0002,0020,0002,0020,0002,0020,\r\n\r\nxxxx\r\n", cordon, 0, 1},
+        // The END record of each format.
+        {"", "ch1: 5", "07,03,13,10,15,1,5\r\n21,\"END\",2,\"FFFF\"\r\n", int3},
+        {"", "ch1: 5", "070313 1015 1    5\r\n21,\"END\",2,\"FFFF\"\r\n", fi1_vbv3},
+        {"", "ch1: 5", "070313 1015 1    5\r\n\r\nxxxx\r\n", fi1_vbv4},
+        {"", "ch1: 5", "0005,\r\nxxxx\r\n", cordon},
     };
-    const merge_case cases[] = {
-        {true, "class_scheme 25\nnum_classes 14", "070313 1015 1 00 00 0029" + thirteen},
-        {false, "class_scheme 25\nnum_classes 14", "070313 1015 1 00 00 0001" + thirteen + " 0014"},
-        {true, "class_scheme 24\nnum_classes 14", "070313 1015 1 00 00 0001" + thirteen + " 0014"},
-        {true, "class_scheme 25\nnum_classes 13", "070313 1015 1 00 00 0001" + thirteen}, // nothing to merge
-    };
-    for (const merge_case& c : cases) {
-        interval_run run("type m\nstart 2013-03-07 10:00:00\ninterval 15\nno_chans 1\noperands 7 0 0\n"
-                         "block_size 28\nnum_records 1");
-        run.settings.merge_cars = c.merge_cars;
-        run.header.describe(c.classes);
-        EXPECT_EQ(split_lines(run.data(fourteen))[0], c.line) << c.classes;
-    }
-
-    // Speed by class: the first class row gains twice the fourteenth row, which is not printed.
-    interval_run table("type m\nstart 2013-03-07 10:00:00\ninterval 15\nno_chans 1\nclass_scheme 25\n"
-                       "num_classes 14\noperands 1 7 0\noperators 1 0\nspeed_bins.count 2\nblock_size 56\n"
-                       "num_records 1");
-    table.settings.merge_cars = true;
-    std::string rows = "ch1:";
-    for (int j = 0; j < 14; ++j) {
-        rows += " " + std::to_string(10 * j + 1) + " " + std::to_string(10 * j + 2);
-    }
-    const std::vector<std::string> lines = split_lines(table.data(rows));
-    ASSERT_EQ(lines.size(), 14U);
-    EXPECT_EQ(lines[0], "070313 1015 1 00 01 0263 0266"); // 1 + 2 * 131, 2 + 2 * 132
-    EXPECT_EQ(lines[12], "070313 1015 1 00 13 0121 0122");
-
-    // Counts outside -100..9999 print as faulty readings.
-    interval_run odd("type m\nstart 2013-03-07 10:00:00\ninterval 15\nno_chans 1\noperands 1 0 0\n"
-                     "speed_bins.count 6\nblock_size 12\nnum_records 1");
-    EXPECT_EQ(odd.data("ch1: 10000 -101 -100 9999 32767 -32768"),
-              report_lines({"070313 1015 1 00 00 9999 9999 -100 9999 9999 9999", "* END 2 FFFF"}));
-}
-
-TEST(BinnedLines, AxleCountsAreDividedButGasReadingsAreNot) {
-    struct axle_case {
-        const char* description;
-        float factor;
-        const char* report;
-    };
-    constexpr const char* speed = "operands 1 0 0\nspeed_bins.count 4\nno_chans 1\nblock_size 8\n";
-    const axle_case cases[] = {
-        {"card_type 8 0 0 0 0 0 0 0", 2.0F, "070313 1015 1 00 00 0003 -003 4999 0000"},
-        {"card_type 8 9 0 0 0 0 0 0", 2.05F, "070313 1015 1 00 00 0002 -002 3333 0000"},
-        {"card_type 8 9 0 6 0 0 0 0", 2.0F, "070313 1015 1 00 00 0007 -007 9999 0001"}, // a loop: vehicles
-        {"card_type 8 8 6 0 0 0 0 0\nmodel 318", 2.0F,
-         "070313 1015 1 00 00 0003 -003 4999 0000"}, // two inputs
-    };
-    for (const axle_case& c : cases) {
-        interval_run run(std::string("type m\nstart 2013-03-07 10:00:00\ninterval 15\nnum_records 1\n") +
-                         speed);
-        run.settings.k479.axle_factor = c.factor;
+    for (const data_case& c : cases) {
+        interval_run run(
+            "type m\nstart 2013-03-07 10:00:00\ninterval 15\nno_chans 1\nblock_size 2\nnum_records 1");
+        run.settings = c.settings;
         run.header.describe(c.description);
-        EXPECT_EQ(split_lines(run.data("ch1: 7 -7 9999 1"))[0], c.report) << c.description;
+        run.channel_size = c.channel_size;
+        const std::string report = run.data(c.blocks);
+        EXPECT_EQ(report.substr(0, c.report.size()), c.report) << c.description;
+        if (c.lines > 0) {
+            EXPECT_EQ(split_lines(report).size(), c.lines) << c.description;
+        }
     }
-
-    // Gas readings of every channel are measurements; the count list after them is divided.
-    interval_run gas("type m\nstart 2013-03-07 10:00:00\ninterval 15\nno_chans 2\ncard_type 8\n"
-                     "operands 10 0 0\nblock_size 16\nnum_records 1");
-    gas.channel_size = 4;
-    EXPECT_EQ(
-        gas.data("ch1: 50 60 70 | 9 ch2: 51 61 71 | 11"),
-        report_lines({"070313 1015 1 00 01 0050 0060 0070", "070313 1015 1 00 02 0004",
-                      "070313 1015 2 00 01 0051 0061 0071", "070313 1015 2 00 02 0005", "* END 5 FFFF"}));
-}
-
-TEST(CountRows, PeakChangesCloseThePendingRows) {
-    interval_run run("type m\nstart 2013-03-07 05:00:00\ninterval 60\npeak_interval 15\npeak_times 7 0 9 0\n"
-                     "no_chans 1\nblock_size 2\nnum_records 100");
-    EXPECT_EQ(run.data(counting_blocks(4)), report_lines({"070313 0600 1    1    2", "* PEAKINT = 15",
-                                                          "070313 0715 1    3    4", "* END 4 FFFF"}));
-}
-
-TEST(Cordon, PeakSubIntervalsAddUpToOneValuePerNormalInterval) {
-    interval_run run("type m\nstart 2013-03-07 06:00:00\ninterval 60\npeak_interval 15\npeak_times 7 0 9 0\n"
-                     "no_chans 2\nblock_size 4\nnum_records 100");
-    run.settings.anl_format = 4;
-    run.channel_size = 1;
-    // Labels 0700, 0715 ... 0900, 1000, 1100, 1200: seven normal intervals, 14 values.
-    const std::string blocks = "ch1: 1 ch2: 10\n8* ch1: 1 ch2: 10\n3* ch1: 2 ch2: 20\n";
-    EXPECT_EQ(run.data(blocks),
-              "0001,0010,0004,0040,0004,0040,0002,0020,0002,0020,0002,0020,\r\n\r\nxxxx\r\n");
 }
 
 TEST(Cordon, ChannelTotalsOfEveryLayout) {

@@ -107,27 +107,6 @@ TEST(IntervalLoop, PartialFirstAndLastIntervalsAreSkippedWithS) {
     }
 }
 
-TEST(IntervalLoop, EndRecordOfEachFormat) {
-    struct end_case {
-        int anl_format;
-        int print_format;
-        const char* report;
-    };
-    const end_case cases[] = {
-        {3, 1, "07,03,13,10,15,1,5\r\n21,\"END\",2,\"FFFF\"\r\n"},
-        {1, 3, "070313 1015 1    5\r\n21,\"END\",2,\"FFFF\"\r\n"}, // a VBV-3 choice before -fI1
-        {1, 4, "070313 1015 1    5\r\n\r\nxxxx\r\n"},
-        {4, 1, "0005,\r\nxxxx\r\n"},
-    };
-    for (const end_case& c : cases) {
-        interval_run run(
-            "type m\nstart 2013-03-07 10:00:00\ninterval 15\nno_chans 1\nblock_size 2\nnum_records 1");
-        run.settings.anl_format = static_cast<std::int8_t>(c.anl_format);
-        run.settings.print_format = c.print_format;
-        EXPECT_EQ(run.data("ch1: 5"), c.report) << c.anl_format << " " << c.print_format;
-    }
-}
-
 TEST(IntervalDriver, BlocksThatCannotHoldTheLayoutAreCorrupt) {
     struct layout_case {
         const char* description;
