@@ -59,11 +59,11 @@ std::string crlf(std::string_view text) {
     return out;
 }
 
-// The identification shared by the test files.
+// The identification shared by the whole-report files.
 constexpr const char* site_header =
-    "type m\nsite NORTHBRIDGE\nlocation Main Road\nfile_name NB0307\nserial_number 4711\ngrid_reference GR "
-    "123\n"
-    "battery 124\nheadings N S\nsensor_type 1 1\ncard_type 1 1\nstart 2013-03-07 10:00:00\n"
+    "type m\nsite NORTHBRIDGE\nlocation Main Road\nfile_name NB0307\nserial_number 4711\n"
+    "grid_reference GR 123\nbattery 124\nheadings N S\nsensor_type 1 1\ncard_type 1 1\nstart 2013-03-07 "
+    "10:00:00\n"
     "stop 2013-03-07 13:00:00\ninterval 15\ninterval_filter.operand 13\nchannel_assignment 1 2\n";
 
 std::string count_blocks(int intervals, int channels) {
