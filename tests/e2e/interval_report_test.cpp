@@ -1,6 +1,6 @@
 // End-to-end runs of the program on generated interval files: whole reports
-// in INT-1, INT-2 and INT-3, wrapped memories, skipped partial intervals,
-// several channels, the site column, cordon and weekly layouts.
+// in INT-1, INT-2 and INT-3 with peaks, skipped partial intervals, a wrapped
+// memory and the site column; the weekly summary and the cordon layout.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -13,12 +13,6 @@
 
 namespace tallycnv {
 namespace {
-
-struct report_run {
-    int exit_code = -1;
-    std::string report; // the destination file ("" when it was not written)
-    std::string err;
-};
 
 // A language file of its own keeps the reports independent of the installed one.
 std::string language_file() {
@@ -36,22 +30,22 @@ std::string language_file() {
     return text + "METRIC\nIMPERIAL\nSWEDISH14\n";
 }
 
-report_run run_on(const test::bytes& file, const std::vector<std::string>& options) {
+// Runs the program on `file` with the options; the report is the destination
+// file ("" when it was not written), or the console when none is given.
+test::run_result run_on(const test::bytes& file, const std::vector<std::string>& options,
+                        bool to_file = true) {
     const std::string dir = test::make_temp_dir();
     test::write_file(dir + "/SITE.DAT", file);
     const std::string lang = language_file();
     test::write_file(dir + "/WORDS.LNG", test::bytes(lang.begin(), lang.end()));
-    std::vector<std::string> args = {"^", "SITE.DAT", "SITE.TXT", "-L" + dir + "/WORDS.LNG"};
+    std::vector<std::string> args = {"^", "SITE.DAT", "-L" + dir + "/WORDS.LNG"};
+    if (to_file) args.insert(args.begin() + 2, "SITE.TXT");
     args.insert(args.end(), options.begin(), options.end());
-    const test::run_result result = test::run_tallycnv(args, dir);
-    report_run run;
-    run.exit_code = result.exit_code;
-    run.err = result.err;
-    if (std::filesystem::exists(dir + "/SITE.TXT")) {
-        run.report = test::read_file(dir + "/SITE.TXT");
-    }
+    test::run_result result = test::run_tallycnv(args, dir);
+    if (to_file)
+        result.out = std::filesystem::exists(dir + "/SITE.TXT") ? test::read_file(dir + "/SITE.TXT") : "";
     std::filesystem::remove_all(dir);
-    return run;
+    return result;
 }
 
 std::string crlf(std::string_view text) {
@@ -65,24 +59,12 @@ std::string crlf(std::string_view text) {
     return out;
 }
 
-// The identification shared by the test files.
-constexpr const char* site_header = R"(
-    type m
-    site NORTHBRIDGE
-    location Main Road
-    file_name NB0307
-    serial_number 4711
-    grid_reference GR 123
-    battery 124
-    headings N S
-    sensor_type 1 1
-    card_type 1 1
-    start 2013-03-07 10:00:00
-    stop 2013-03-07 13:00:00
-    interval 15
-    interval_filter.operand 13
-    channel_assignment 1 2
-)";
+// The identification shared by the whole-report files.
+constexpr const char* site_header =
+    "type m\nsite NORTHBRIDGE\nlocation Main Road\nfile_name NB0307\nserial_number 4711\n"
+    "grid_reference GR 123\nbattery 124\nheadings N S\nsensor_type 1 1\ncard_type 1 1\nstart 2013-03-07 "
+    "10:00:00\n"
+    "stop 2013-03-07 13:00:00\ninterval 15\ninterval_filter.operand 13\nchannel_assignment 1 2\n";
 
 std::string count_blocks(int intervals, int channels) {
     std::string blocks;
@@ -94,8 +76,6 @@ std::string count_blocks(int intervals, int channels) {
     }
     return blocks;
 }
-
-} // namespace
 
 // The star header of the count-only test file, up to its column heading.
 constexpr const char* int1_header = R"(* BEGIN
@@ -129,96 +109,42 @@ test::bytes two_channel_counts(int intervals) {
 }
 
 TEST(IntervalReport, Int1CountRowsOfTwelveIntervals) {
-    const report_run run = run_on(two_channel_counts(14), {});
+    const test::run_result run = run_on(two_channel_counts(14), {});
     EXPECT_EQ(run.exit_code, 0) << run.err;
-    EXPECT_EQ(run.report, crlf(std::string(int1_header) +
-                               R"(070313 1015 1  101  102  103  104  105  106  107  108  109  110  111  112
+    EXPECT_EQ(run.out, crlf(std::string(int1_header) +
+                            R"(070313 1015 1  101  102  103  104  105  106  107  108  109  110  111  112
 070313 1015 2  201  202  203  204  205  206  207  208  209  210  211  212
 070313 1315 1  113  114
 070313 1315 2  213  214
 * END 26 FFFF
 )"));
 
-    // A narrower column; a count wider than it ends the run after the header.
-    const report_run narrow = run_on(two_channel_counts(3), {"-W4"});
-    EXPECT_EQ(narrow.exit_code, 0) << narrow.err;
-    EXPECT_NE(
-        narrow.report.find("\r\n070313 1015 1 101 102 103\r\n070313 1015 2 201 202 203\r\n* END 24 FFFF\r\n"),
-        std::string::npos);
+    // A count wider than the column ends the run after the header.
     test::header_builder wide;
     wide.describe(site_header);
     wide.describe("no_chans 2\nblock_size 4\nnum_records 2");
-    const report_run overflow =
+    const test::run_result overflow =
         run_on(test::build_interval_file(wide, "ch1: 999 ch2: 1\nch1: 1234 ch2: 1\n", 1), {"-W3"});
     EXPECT_EQ(overflow.exit_code, 1);
     EXPECT_EQ(overflow.err, "\nError : Interval Recording Column Width Overflow\n");
-    EXPECT_TRUE(overflow.report.ends_with(" 10 11\r\n")) << overflow.report; // the header only
-}
-
-TEST(IntervalReport, Int3CountRowsWithTheSiteColumn) {
-    const report_run run = run_on(two_channel_counts(14), {"-fI3", "-fasb"});
-    EXPECT_EQ(run.exit_code, 0) << run.err;
-    EXPECT_EQ(run.report, crlf(R"(20,"BEGIN"
-22,"FORMAT","INT-3"
-23,"FORMATTER","TALLYCNV","Release",3.5.47
-24,"INSTRUMENT","K479","Serial",4711,"Release",2.00
-25,"FILENAME","NB0307"
-26,"SITE","NORTHBRIDGE"
-27,"LOCATION","Main Road"
-31,"GRIDREF","GR 123"
-32,"HEADINGS","N","S","","","","","",""
-72,"STARTREC",10,00,07,03,13
-73,"STOPREC",13,00,07,03,13
-28,"BATTERY",12.40,12.40 
-29,"SENSORS","SENSOR1","SENSOR1","SENSOR0","SENSOR0","SENSOR0","SENSOR0","SENSOR0","SENSOR0"
-30,"DATEFORM","DD/MM/YY"
-89,"UNITS","METRIC"
-80,"PRUNITS","KPH-CM-10KG"
-40,"INTERVAL",15 
-43,"PEAKTIME",00,00,00,00,00,00,00,00,00,00,00,00
-43,"PEAKINT",0 
-41,"CHANNELS",1,2
-42,"INTSPEC","Count"
-39,"SITE     HEAD HHMM C ...0 ...1 ...2 ...3 ...4 ...5 ...6 ...7 ...8 ...9 ..10 ..11"
-NORTHBRI,07,03,13,10,15,1,101,102,103,104,105,106,107,108,109,110,111,112
-NORTHBRI,07,03,13,10,15,2,201,202,203,204,205,206,207,208,209,210,211,212
-NORTHBRI,07,03,13,13,15,1,113,114
-NORTHBRI,07,03,13,13,15,2,213,214
-21,"END",27,"FFFF"
-)"));
+    EXPECT_TRUE(overflow.out.ends_with(" 10 11\r\n")) << overflow.out; // the header only
 }
 
 TEST(IntervalReport, Int2PeakPeriodWithPartialFirstIntervalSkipped) {
     test::header_builder header;
     header.describe(site_header);
-    header.describe(R"(
-        no_chans 1
-        channel_assignment 1
-        operands 1 0 0
-        speed_bins.count 3
-        speed_bins.threshold 40 60 80
-        block_size 6
-        num_records 6
-        interval 60
-        peak_interval 15
-        peak_times 7 0 9 0
-        start 2013-03-07 06:10:00
-    )");
+    header.describe(
+        "no_chans 1\nchannel_assignment 1\noperands 1 0 0\nspeed_bins.count 3\n"
+        "speed_bins.threshold 40 60 80\nblock_size 6\nnum_records 6\ninterval 60\npeak_interval 15\n"
+        "peak_times 7 0 9 0\nstart 2013-03-07 06:10:00");
     const test::bytes file = test::build_interval_file(
         header, "ch1: 1 2 3\nch1: 4 5 6\nch1: 7 8 9\nch1: 10 11 12\nch1: 13 14 15\nch1: 16 17 18\n");
-    const report_run run = run_on(file, {"-fI2", "-S"});
+    const test::run_result run = run_on(file, {"-fI2", "-S"});
     EXPECT_EQ(run.exit_code, 0) << run.err;
-    EXPECT_EQ(run.report, crlf(R"(* BEGIN
-* FORMAT = INT-2
-* FORMATTER = TALLYCNV Release = 3.5.47
-* INSTRUMENT = K479 Serial = 4711 Release = 2.00
-* FILENAME = NB0307
-* SITE = NORTHBRIDGE
-* LOCATION = Main Road
-* GRIDREF = GR 123
-* HEADINGS = N S       
-* STARTREC = 06:10 07/03/13
-* STOPREC  = 13:00 07/03/13
+    EXPECT_TRUE(run.out.starts_with("* BEGIN\r\n* FORMAT = INT-2\r\n"));
+    EXPECT_NE(run.out.find("\r\n* STARTREC = 06:10 07/03/13\r\n"), std::string::npos);
+    // The header as in INT-1, then the speed bins and the peak period.
+    EXPECT_EQ(run.out.substr(run.out.find("* STOPREC ")), crlf(R"(* STOPREC  = 13:00 07/03/13
 * BATTERY = 12.40 12.40 
 * SENSORS = SENSOR1 SENSOR1 SENSOR0 SENSOR0 SENSOR0 SENSOR0 SENSOR0 SENSOR0 
 * DATEFORM = DD/MM/YY
@@ -239,131 +165,248 @@ TEST(IntervalReport, Int2PeakPeriodWithPartialFirstIntervalSkipped) {
 070313 0815 1 00 00 0016 0017 0018
 * END 30 FFFF
 )"));
-
-    // Without -S the partial first interval prints, labelled with the end of its hour.
-    const report_run all = run_on(file, {"-fI2"});
-    EXPECT_NE(
-        all.report.find("\r\n* HEAD HHMM C       SP 1 SP 2 SP 3\r\n070313 0700 1 00 00 0001 0002 0003\r\n"
-                        "* PEAKINT = 15\r\n070313 0715 1 00 00 0004 0005 0006\r\n"),
-        std::string::npos);
-    EXPECT_NE(all.report.find("\r\n* END 31 FFFF\r\n"), std::string::npos);
 }
 
-TEST(IntervalReport, Int3WrappedMemoryAcrossTheYearEnd) {
+TEST(IntervalReport, Int3WrappedMemoryAcrossTheYearEndWithTheSiteColumn) {
     // Seven blocks written, three lost: the oldest survivor is block 3, at slot 3.
     test::header_builder header;
     header.describe(site_header);
-    header.describe(R"(
-        no_chans 2
-        spec_count 0
-        operands 1 4 0
-        speed_bins.count 2
-        speed_bins.threshold 50 70
-        length_bins.count 2
-        length_bins.threshold 600 1200
-        block_size 16
-        wrapped 1
-        num_records 7
-        records_lost 3
-        start 2013-12-31 23:00:00
-        stop 2014-01-01 01:00:00
-    )");
-    const test::bytes file = test::build_interval_file(header, R"(
-        ch1: 1 2 | 3 4      ch2: 5 6 | 7 8
-        ch1: 11 12 | 13 14  ch2: 15 16 | 17 18
-        ch1: 21 22 | 23 24  ch2: 25 26 | 27 28
-        ch1: 31 32 | 33 34  ch2: 35 36 | 37 38
-    )",
+    header.describe(
+        "no_chans 2\nspec_count 0\noperands 1 4 0\nspeed_bins.count 2\nspeed_bins.threshold 50 70\n"
+        "length_bins.count 2\nlength_bins.threshold 600 1200\nblock_size 16\nwrapped 1\nnum_records 7\n"
+        "records_lost 3\nstart 2013-12-31 23:00:00\nstop 2014-01-01 01:00:00");
+    const test::bytes file = test::build_interval_file(header,
+                                                       "ch1: 1 2 | 3 4      ch2: 5 6 | 7 8\n"
+                                                       "ch1: 11 12 | 13 14  ch2: 15 16 | 17 18\n"
+                                                       "ch1: 21 22 | 23 24  ch2: 25 26 | 27 28\n"
+                                                       "ch1: 31 32 | 33 34  ch2: 35 36 | 37 38\n",
                                                        4);
-    const report_run run = run_on(file, {"-fI3"});
+    const test::run_result run = run_on(file, {"-fI3", "-fasb"});
     EXPECT_EQ(run.exit_code, 0) << run.err;
-    const std::string data = R"(39,"HEAD HHMM C       SP 1 SP 2"
-39,"HEAD HHMM C       LN 1 LN 2"
-311213,2400,1,00,01,0001,0002
-311213,2400,1,00,02,0003,0004
-311213,2400,2,00,01,0005,0006
-311213,2400,2,00,02,0007,0008
-010114,0015,1,00,01,0011,0012
-010114,0015,1,00,02,0013,0014
-010114,0015,2,00,01,0015,0016
-010114,0015,2,00,02,0017,0018
-010114,0030,1,00,01,0021,0022
-010114,0030,1,00,02,0023,0024
-010114,0030,2,00,01,0025,0026
-010114,0030,2,00,02,0027,0028
-010114,0045,1,00,01,0031,0032
-010114,0045,1,00,02,0033,0034
-010114,0045,2,00,01,0035,0036
-010114,0045,2,00,02,0037,0038
+    const std::string data = R"(39,"SITE     HEAD HHMM C       SP 1 SP 2"
+39,"SITE     HEAD HHMM C       LN 1 LN 2"
+NORTHBRI,311213,2400,1,00,01,0001,0002
+NORTHBRI,311213,2400,1,00,02,0003,0004
+NORTHBRI,311213,2400,2,00,01,0005,0006
+NORTHBRI,311213,2400,2,00,02,0007,0008
+NORTHBRI,010114,0015,1,00,01,0011,0012
+NORTHBRI,010114,0015,1,00,02,0013,0014
+NORTHBRI,010114,0015,2,00,01,0015,0016
+NORTHBRI,010114,0015,2,00,02,0017,0018
+NORTHBRI,010114,0030,1,00,01,0021,0022
+NORTHBRI,010114,0030,1,00,02,0023,0024
+NORTHBRI,010114,0030,2,00,01,0025,0026
+NORTHBRI,010114,0030,2,00,02,0027,0028
+NORTHBRI,010114,0045,1,00,01,0031,0032
+NORTHBRI,010114,0045,1,00,02,0033,0034
+NORTHBRI,010114,0045,2,00,01,0035,0036
+NORTHBRI,010114,0045,2,00,02,0037,0038
 21,"END",42,"FFFF"
 )";
-    ASSERT_GE(run.report.size(), crlf(data).size());
-    EXPECT_EQ(run.report.substr(run.report.size() - crlf(data).size()), crlf(data));
-    EXPECT_NE(run.report.find("\r\n72,\"STARTREC\",23,00,31,12,13\r\n"), std::string::npos);
+    ASSERT_GE(run.out.size(), crlf(data).size());
+    EXPECT_EQ(run.out.substr(run.out.size() - crlf(data).size()), crlf(data));
+    EXPECT_NE(run.out.find("\r\n72,\"STARTREC\",23,00,31,12,13\r\n"), std::string::npos);
 }
 
-TEST(IntervalReport, CordonAndWeeklyLayouts) {
-    // Cordon totals: twelve values a line, channels interleaved, then the closing "xxxx".
-    const report_run cordon = run_on(two_channel_counts(14), {"-fV1"});
-    EXPECT_EQ(cordon.exit_code, 0) << cordon.err;
-    EXPECT_TRUE(cordon.report.ends_with(crlf(R"("Channel 2    ","                                        "
-0101,0201,0102,0202,0103,0203,0104,0204,0105,0205,0106,0206,
-0107,0207,0108,0208,0109,0209,0110,0210,0111,0211,0112,0212,
-0113,0213,0114,0214,
-xxxx
-)"))) << cordon.report;
+using test::bytes;
+using blocks_t = std::vector<std::vector<int>>;
 
-    // Ten days of hourly counts: the first week's table at the week change, the last week's at the end.
-    test::header_builder hourly;
-    hourly.describe(site_header);
-    hourly.describe("no_chans 2\nblock_size 4\nnum_records 240\ninterval 60\nstart 2013-03-07 00:00:00");
-    const report_run weekly = run_on(test::build_interval_file(hourly, "240* ch1: 1 ch2: 2", 1), {"-fwk"});
-    EXPECT_EQ(weekly.exit_code, 0) << weekly.err;
-    EXPECT_TRUE(weekly.report.starts_with("* BEGIN\r\n* FORMAT = WEEKLY SUMMARY\r\n"));
-    const std::size_t first = weekly.report.find("\r\n* WEEK BEGINNING  7/ 3/13\r\n");
-    const std::size_t second = weekly.report.find("\r\n* WEEK BEGINNING 14/ 3/13\r\n");
-    EXPECT_NE(first, std::string::npos);
-    EXPECT_NE(second, std::string::npos);
-    EXPECT_LT(first, second);
-    EXPECT_NE(weekly.report.find(
-                  "\r\n   10            3          3          3          3          3          3          3"),
-              std::string::npos);
-    long lines = 0;
-    for (std::size_t at = weekly.report.find("\r\n"); at != std::string::npos;
-         at = weekly.report.find("\r\n", at + 2)) {
-        ++lines;
+// An interval file: the header from its description, then the blocks as
+// signed 16-bit values in recording (or, for a wrapped memory, slot) order.
+bytes interval_file(const std::string& description, const blocks_t& blocks) {
+    test::header_builder header;
+    header.describe("type m\ncard_type 1 1 1 1 1 1 1 1\nspec_count 1\n" + description);
+    bytes file = header.build();
+    for (const auto& block : blocks) {
+        for (const int value : block)
+            test::put_u16(file, static_cast<unsigned>(value) & 0xFFFFU);
     }
-    EXPECT_TRUE(weekly.report.ends_with("\r\n\r\n* END " + std::to_string(lines) + " FFFF\r\n"));
+    return file;
 }
 
-TEST(IntervalReport, HeaderOnlyRunAndRefusedFiles) {
-    const report_run header_only = run_on(two_channel_counts(14), {"-H"});
-    EXPECT_EQ(header_only.exit_code, 0) << header_only.err;
-    EXPECT_EQ(header_only.report, crlf(int1_header));
-
-    const report_run vbv = run_on(two_channel_counts(3), {"-fv2"});
-    EXPECT_EQ(vbv.exit_code, 1);
-    EXPECT_EQ(vbv.err, "\nError : Can't display an interval file in a VBV format\n");
-    EXPECT_EQ(vbv.report, "");
-
-    // Two channels announced, room for one value a block.
-    test::header_builder small;
-    small.describe(site_header);
-    small.describe("no_chans 2\nblock_size 2\nnum_records 3");
-    const report_run corrupt = run_on(test::build_interval_file(small, "3* ch1: 5"), {});
-    EXPECT_EQ(corrupt.exit_code, 2);
-    EXPECT_EQ(corrupt.err, "\nError : Invalid or corrupt input file\n");
-    EXPECT_EQ(corrupt.report, "");
-    // The header-only run does not read the blocks.
-    EXPECT_EQ(run_on(test::build_interval_file(small, "3* ch1: 5"), {"-H"}).exit_code, 0);
-
-    // No interval length: the header and the END record.
-    test::header_builder timeless;
-    timeless.describe(site_header);
-    timeless.describe("no_chans 2\nblock_size 4\nnum_records 3\ninterval 0");
-    const report_run zero = run_on(test::build_interval_file(timeless, "3* ch1: 5 ch2: 6", 1), {});
-    EXPECT_EQ(zero.exit_code, 0) << zero.err;
-    EXPECT_TRUE(zero.report.ends_with(" ..11\r\n* END 22 FFFF\r\n")) << zero.report;
+// The weekly tables of a report, each from its empty line before the title to the end of its totals.
+std::vector<std::string> weekly_tables(const std::string& text) {
+    std::vector<std::string> tables;
+    const std::string title = "\r\n* WEEK BEGINNING ";
+    for (std::size_t at = text.find(title); at != std::string::npos;) {
+        const std::size_t next = text.find(title, at + 1);
+        std::string table = text.substr(at, (next == std::string::npos ? text.size() : next) - at);
+        const std::size_t end = table.find("\r\n* END ");
+        if (end != std::string::npos) table.resize(end + 2);
+        tables.push_back(table);
+        at = next;
+    }
+    return tables;
 }
 
+long count_lines(const std::string& text) {
+    long n = 0;
+    for (std::size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at + 2))
+        ++n;
+    return n;
+}
+
+const std::string nr = "        N/R";
+const std::string none = "     ******";
+const std::string no_mean = "  ******  ******";
+
+// Ten days of hourly counts on two channels from Thursday 7 March 2013; the
+// two channels of hour h on day d (0 = the first) add up to h + 100 (d + 1).
+bytes ten_day_count_file() {
+    blocks_t blocks;
+    for (int d = 0; d < 10; ++d) {
+        for (int h = 1; h <= 24; ++h)
+            blocks.push_back({h, 100 * (d + 1)});
+    }
+    return interval_file("start 2013-03-07 00:00:00\nstop 2013-03-17 00:00:00\ninterval 60\nno_chans 2\n"
+                         "block_size 4\nnum_records 240\n",
+                         blocks);
+}
+
+// Speed in three bins, 15-minute intervals from Monday 4 March 2013; an interval
+// ending in hour h of day d holds d + 1, h and 0, so the hour's entry is 4 (d + 1 + h).
+bytes ten_day_binned_file() {
+    blocks_t blocks;
+    for (int d = 0; d < 10; ++d) {
+        for (int q = 1; q <= 96; ++q)
+            blocks.push_back({d + 1, (q + 3) / 4, 0});
+    }
+    return interval_file("start 2013-03-04 00:00:00\nstop 2013-03-14 00:00:00\ninterval 15\nno_chans 1\n"
+                         "operands 1 0 0\nspeed_bins.count 3\nblock_size 6\nnum_records 960\n",
+                         blocks);
+}
+
+// 120 hourly blocks written from Thursday 7 March, the first 72 lost: the
+// survivors are Sunday 10 (slots 24 to 47) and Monday 11 (slots 0 to 23).
+// Each block holds its number since recording began.
+bytes wrapped_sunday_and_monday() {
+    blocks_t blocks;
+    for (int slot = 0; slot < 48; ++slot)
+        blocks.push_back({slot < 24 ? 96 + slot : 72 + (slot - 24)});
+    return interval_file("start 2013-03-07 00:00:00\nstop 2013-03-12 00:00:00\ninterval 60\nno_chans 1\n"
+                         "block_size 2\nnum_records 120\nrecords_lost 72\nwrapped 1\n",
+                         blocks);
+}
+
+TEST(WeeklyReport, WholeReports) {
+    const struct {
+        const char* name;
+        bytes file;
+        std::vector<std::string> options;
+        std::vector<std::string> titles;
+        std::vector<std::string> lines;
+    } cases[] = {
+        // Weeks begin on the recording's first weekday. Whole days: 300 + 2400 (d + 1);
+        // Monday to Friday 51900 / 5 = 10380, all days 69300 / 7 = 9900. Hour 1: 2105 / 5 = 421
+        // (4.06 %), 2807 / 7 = 401. The partial week: (801 + 901) / 2 = 851, 2703 / 3 = 901.
+        {"ten days of counts",
+         ten_day_count_file(),
+         {"-fwk"},
+         {" 7/ 3/13", "14/ 3/13"},
+         {"* FORMAT = WEEKLY SUMMARY",
+          "* ENDS    THURSDAY     FRIDAY   SATURDAY     SUNDAY     MONDAY    TUESDAY  WEDNESDAY     5 DAY"
+          "          7 DAY",
+          "    1          101        201        301        401        501        601        701     421    "
+          "4.06"
+          "     401    4.05",
+          " 1-24         2700       5100       7500       9900      12300      14700      17100   10380"
+          "            9900  ",
+          "    1          801        901       1001" + nr + nr + nr + nr + "     851    4.11     901    4.11",
+          " 1-24        19500      21900      24300" + none + none + none + none +
+              "   20700           21900  "}},
+        // Whole days 96 (d + 1) + 1200: Monday to Friday 7440 / 5 = 1488, all days 11088 / 7 = 1584.
+        {"ten days binned",
+         ten_day_binned_file(),
+         {"-fwk", "-D1"},
+         {" 4/ 3/13", "11/ 3/13"},
+         {"    1            8         12         16         20         24         28         32      16    "
+          "1.08"
+          "      20    1.26",
+          " 1-24         1296       1392       1488       1584       1680       1776       1872    1488"
+          "            1584  ",
+          " 1-24         1968       2064       2160" + none + none + none + none +
+              "    2064            2064  "}},
+        // Sunday alone in the week of Monday 4 March (72 + ... + 95 = 2004), Monday in the next.
+        {"wrapped, -D1",
+         wrapped_sunday_and_monday(),
+         {"-fwk", "-D1"},
+         {" 4/ 3/13", "11/ 3/13"},
+         {"    1  " + nr + nr + nr + nr + nr + nr + "         72" + no_mean + "      72    3.59",
+          " 1-24  " + none + none + none + none + none + none + "       2004" + no_mean + "    2004  ",
+          "    1           96" + nr + nr + nr + nr + nr + nr + "      96    3.72" + "      96    3.72"}},
+        // The clock skips the lost hours to 24:00 of Saturday 9 March and the
+        // surviving data begin on Sunday 10 March, so the weeks begin on Sundays.
+        {"wrapped",
+         wrapped_sunday_and_monday(),
+         {"-fwk"},
+         {"10/ 3/13"},
+         {"* ENDS      SUNDAY     MONDAY    TUESDAY  WEDNESDAY   THURSDAY     FRIDAY   SATURDAY     5 DAY"
+          "          7 DAY",
+          "    1           72         96" + nr + nr + nr + nr + nr + "      96    3.72      84    3.66"}},
+    };
+    for (const auto& c : cases) {
+        const test::run_result r = run_on(c.file, c.options);
+        ASSERT_EQ(r.exit_code, 0) << r.err;
+        const auto tables = weekly_tables(r.out);
+        ASSERT_EQ(tables.size(), c.titles.size()) << c.name;
+        for (std::size_t i = 0; i < tables.size(); ++i) {
+            EXPECT_EQ(tables[i].substr(0, 31), "\r\n* WEEK BEGINNING " + c.titles[i] + "\r\n\r\n") << c.name;
+            EXPECT_EQ(count_lines(tables[i]), 38) << c.name;
+        }
+        for (const std::string& line : c.lines)
+            EXPECT_NE(r.out.find("\r\n" + line + "\r\n"), std::string::npos) << c.name << "\n" << line;
+        // The END record counts every line of the report, itself included.
+        EXPECT_TRUE(r.out.ends_with("\r\n\r\n* END " + std::to_string(count_lines(r.out)) + " FFFF\r\n"));
+    }
+
+    const test::run_result refused = run_on(
+        interval_file("start 2013-03-07 00:00:00\ninterval 61\nno_chans 1\nblock_size 2\nnum_records 2\n",
+                      {{1}, {2}}),
+        {"-fwk"});
+    EXPECT_EQ(refused.exit_code, 1);
+    EXPECT_EQ(refused.err, "\nError : File has an invalid Interval for weekly format\n");
+    EXPECT_EQ(refused.out, "");
+}
+
+// The cordon report goes to the console; its header is checked on its own, the data lines here.
+TEST(CordonReport, CountOnlyAndBinnedFileWithPeaks) {
+    // Two channels at 15 minutes: channel 1 counts i, channel 2 10 i.
+    blocks_t counts;
+    for (int i = 1; i <= 8; ++i)
+        counts.push_back({i, 10 * i});
+    // Hourly counts with a 15-minute peak from 07:00 to 09:00, speed in two
+    // bins: the peak quarters add up to the hour they end in.
+    const blocks_t binned = {
+        {1, 2},                         // 07:00
+        {1, 0}, {2, 0}, {3, 0}, {4, 0}, // 07:15 .. 08:00 -> 10
+        {1, 1}, {1, 1}, {1, 1}, {1, 1}, // 08:15 .. 09:00 -> 8
+        {5, 5},                         // 10:00
+    };
+    const struct {
+        bytes file;
+        const char* data;
+        long lines; // eight header lines, one per channel, then the data
+    } cases[] = {
+        {interval_file("start 2013-03-07 10:00:00\nstop 2013-03-07 12:00:00\ninterval 15\nno_chans 2\n"
+                       "block_size 4\nnum_records 8\n",
+                       counts),
+         "\"Channel 2    \",\"                                        \"\r\n"
+         "0001,0010,0002,0020,0003,0030,0004,0040,0005,0050,0006,0060,\r\n0007,0070,0008,0080,\r\nxxxx\r\n",
+         13},
+        {interval_file("start 2013-03-07 06:00:00\nstop 2013-03-07 10:00:00\ninterval 60\npeak_interval 15\n"
+                       "peak_times 7 0 9 0\nno_chans 1\noperands 1 0 0\nspeed_bins.count 2\nblock_size 4\n"
+                       "num_records 10\n",
+                       binned),
+         "\"Channel 1    \",\"                                        \"\r\n0003,0010,0008,0010,\r\nxxxx\r\n",
+         11},
+    };
+    for (const auto& c : cases) {
+        const test::run_result run = run_on(c.file, {"-fcordon"}, false);
+        EXPECT_EQ(run.exit_code, 0) << run.err;
+        EXPECT_TRUE(run.out.ends_with(c.data)) << run.out;
+        EXPECT_EQ(count_lines(run.out), c.lines) << run.out;
+    }
+}
+
+} // namespace
 } // namespace tallycnv

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstring>
-#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -51,16 +50,6 @@ struct interval_run {
         return out.text();
     }
 };
-
-// Report lines joined with the report's line ends.
-inline std::string report_lines(std::initializer_list<std::string_view> lines) {
-    std::string text;
-    for (std::string_view line : lines) {
-        text.append(line);
-        text += "\r\n";
-    }
-    return text;
-}
 
 // The lines of a report, without their line ends.
 inline std::vector<std::string> split_lines(const std::string& text) {
