@@ -10,7 +10,7 @@ namespace tallycnv {
 namespace {
 
 // The record kept per site and file family: site text, start and stop of the
-// recording, interval, card types and data specification.
+// recording, interval, card types and binning definition.
 constexpr std::size_t record_size = 96;
 using control_record = std::array<std::uint8_t, record_size>;
 
@@ -55,7 +55,7 @@ bool same_bytes(const control_record& a, std::size_t a_at, const control_record&
 
 // The new file continues the previous one when it starts where the previous one
 // stopped (day, month, year, hour and minute; seconds are not compared) and its
-// interval, card types and data specification are unchanged.
+// interval, card types and binning definition are unchanged.
 bool continues(const control_record& now, const control_record& before) {
     return now[start_at + 0] == before[stop_at + 0] && now[start_at + 2] == before[stop_at + 2] &&
            same_bytes(now, start_at + 4, before, stop_at + 4, 2) &&

@@ -79,11 +79,11 @@ void read_header_block(byte_stream& input, k479_defn& record) {
     if (field_text(record.serial_number).empty()) {
         set_field(record.serial_number, sizeof record.serial_number, field_text(record.old_serial));
     }
-    DataSpecificationType& spec = record.binning.data_spec;
+    DataSpecificationType& dspec = record.binning.data_spec;
     if (record.binning.spec_count == 0) {
-        if (spec.operands[2] != 0) {
+        if (dspec.operands[2] != 0) {
             record.binning.spec_count = 3;
-        } else if (spec.operands[1] != 0 || spec.operands[0] == 10) {
+        } else if (dspec.operands[1] != 0 || dspec.operands[0] == 10) {
             record.binning.spec_count = 2;
         } else {
             record.binning.spec_count = 1;
@@ -134,9 +134,9 @@ unsigned max_bins(unsigned operand, const k479_defn& record) {
     }
 }
 
-bool count_only_cfg(const DataSpecificationType& spec) {
-    return spec.operands[0] == 0 && spec.operands[1] == 0 && spec.operands[2] == 0 &&
-           spec.operators[0] == 0 && spec.operators[1] == 0;
+bool count_only_cfg(const DataSpecificationType& dspec) {
+    return dspec.operands[0] == 0 && dspec.operands[1] == 0 && dspec.operands[2] == 0 &&
+           dspec.operators[0] == 0 && dspec.operators[1] == 0;
 }
 
 std::array<std::uint16_t, 8> card_types(const k479_defn& record) {

@@ -220,11 +220,11 @@ void read_header_block(byte_stream& input, k479_defn& record);
 // Absolute file position of the data area; the stream position is restored.
 std::uint64_t start_of_data(byte_stream& input);
 
-// Number of bins a data-specification operand produces.
+// Number of bins a binning operand produces.
 unsigned max_bins(unsigned operand, const k479_defn& record);
 
-// True for a count-only (volumetric) specification: all five words are 0.
-bool count_only_cfg(const DataSpecificationType& spec);
+// True for a count-only (volumetric) binning definition: all five words are 0.
+bool count_only_cfg(const DataSpecificationType& dspec);
 // True when each of the first `inputs` card types is 0, 8 or 9: every input in use counts axles.
 bool is_axle_count(const std::array<std::uint16_t, 8>& card_type, int inputs);
 // Copies of the per-input arrays (the packed record's 16-bit arrays are not aligned).

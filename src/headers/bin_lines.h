@@ -1,5 +1,5 @@
 // Bin and threshold lines of the interval headers: where the bin boundaries of
-// each operand of the data specification lie, in the header's own unit
+// each operand of the binning definition lie, in the header's own unit
 // system, or the classification scheme for the class operand, or the fixed
 // gas-monitor columns.
 #pragma once

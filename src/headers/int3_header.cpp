@@ -12,9 +12,9 @@ namespace {
 void print_int3_headings(const run_context& ctx, const k479_defn& header, const bin_counts& bins) {
     report_sink& out = ctx.out;
     const run_settings& settings = ctx.settings;
-    const DataSpecificationType spec = header.binning.data_spec;
-    if (spec.operands[0] == 0) {
-        if (count_only_cfg(spec)) {
+    const DataSpecificationType dspec = header.binning.data_spec;
+    if (dspec.operands[0] == 0) {
+        if (count_only_cfg(dspec)) {
             // Without a site column the count rows start with the date.
             print_count_header(ctx, settings.taxo ? "39,\"SITE     HEAD HHMM C" : "39,\"HEAD HHMM C",
                                settings.col_width);
@@ -23,10 +23,10 @@ void print_int3_headings(const run_context& ctx, const k479_defn& header, const 
     }
     const char* h1 = settings.taxo ? "39,\"SITE     HEAD HHMM C " : "39,\"HEAD HHMM C ";
     const char* h3 = settings.taxo ? "39,\"SITE     HEAD HHMM C      " : "39,\"HEAD HHMM C      ";
-    const std::string tag2(operand_tag(spec.operands[2]));
-    const std::string tag1(operand_tag(spec.operands[1]));
+    const std::string tag2(operand_tag(dspec.operands[2]));
+    const std::string tag1(operand_tag(dspec.operands[1]));
     auto prefix = [&] {
-        if (spec.operators[1] == 1) {
+        if (dspec.operators[1] == 1) {
             out.printf("%2s", tag2.c_str());
         } else {
             out.write("  ");
@@ -35,27 +35,27 @@ void print_int3_headings(const run_context& ctx, const k479_defn& header, const 
 
     out.write(h1);
     prefix();
-    if (spec.operators[0] == 1) {
+    if (dspec.operators[0] == 1) {
         out.printf(" %2s", tag1.c_str());
     } else {
         out.write("   ");
     }
-    print_bin_columns(out, spec.operands[0], bins.prnbins[0]);
+    print_bin_columns(out, dspec.operands[0], bins.prnbins[0]);
     out.write("\"\n");
 
-    if (header.binning.spec_count <= 1 && spec.operands[0] != 10) {
+    if (header.binning.spec_count <= 1 && dspec.operands[0] != 10) {
         return;
     }
-    if (spec.operators[0] == 0) {
+    if (dspec.operators[0] == 0) {
         out.write(h1);
         prefix();
         out.write("   ");
-        print_bin_columns(out, spec.operands[1], bins.prnbins[1]);
+        print_bin_columns(out, dspec.operands[1], bins.prnbins[1]);
         out.write("\"\n");
     }
-    if (spec.operators[1] == 0 && header.binning.spec_count == 3) {
+    if (dspec.operators[1] == 0 && header.binning.spec_count == 3) {
         out.write(h3);
-        print_bin_columns(out, spec.operands[2], bins.prnbins[2]);
+        print_bin_columns(out, dspec.operands[2], bins.prnbins[2]);
         out.write("\"\n");
     }
 }
@@ -74,8 +74,8 @@ void print_interval_3_header(const run_context& ctx, const k479_defn& header, co
     out.write("41,\"CHANNELS\",");
     print_channel_asign(ctx, header);
     print_intspec(ctx, header, true);
-    const DataSpecificationType spec = header.binning.data_spec;
-    for (const std::uint16_t operand : spec.operands) {
+    const DataSpecificationType dspec = header.binning.data_spec;
+    for (const std::uint16_t operand : dspec.operands) {
         if (operand != 0) {
             print_bins_int3(ctx, operand, header);
         }

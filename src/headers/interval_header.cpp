@@ -14,22 +14,22 @@ namespace tallycnv {
 
 namespace {
 
-// The data specification holds three operands; a larger count names those three.
+// The binning definition holds three operands; a larger count names those three.
 int operand_count(const k479_defn& header) {
     return std::min<int>(header.binning.spec_count, 3);
 }
 
 void print_binned_headings(const run_context& ctx, const k479_defn& header, const bin_counts& bins) {
     report_sink& out = ctx.out;
-    const DataSpecificationType spec = header.binning.data_spec;
+    const DataSpecificationType dspec = header.binning.data_spec;
     const char* h1 = ctx.settings.taxo ? "* SITE    HEAD HHMM C " : "* HEAD HHMM C ";
     const char* h3 = ctx.settings.taxo ? "* SITE    HEAD HHMM C      " : "* HEAD HHMM C      ";
-    const std::string tag2(operand_tag(spec.operands[2]));
-    const std::string tag1(operand_tag(spec.operands[1]));
+    const std::string tag2(operand_tag(dspec.operands[2]));
+    const std::string tag1(operand_tag(dspec.operands[1]));
 
     out.write(h1);
-    if (spec.operators[0] == 1) {
-        if (spec.operators[1] == 1) {
+    if (dspec.operators[0] == 1) {
+        if (dspec.operators[1] == 1) {
             out.printf("%2s", tag2.c_str());
         } else {
             out.write("  ");
@@ -38,26 +38,26 @@ void print_binned_headings(const run_context& ctx, const k479_defn& header, cons
     } else {
         out.write("     ");
     }
-    print_bin_columns(out, spec.operands[0], bins.prnbins[0]);
+    print_bin_columns(out, dspec.operands[0], bins.prnbins[0]);
     out.put('\n');
 
-    if (spec.operands[1] == 0 && spec.operands[0] != 10) {
+    if (dspec.operands[1] == 0 && dspec.operands[0] != 10) {
         return;
     }
-    if (spec.operators[0] == 0) {
+    if (dspec.operators[0] == 0) {
         out.write(h1);
         out.write("   ");
-        if (spec.operators[1] == 1) {
+        if (dspec.operators[1] == 1) {
             out.printf("%2s", tag2.c_str());
         } else {
             out.write("  ");
         }
-        print_bin_columns(out, spec.operands[1], bins.prnbins[1]);
+        print_bin_columns(out, dspec.operands[1], bins.prnbins[1]);
         out.put('\n');
     }
-    if (spec.operators[1] == 0 && header.binning.spec_count == 3) {
+    if (dspec.operators[1] == 0 && header.binning.spec_count == 3) {
         out.write(h3);
-        print_bin_columns(out, spec.operands[2], bins.prnbins[2]);
+        print_bin_columns(out, dspec.operands[2], bins.prnbins[2]);
         out.put('\n');
     }
 }
@@ -88,14 +88,14 @@ void print_interval_timing(report_sink& out, const k479_defn& header, bool csv) 
 
 void print_intspec(const run_context& ctx, const k479_defn& header, bool csv) {
     report_sink& out = ctx.out;
-    const DataSpecificationType spec = header.binning.data_spec;
+    const DataSpecificationType dspec = header.binning.data_spec;
     out.write(csv ? "42,\"INTSPEC\"" : "* INTSPEC =");
     for (int i = 0; i < operand_count(header); ++i) {
         if (i > 0) {
-            const std::string op(name_at(spec_operators, spec.operators[i - 1]));
+            const std::string op(name_at(spec_operators, dspec.operators[i - 1]));
             out.printf(csv ? ",\"%s\"" : " %s", op.c_str());
         }
-        const std::string name(name_at(ctx.lang.spec_operands, spec.operands[i]));
+        const std::string name(name_at(ctx.lang.spec_operands, dspec.operands[i]));
         out.printf(csv ? ",\"%s\"" : " %s", name.c_str());
     }
     out.put('\n');
@@ -141,8 +141,8 @@ void print_count_header(const run_context& ctx, std::string_view head, int width
 void print_interval_1_and_2_header(const run_context& ctx, const k479_defn& header, const bin_counts& bins) {
     const run_settings& settings = ctx.settings;
     report_sink& out = ctx.out;
-    const DataSpecificationType spec = header.binning.data_spec;
-    const bool count_only = count_only_cfg(spec);
+    const DataSpecificationType dspec = header.binning.data_spec;
+    const bool count_only = count_only_cfg(dspec);
     if (!count_only && settings.anl_format == 1) {
         fail(1, "\nError : Can't display non-volumetric file in INT-1 format\n");
     }
@@ -164,7 +164,7 @@ void print_interval_1_and_2_header(const run_context& ctx, const k479_defn& head
     print_channel_asign(ctx, header);
     print_intspec(ctx, header, false);
     if (!count_only) {
-        for (const std::uint16_t operand : spec.operands) {
+        for (const std::uint16_t operand : dspec.operands) {
             if (operand != 0) {
                 print_bins(ctx, operand, header);
             }

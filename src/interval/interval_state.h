@@ -17,7 +17,7 @@ namespace tallycnv {
 
 struct interval_state {
     // Published from the header before the first block.
-    DataSpecificationType ret_spec{};        // the file's data specification
+    DataSpecificationType ret_spec{};        // the file's binning definition
     std::array<std::uint32_t, 3> retnbins{}; // values stored per list
     std::array<std::uint32_t, 3> prnbins{};  // values printed per list (merged car classes: one fewer)
     std::uint32_t no_chans = 0;              // channels per block

@@ -108,10 +108,10 @@ TEST(HeaderBlock, SpecCountAndTextWidth) {
 }
 
 TEST(HeaderBlock, ConfigurationTests) {
-    DataSpecificationType spec{};
-    EXPECT_TRUE(count_only_cfg(spec));
-    spec.operators[1] = 1;
-    EXPECT_FALSE(count_only_cfg(spec));
+    DataSpecificationType dspec{};
+    EXPECT_TRUE(count_only_cfg(dspec));
+    dspec.operators[1] = 1;
+    EXPECT_FALSE(count_only_cfg(dspec));
     EXPECT_TRUE(is_axle_count({8, 0, 9, 6}, 3));
     EXPECT_FALSE(is_axle_count({8, 0, 9, 6}, 4));
 

@@ -126,7 +126,7 @@ TEST(IntervalHeader, Int2SpeedByLength) {
 
 TEST(IntervalHeader, BinnedHeadingRows) {
     struct row {
-        const char* spec;
+        const char* dspec;
         bool taxo;
         bin_counts bins;
         const char* expected;
@@ -150,11 +150,11 @@ TEST(IntervalHeader, BinnedHeadingRows) {
     for (const row& r : rows) {
         header_run run;
         run.settings.taxo = r.taxo;
-        print_interval_header(run.ctx(), header_from(std::string(site) + r.spec), r.bins);
+        print_interval_header(run.ctx(), header_from(std::string(site) + r.dspec), r.bins);
         const std::string text = run.out.text();
         const std::string tail = text.substr(text.find("\r\n* ", text.find("* INTSPEC")) + 2);
         const std::size_t headings = tail.find(r.taxo ? "* SITE " : "* HEAD ");
-        EXPECT_EQ(tail.substr(headings), crlf(r.expected)) << r.spec;
+        EXPECT_EQ(tail.substr(headings), crlf(r.expected)) << r.dspec;
     }
 }
 
@@ -300,7 +300,7 @@ TEST(Int3Header, CountOnly) {
 
 TEST(Int3Header, BinnedLinesAndHeadings) {
     struct row {
-        const char* spec;
+        const char* dspec;
         bool taxo;
         bin_counts bins;
         const char* expected; // from the INTSPEC line on
@@ -333,9 +333,9 @@ TEST(Int3Header, BinnedLinesAndHeadings) {
         header_run run;
         run.settings.anl_format = 3;
         run.settings.taxo = r.taxo;
-        print_interval_header(run.ctx(), header_from(std::string(site) + r.spec), r.bins);
+        print_interval_header(run.ctx(), header_from(std::string(site) + r.dspec), r.bins);
         const std::string text = run.out.text();
-        EXPECT_EQ(text.substr(text.find("42,\"INTSPEC\"")), crlf(r.expected)) << r.spec;
+        EXPECT_EQ(text.substr(text.find("42,\"INTSPEC\"")), crlf(r.expected)) << r.dspec;
     }
 }
 
