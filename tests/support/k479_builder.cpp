@@ -123,15 +123,6 @@ std::string_view trim(std::string_view s) {
     return s;
 }
 
-long parse_number(const std::string& word) {
-    std::size_t used = 0;
-    const long value = std::stol(word, &used, 0);
-    if (used != word.size()) {
-        throw std::invalid_argument("not a number: " + word);
-    }
-    return value;
-}
-
 // "2013-03-07 10:07:00" into a start or stop record.
 void set_time(std::uint8_t* image, std::size_t offset, std::string_view text) {
     int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
@@ -149,6 +140,15 @@ void set_time(std::uint8_t* image, std::size_t offset, std::string_view text) {
 }
 
 } // namespace
+
+long parse_number(const std::string& word) {
+    std::size_t used = 0;
+    const long value = std::stol(word, &used, 0);
+    if (used != word.size()) {
+        throw std::invalid_argument("not a number: " + word);
+    }
+    return value;
+}
 
 header_builder::header_builder() {
     record.binning.spec_count = 1;

@@ -44,6 +44,9 @@ struct header_builder {
 // A header from a description alone.
 bytes build_header(std::string_view description);
 
+// A whole decimal (or 0x hexadecimal) number; throws on anything else.
+long parse_number(const std::string& word);
+
 // Little-endian appenders for data areas.
 void put_u8(bytes& out, unsigned value);
 void put_u16(bytes& out, unsigned value);

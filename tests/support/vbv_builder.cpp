@@ -26,15 +26,6 @@ void put_axle_shares(bytes& out, const vbv_fields& f, bool weights_present) {
     put_shares(out, f.weights, weights_present ? f.axles : 0, "weights");
 }
 
-long parse_number(const std::string& word) {
-    std::size_t used = 0;
-    const long value = std::stol(word, &used, 0);
-    if (used != word.size()) {
-        throw std::invalid_argument("not a number: " + word);
-    }
-    return value;
-}
-
 std::vector<unsigned> parse_list(const std::string& text) {
     std::vector<unsigned> values;
     std::istringstream parts(text);
@@ -103,6 +94,19 @@ void append(bytes& out, const bytes& more) {
     out.insert(out.end(), more.begin(), more.end());
 }
 
+// Class code with overhang bits 0-2, then overhang bits 3-9 with the direction:
+// the same two bytes in formats 4, 6 and 7.
+void put_class_overhang_direction(bytes& out, const vbv_fields& f) {
+    out.push_back(low((f.class_code & 0x1F) | ((f.overhang & 0x07) << 5)));
+    out.push_back(low(((f.overhang >> 3) & 0x7F) | ((f.direction & 1) << 7)));
+}
+
+// A 4-bit value with wheelbase bits 0-3, then wheelbase bits 4-11.
+void put_nibble_and_wheelbase(bytes& out, unsigned nibble, const vbv_fields& f) {
+    out.push_back(low((nibble & 0x0F) | ((f.wheelbase & 0x0F) << 4)));
+    out.push_back(low(f.wheelbase >> 4));
+}
+
 } // namespace
 
 bytes pack_base(const vbv_fields& f) {
@@ -133,10 +137,8 @@ bytes pack_type4(const vbv_fields& f) {
     put_u16(out, f.time & 0xFFFF);
     out.push_back(low(f.speed));
     put_u16(out, f.gross);
-    out.push_back(low((f.class_code & 0x1F) | ((f.overhang & 0x07) << 5)));
-    out.push_back(low(((f.overhang >> 3) & 0x7F) | ((f.direction & 1) << 7)));
-    out.push_back(low(((f.time >> 16) & 0x0F) | ((f.wheelbase & 0x0F) << 4)));
-    out.push_back(low(f.wheelbase >> 4));
+    put_class_overhang_direction(out, f);
+    put_nibble_and_wheelbase(out, f.time >> 16, f);
     put_axle_shares(out, f, f.axles > 0 && f.gross != 0);
     return out;
 }
@@ -148,10 +150,8 @@ bytes pack_type6(const vbv_fields& f) {
     put_u16(out, f.time & 0xFFFF);
     out.push_back(low(f.speed));
     put_u16(out, f.gross);
-    out.push_back(low((f.class_code & 0x1F) | ((f.overhang & 0x07) << 5)));
-    out.push_back(low(((f.overhang >> 3) & 0x7F) | ((f.direction & 1) << 7)));
-    out.push_back(low(((f.time >> 16) & 0x0F) | ((f.wheelbase & 0x0F) << 4)));
-    out.push_back(low(f.wheelbase >> 4));
+    put_class_overhang_direction(out, f);
+    put_nibble_and_wheelbase(out, f.time >> 16, f);
     put_axle_shares(out, f, f.axles > 0 && f.gross != 0);
     return out;
 }
@@ -162,11 +162,9 @@ bytes pack_type7(const vbv_fields& f) {
     out.push_back(low((f.axles & 0x0F) | ((f.lane & 0x07) << 4)));
     out.push_back(low(f.speed));
     put_u16(out, f.gross);
-    out.push_back(low((f.class_code & 0x1F) | ((f.overhang & 0x07) << 5)));
-    out.push_back(low(((f.overhang >> 3) & 0x7F) | ((f.direction & 1) << 7)));
+    put_class_overhang_direction(out, f);
     out.push_back(low(f.headway));
-    out.push_back(low(((f.headway >> 8) & 0x0F) | ((f.wheelbase & 0x0F) << 4)));
-    out.push_back(low(f.wheelbase >> 4));
+    put_nibble_and_wheelbase(out, f.headway >> 8, f);
     put_axle_shares(out, f, f.axles > 0 && f.gross != 0);
     return out;
 }
