@@ -250,10 +250,11 @@ void output_vbv_file(const run_context& ctx, byte_stream& input, const k479_defn
     }
 
     zedirozed_state zedirozed; // counters and window cleared for this file
+    vehicle_columns columns;
     print_vbv_header(ctx, header);
 
     const vbv_record_sink sink{
-        [&](const vehicle_info& vehicle) { print_osp(ctx, vehicle, header, zedirozed); },
+        [&](const vehicle_info& vehicle) { print_osp(ctx, vehicle, header, zedirozed, columns); },
         [&](const event_record& event) { print_event_line(ctx, event); },
     };
     const vehicle_info last = walk_vbv_data(input, header, settings, zedirozed, sink);
@@ -261,7 +262,7 @@ void output_vbv_file(const run_context& ctx, byte_stream& input, const k479_defn
     // A counting window still open at the end of the data is summarised now.
     if (settings.print_format == 5 && zedirozed.marpm == 1) {
         zedirozed.marp = true;
-        print_osp(ctx, last, header, zedirozed);
+        print_osp(ctx, last, header, zedirozed, columns);
     }
 
     // The count includes the END line itself.
