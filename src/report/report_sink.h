@@ -38,10 +38,12 @@ class report_sink {
     //
     // The room stays valid until the next call on the sink. The text written
     // into it must not hold "\n". `commit(p)` keeps the bytes up to p without
-    // ending a line, for a line built across several reservations.
+    // ending a line, for a line built across several reservations. Beyond
+    // `size`, `slack` bytes are free for the scratch writes of the formatters.
+    static constexpr std::size_t slack = 64;
     [[nodiscard]] char* reserve(std::size_t size) {
-        if (capacity_ - used_ < size) {
-            make_room(size);
+        if (capacity_ - used_ < size + slack) {
+            make_room(size + slack);
         }
         return buffer_.get() + used_;
     }

@@ -1,16 +1,22 @@
 // Formatters of the fast line writers. Each writes one C printf conversion at
 // `p` (into room reserved from the report sink) and returns the end of what
 // it wrote; the output equals snprintf's byte for byte. Numbers go through
-// std::to_chars, whose fixed notation with a precision rounds exactly as
-// printf's %.*f does.
+// std::to_chars. A formatter may write scratch bytes up to report_sink::slack
+// past the end it returns; the sink's reservations leave room for them.
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <charconv>
+#include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string_view>
+#include <type_traits>
+
+#include "report/report_sink.h"
 
 namespace tallycnv {
 
@@ -19,27 +25,76 @@ inline char* put_text(char* p, std::string_view text) {
     return p + text.size();
 }
 
+// A text of at most 16 bytes kept in a 16-byte block, so that it is copied
+// with one fixed-size copy (into the sink's slack): the blanks, separators
+// and labels of the line writers' column tables.
+struct short_text {
+    std::array<char, 16> bytes{};
+    std::size_t size = 0;
+    constexpr explicit short_text(std::string_view text) : size(std::min(text.size(), bytes.size())) {
+        for (std::size_t i = 0; i < size; ++i) {
+            bytes[i] = text[i];
+        }
+    }
+    // NOLINTNEXTLINE(google-explicit-constructor): column tables are written with plain literals.
+    template <std::size_t N>
+    constexpr short_text(const char (&text)[N]) : short_text(std::string_view(text, N - 1)) {}
+    [[nodiscard]] constexpr bool empty() const { return size == 0; }
+};
+
+inline char* put_short(char* p, const short_text& text) {
+    std::memcpy(p, text.bytes.data(), text.bytes.size());
+    return p + text.size;
+}
+
 inline char* put_char(char* p, char c) {
     *p = c;
     return p + 1;
 }
 
 // Right-aligns `digits` in `width` columns padded with `fill`; a zero fill
-// goes after a minus sign, as printf pads.
+// goes after a minus sign, as printf pads. Exact copies (no scratch bytes).
 inline char* put_padded(char* p, const char* digits, std::size_t size, int width, char fill) {
-    const std::size_t w = width > 0 ? static_cast<std::size_t>(width) : 0;
+    std::size_t w = width > 0 ? static_cast<std::size_t>(width) : 0;
+    if (size < w && fill == '0' && size > 0 && digits[0] == '-') {
+        *p++ = '-';
+        ++digits;
+        --size;
+        --w;
+    }
     if (size < w) {
-        const std::size_t pad = w - size;
-        if (fill == '0' && size > 0 && digits[0] == '-') {
-            *p++ = '-';
-            ++digits;
-            --size;
-        }
-        std::memset(p, fill, pad);
-        p += pad;
+        std::memset(p, fill, w - size);
+        p += w - size;
     }
     return put_text(p, std::string_view(digits, size));
 }
+
+namespace format_detail {
+
+// The fast conversions build a column in a scratch buffer: up to `pad_room`
+// fill bytes, then the digits, and copy it out with one copy of `copy_size`
+// bytes, which may run past the column's end into the sink's reserved slack
+// (report_sink::slack); what follows overwrites those bytes.
+inline constexpr std::size_t pad_room = 16;
+inline constexpr std::size_t copy_size = 32;
+static_assert(copy_size <= report_sink::slack);
+
+struct scratch {
+    char bytes[pad_room + 32 + copy_size];
+    explicit scratch(char fill) { std::memset(bytes, fill, pad_room); }
+    char* digits() { return bytes + pad_room; }
+};
+
+// Copies the column that ends at `end`: the digits from `digits`, with fill
+// bytes in front up to `width` columns.
+inline char* copy_column(char* p, const char* digits, const char* end, int width) {
+    const auto size = static_cast<std::size_t>(end - digits);
+    const std::size_t columns = std::max(size, static_cast<std::size_t>(width));
+    std::memcpy(p, end - columns, copy_size);
+    return p + columns;
+}
+
+} // namespace format_detail
 
 // "%u", "%lu", "%d": a whole number without padding.
 template <typename Int> char* put_int(char* p, Int value) {
@@ -48,16 +103,26 @@ template <typename Int> char* put_int(char* p, Int value) {
 
 // "%Nd", "%Nu" (fill ' ') and "%0Nd", "%0Nu" (fill '0').
 template <typename Int> char* put_int(char* p, Int value, int width, char fill = ' ') {
-    char digits[24];
-    const char* end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-    return put_padded(p, digits, static_cast<std::size_t>(end - digits), width, fill);
+    bool exact = width > static_cast<int>(format_detail::pad_room);
+    if constexpr (std::is_signed_v<Int>) {
+        exact = exact || (fill == '0' && value < 0); // the sign goes in front of the zeros
+    }
+    if (exact) {
+        char digits[24];
+        const char* end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+        return put_padded(p, digits, static_cast<std::size_t>(end - digits), width, fill);
+    }
+    format_detail::scratch s(fill);
+    const char* end = std::to_chars(s.digits(), s.digits() + 24, value).ptr;
+    return format_detail::copy_column(p, s.digits(), end, width);
 }
 
 // "%-Nu": left-aligned, blanks after.
 template <typename Int> char* put_int_left(char* p, Int value, int width) {
     char* end = put_int(p, value);
-    while (end - p < width) {
-        *end++ = ' ';
+    if (end - p < width) {
+        std::memset(end, ' ', static_cast<std::size_t>(width - (end - p)));
+        end = p + width;
     }
     return end;
 }
@@ -71,20 +136,56 @@ inline char* put_hex(char* p, unsigned value, int width) {
             *d = static_cast<char>(*d - 'a' + 'A');
         }
     }
-    return put_padded(p, digits, static_cast<std::size_t>(end - digits), width, '0');
+    if (width > static_cast<int>(format_detail::pad_room)) {
+        return put_padded(p, digits, static_cast<std::size_t>(end - digits), width, '0');
+    }
+    format_detail::scratch s('0');
+    std::memcpy(s.digits(), digits, sizeof digits);
+    return format_detail::copy_column(p, s.digits(), s.digits() + (end - digits), width);
 }
 
-// "%N.Pf": fixed notation with P decimals, right-aligned in N columns. The
-// values of the reports are bounded (16-bit fields times unit factors), so
-// the text stays short; anything longer than 40 characters goes through
-// snprintf and is cut to 40.
+// "%N.Pf": fixed notation with P decimals, right-aligned in N columns.
+//
+// The values of the reports are single-precision products promoted to
+// double. For such a value and at most 4 decimals, the value times 10^P is
+// exact in double precision (24 significant bits times at most 10 bits of
+// the power of ten), so rounding it to a whole number in the current
+// rounding mode (to nearest, ties to even, as printf rounds an exact tie)
+// gives printf's digits; to_chars writes them. Any other value goes through
+// to_chars' own exact fixed notation (or, beyond 40 characters, snprintf cut
+// to 40).
 inline char* put_fixed(char* p, double value, int precision, int width) {
+    static constexpr std::array<std::uint64_t, 5> powers = {1, 10, 100, 1000, 10000};
+    const double magnitude = value < 0 ? -value : value;
+    if (precision >= 0 && precision < static_cast<int>(powers.size()) && magnitude < 1e9 &&
+        static_cast<double>(static_cast<float>(value)) == value &&
+        width <= static_cast<int>(format_detail::pad_room)) {
+        const std::uint64_t power = powers[static_cast<std::size_t>(precision)];
+        // Adding and taking away 2^52 leaves the nearest whole number (below 2^52).
+        constexpr double whole = 0x1p52;
+        const auto n = static_cast<std::uint64_t>((magnitude * static_cast<double>(power) + whole) - whole);
+        format_detail::scratch s(' ');
+        char* end = s.digits();
+        if (std::signbit(value)) {
+            *end++ = '-';
+        }
+        end = std::to_chars(end, end + 12, n / power).ptr;
+        if (precision > 0) {
+            // The decimals with their leading zeros: power + fraction, its leading 1 made the point.
+            char* point = end;
+            end = std::to_chars(point, point + 8, power + n % power).ptr;
+            *point = '.';
+        }
+        return format_detail::copy_column(p, s.digits(), end, width);
+    }
     char digits[48];
-    const auto [end, error] = std::to_chars(digits, digits + 40, value, std::chars_format::fixed, precision);
-    if (error != std::errc{}) {
+    const char* end = digits;
+    const auto result = std::to_chars(digits, digits + 40, value, std::chars_format::fixed, precision);
+    if (result.ec == std::errc{}) {
+        end = result.ptr;
+    } else {
         const int n = std::snprintf(digits, 41, "%.*f", precision, value);
-        return put_padded(p, digits, n < 0 ? 0 : std::min<std::size_t>(40, static_cast<std::size_t>(n)),
-                          width, ' ');
+        end = digits + (n < 0 ? 0 : std::min(40, n));
     }
     return put_padded(p, digits, static_cast<std::size_t>(end - digits), width, ' ');
 }

@@ -41,7 +41,7 @@ struct column_cache {
 
   private:
     void fill(entry& e, unsigned value) {
-        char scratch[64];
+        char scratch[128];
         const std::size_t size = static_cast<std::size_t>(make(scratch, value) - scratch);
         // Report values are bounded 16-bit fields times unit factors: a column is never longer.
         e.size = static_cast<std::uint8_t>(size < max_text ? size : max_text);
@@ -54,6 +54,7 @@ struct column_cache {
 struct vehicle_columns {
     int print_format = 0; // layout the caches are made for; 0: none yet
     unsigned print_units = 0;
+    int config = 0;      // config_type of the file's header
     column_cache tenths; // headway and gap
     column_cache speed;
     column_cache length; // vehicle length (and the wheelbase where it prints alike)

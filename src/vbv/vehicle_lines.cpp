@@ -102,39 +102,39 @@ char* put_clock(char* p, const vehicle_info& v, std::string_view separator) {
 }
 
 // A column of a whole number: `lead`, "%*d" of the value, `trail`; `blank` when it is 0.
-char* put_count(char* p, unsigned value, std::string_view lead, int width, std::string_view trail,
-                std::string_view blank) {
+char* put_count(char* p, unsigned value, const short_text& lead, int width, const short_text& trail,
+                const short_text& blank) {
     if (value == 0) {
-        return put_text(p, blank);
+        return put_short(p, blank);
     }
-    p = put_text(p, lead);
+    p = put_short(p, lead);
     p = put_int(p, value, width);
-    return put_text(p, trail);
+    return put_short(p, trail);
 }
 
 // A column of a fixed-point number: `lead`, "%W.Pf" of the value, `trail`.
-char* put_decimal(char* p, double value, std::string_view lead, int width, int places,
-                  std::string_view trail) {
-    p = put_text(p, lead);
+char* put_decimal(char* p, double value, const short_text& lead, int width, int places,
+                  const short_text& trail) {
+    p = put_short(p, lead);
     p = put_fixed(p, value, places, width);
-    return put_text(p, trail);
+    return put_short(p, trail);
 }
 
 // The shape of a converted column: lead text, width, decimal places, trail
 // text, and the text written instead when the field is 0 (empty: none).
 struct column_format {
-    std::string_view lead;
+    short_text lead;
     int width;
     int places;
-    std::string_view trail;
-    std::string_view blank_at_zero;
+    short_text trail;
+    short_text blank_at_zero;
 };
 
 // The maker of a cached column: the field value times `factor`, or the blank for a zero value.
 std::function<char*(char*, unsigned)> converted_column(const column_format& f, float factor) {
     return [f, factor](char* p, unsigned value) {
         if (value == 0 && !f.blank_at_zero.empty()) {
-            return put_text(p, f.blank_at_zero);
+            return put_short(p, f.blank_at_zero);
         }
         return put_decimal(p, converted(value, factor), f.lead, f.width, f.places, f.trail);
     };
@@ -156,10 +156,10 @@ std::function<char*(char*, unsigned)> rounded_column(const column_format& f, flo
 template <std::size_t M>
 char* put_apportioned(char* p, column_cache& rounded_text, float total,
                       const std::array<std::uint16_t, M>& parts, int last, int columns, float factor,
-                      const column_format& f, std::string_view blank) {
+                      const column_format& f, const short_text& blank) {
     for (int i = 0; i < columns; ++i) {
         if (i > last) {
-            p = put_text(p, blank);
+            p = put_short(p, blank);
             continue;
         }
         const unsigned part = parts[static_cast<std::size_t>(i)];
@@ -391,13 +391,14 @@ char* picture_line(char* p, const run_settings& settings, const vehicle_info& v)
 }
 
 // Makes the column caches of the layout on its first line.
-void prepare_columns(vehicle_columns& columns, const run_settings& settings) {
+void prepare_columns(vehicle_columns& columns, const run_settings& settings, const k479_defn& header) {
     const unsigned u = settings.k479.print_units;
     if (columns.print_format == settings.print_format && columns.print_units == u) {
         return;
     }
     columns.print_format = settings.print_format;
     columns.print_units = u;
+    columns.config = config_type(header);
     if (settings.print_format == 2) {
         make_coded_columns(columns, unit_row(u));
     } else {
@@ -440,8 +441,8 @@ void print_osp(const run_context& ctx, const vehicle_info& vehicle, const k479_d
     default:
         break;
     }
-    prepare_columns(columns, settings);
-    const int config = config_type(header);
+    prepare_columns(columns, settings, header);
+    const int config = columns.config;
     char* p = ctx.out.reserve(max_line);
     if (settings.print_format == 2) {
         p = record_coded_line(p, settings, vehicle, config, columns);
