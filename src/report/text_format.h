@@ -151,9 +151,9 @@ inline char* put_hex(char* p, unsigned value, int width) {
 // exact in double precision (24 significant bits times at most 10 bits of
 // the power of ten), so rounding it to a whole number in the current
 // rounding mode (to nearest, ties to even, as printf rounds an exact tie)
-// gives printf's digits; to_chars writes them. Any other value goes through
-// to_chars' own exact fixed notation (or, beyond 40 characters, snprintf cut
-// to 40).
+// gives printf's digits; to_chars writes them. Any other value (none of the
+// report's fields) goes through snprintf, cut to 40 characters: the room a
+// line writer reserves is bounded.
 inline char* put_fixed(char* p, double value, int precision, int width) {
     static constexpr std::array<std::uint64_t, 5> powers = {1, 10, 100, 1000, 10000};
     const double magnitude = value < 0 ? -value : value;
@@ -178,15 +178,9 @@ inline char* put_fixed(char* p, double value, int precision, int width) {
         }
         return format_detail::copy_column(p, s.digits(), end, width);
     }
-    char digits[48];
-    const char* end = digits;
-    const auto result = std::to_chars(digits, digits + 40, value, std::chars_format::fixed, precision);
-    if (result.ec == std::errc{}) {
-        end = result.ptr;
-    } else {
-        const int n = std::snprintf(digits, 41, "%.*f", precision, value);
-        end = digits + (n < 0 ? 0 : std::min(40, n));
-    }
+    char digits[400]; // the longest double in fixed notation, with up to 80 decimals
+    const int n = std::snprintf(digits, sizeof digits, "%.*f", std::min(precision, 80), value);
+    const char* end = digits + (n < 0 ? 0 : std::min(40, n));
     return put_padded(p, digits, static_cast<std::size_t>(end - digits), width, ' ');
 }
 

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <string_view>
 
 #include "datafile/vocabulary.h"
@@ -90,6 +91,23 @@ char* put_date(char* p, const run_settings& settings, const vehicle_info& v) {
         p = put_int(p, part, 2, '0');
     }
     return p;
+}
+
+// "%02d%02d%02d" in the order of the date form, made once per date.
+char* put_date(char* p, const run_settings& settings, const vehicle_info& v, vehicle_columns& c) {
+    const std::array<int, 3> date{v.day, v.month, v.year};
+    if (date != c.last_date) {
+        c.last_date = date;
+        c.date_size =
+            static_cast<std::size_t>(put_date(c.date_text.data(), settings, v) - c.date_text.data());
+    }
+    std::memcpy(p, c.date_text.data(), 16); // a date column is 6 to 9 characters
+    return p + c.date_size;
+}
+
+// "%02d" of a clock field, from the cache of the byte values.
+char* put_two_digits(char* p, unsigned value, vehicle_columns& c) {
+    return value < byte_values ? c.two_digits.put(p, value) : put_int(p, value, 2, '0');
 }
 
 // "%02d" of each value, separated by `separator`.
@@ -234,11 +252,11 @@ char* fixed_line(char* p, const run_settings& settings, const vehicle_info& v, i
         p = put_text(put_site(p, settings), "  "); // "%8s  "
     }
     p = put_char(put_int(p, v.vehicle_number + 1U, 6, '0'), ' '); // "%06u "
-    p = put_char(put_date(p, settings, v), ' ');                  // "%02d%02d%02d "
-    p = put_int(p, v.hour, 2, '0');                               // "%02d%02d %02d "
-    p = put_char(put_int(p, v.minute, 2, '0'), ' ');
-    p = put_char(put_int(p, v.second, 2, '0'), ' ');
-    p = put_char(put_int(p, v.millisecond / 10, 2, '0'), ' '); // "%02d %06X "
+    p = put_char(put_date(p, settings, v, c), ' ');               // "%02d%02d%02d "
+    p = put_two_digits(p, v.hour, c);                             // "%02d%02d %02d "
+    p = put_char(put_two_digits(p, v.minute, c), ' ');
+    p = put_char(put_two_digits(p, v.second, c), ' ');
+    p = put_char(put_two_digits(p, v.millisecond / 10U, c), ' '); // "%02d %06X "
     p = put_char(put_hex(p, v.result_code, 6), ' ');
     p = put_char(put_int(p, v.lane + 1, 2), ' '); // "%2d "
     p = put_char(p, v.direction != 0 ? '2' : '1');
@@ -275,13 +293,13 @@ char* record_coded_line(char* p, const run_settings& settings, const vehicle_inf
     } else {
         p = put_char(put_int(put_text(p, "1,"), v.vehicle_number + 1U, 6, '0'), ','); // "1,%06u,"
     }
-    p = put_char(put_date(p, settings, v), ','); // "%02d%02d%02d,"
-    p = put_int(p, v.hour, 2, '0');              // "%02d%02d,%02d,"
-    p = put_char(put_int(p, v.minute, 2, '0'), ',');
-    p = put_char(put_int(p, v.second, 2, '0'), ',');
-    p = put_char(put_int(p, v.millisecond / 10, 2, '0'), ','); // "%02d,"
-    p = put_char(put_hex(p, v.result_code, 6), ',');           // "%06X,"
-    p = put_char(put_int(p, v.lane + 1, 2), ',');              // "%2d,"
+    p = put_char(put_date(p, settings, v, c), ','); // "%02d%02d%02d,"
+    p = put_two_digits(p, v.hour, c);               // "%02d%02d,%02d,"
+    p = put_char(put_two_digits(p, v.minute, c), ',');
+    p = put_char(put_two_digits(p, v.second, c), ',');
+    p = put_char(put_two_digits(p, v.millisecond / 10U, c), ','); // "%02d,"
+    p = put_char(put_hex(p, v.result_code, 6), ',');              // "%06X,"
+    p = put_char(put_int(p, v.lane + 1, 2), ',');                 // "%2d,"
     p = put_text(p, v.direction != 0 ? "2," : "1,");
     p = c.tenths.put(p, std::min<unsigned>(v.headway, tenths_values - 1)); // "%4.1f,"
     p = c.tenths.put(p, std::min<unsigned>(v.gap, tenths_values - 1));     // "%4.1f,"
@@ -399,6 +417,8 @@ void prepare_columns(vehicle_columns& columns, const run_settings& settings, con
     columns.print_format = settings.print_format;
     columns.print_units = u;
     columns.config = config_type(header);
+    columns.two_digits.reset(byte_values, [](char* p, unsigned v) { return put_int(p, v, 2, '0'); });
+    columns.last_date = {-1, -1, -1};
     if (settings.print_format == 2) {
         make_coded_columns(columns, unit_row(u));
     } else {
