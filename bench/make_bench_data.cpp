@@ -3,6 +3,7 @@
 //   make_bench_data base VEHICLES FILE     base-format VBV file of a weighing site
 //   make_bench_data stream VEHICLES FILE   stream-form VBV file (every field present)
 //   make_bench_data interval DAYS FILE     15-minute blocks, 8 channels, speed x length x axles
+//   make_bench_data counts DAYS FILE       15-minute blocks, 8 channels, counts only
 //
 // The vehicles have 2 to 9 axles, speeds, lengths, axle spacing and weight
 // shares drawn from plausible ranges, and run over many midnights; an event
@@ -167,7 +168,7 @@ void write_vbv(bool stream, unsigned long vehicles, const std::string& path) {
 constexpr unsigned speed_bins = 5, length_bins = 4, axle_bins = 3, channels = 8;
 constexpr unsigned channel_values = speed_bins * length_bins * axle_bins;
 
-void write_interval(unsigned long days, const std::string& path) {
+void write_interval(bool binned, unsigned long days, const std::string& path) {
     const unsigned long blocks = days * 96;
     header_builder header;
     header.describe(weigh_site);
@@ -178,6 +179,13 @@ void write_interval(unsigned long days, const std::string& path) {
         sensor_type 1 1 1 1 1 1 1 1
         no_chans 8
         channel_assignment 1 2 3 4 5 6 7 8
+        interval 15
+        start 2013-01-01 00:00:00
+        stop 2014-01-01 00:00:00
+    )");
+    const unsigned values = binned ? channels * channel_values : channels;
+    if (binned) {
+        header.describe(R"(
         spec_count 3
         operands 1 4 8
         operators 1 1
@@ -187,11 +195,9 @@ void write_interval(unsigned long days, const std::string& path) {
         length_bins.threshold 0 550 1000 1600 2500
         axle_bins.count 3
         axle_bins.threshold 2 3 5 15
-        interval 15
-        start 2013-01-01 00:00:00
-        stop 2014-01-01 00:00:00
     )");
-    header.record.block_size = channels * channel_values * 2;
+    }
+    header.record.block_size = static_cast<std::uint16_t>(values * 2);
     header.record.num_records = static_cast<std::uint32_t>(blocks);
     std::ofstream out(path, std::ios::binary);
     const bytes head = header.build();
@@ -202,8 +208,9 @@ void write_interval(unsigned long days, const std::string& path) {
         const unsigned hour = static_cast<unsigned>(b % 96) / 4;
         const unsigned busy = hour < 6 ? 2 : hour < 20 ? 30 : 8;
         block.clear();
-        for (unsigned v = 0; v < channels * channel_values; ++v) {
-            put_u16(block, random.below(busy + 1) * (v % 7 == 0 ? 4 : 1));
+        for (unsigned v = 0; v < values; ++v) {
+            put_u16(block,
+                    binned ? random.below(busy + 1) * (v % 7 == 0 ? 4 : 1) : random.below(busy * 40 + 1));
         }
         out.write(reinterpret_cast<const char*>(block.data()), static_cast<std::streamsize>(block.size()));
     }
@@ -216,7 +223,7 @@ void write_interval(unsigned long days, const std::string& path) {
 
 int main(int argc, char** argv) {
     if (argc != 4) {
-        std::fputs("usage: make_bench_data base|stream|interval COUNT FILE\n", stderr);
+        std::fputs("usage: make_bench_data base|stream|interval|counts COUNT FILE\n", stderr);
         return 1;
     }
     const std::string kind = argv[1];
@@ -224,10 +231,10 @@ int main(int argc, char** argv) {
     try {
         if (kind == "base" || kind == "stream") {
             write_vbv(kind == "stream", count, argv[3]);
-        } else if (kind == "interval") {
-            write_interval(count, argv[3]);
+        } else if (kind == "interval" || kind == "counts") {
+            write_interval(kind == "interval", count, argv[3]);
         } else {
-            std::fputs("make_bench_data: kind is base, stream or interval\n", stderr);
+            std::fputs("make_bench_data: kind is base, stream, interval or counts\n", stderr);
             return 1;
         }
     } catch (const std::exception& error) {

@@ -119,17 +119,6 @@ char* put_clock(char* p, const vehicle_info& v, std::string_view separator) {
     return put_int(p, v.second, 2, '0');
 }
 
-// A column of a whole number: `lead`, "%*d" of the value, `trail`; `blank` when it is 0.
-char* put_count(char* p, unsigned value, const short_text& lead, int width, const short_text& trail,
-                const short_text& blank) {
-    if (value == 0) {
-        return put_short(p, blank);
-    }
-    p = put_short(p, lead);
-    p = put_int(p, value, width);
-    return put_short(p, trail);
-}
-
 // A column of a fixed-point number: `lead`, "%W.Pf" of the value, `trail`.
 char* put_decimal(char* p, double value, const short_text& lead, int width, int places,
                   const short_text& trail) {
@@ -138,21 +127,32 @@ char* put_decimal(char* p, double value, const short_text& lead, int width, int 
     return put_short(p, trail);
 }
 
-// The shape of a converted column: lead text, width, decimal places, trail
-// text, and the text written instead when the field is 0 (empty: none).
+// The shape of a column: lead text, width, decimal places, trail text, and
+// the blank: the text written when the field is 0 (a converted or counted
+// column; none when empty) or when the column is absent (an apportioned one).
 struct column_format {
     short_text lead;
     int width;
     int places;
     short_text trail;
-    short_text blank_at_zero;
+    short_text blank;
 };
+
+// A column of a whole number: lead, "%*d" of the value, trail; the blank when it is 0.
+char* put_count(char* p, unsigned value, const column_format& f) {
+    if (value == 0) {
+        return put_short(p, f.blank);
+    }
+    p = put_short(p, f.lead);
+    p = put_int(p, value, f.width);
+    return put_short(p, f.trail);
+}
 
 // The maker of a cached column: the field value times `factor`, or the blank for a zero value.
 std::function<char*(char*, unsigned)> converted_column(const column_format& f, float factor) {
     return [f, factor](char* p, unsigned value) {
-        if (value == 0 && !f.blank_at_zero.empty()) {
-            return put_short(p, f.blank_at_zero);
+        if (value == 0 && !f.blank.empty()) {
+            return put_short(p, f.blank);
         }
         return put_decimal(p, converted(value, factor), f.lead, f.width, f.places, f.trail);
     };
@@ -174,10 +174,10 @@ std::function<char*(char*, unsigned)> rounded_column(const column_format& f, flo
 template <std::size_t M>
 char* put_apportioned(char* p, column_cache& rounded_text, float total,
                       const std::array<std::uint16_t, M>& parts, int last, int columns, float factor,
-                      const column_format& f, const short_text& blank) {
+                      const column_format& f, int places) {
     for (int i = 0; i < columns; ++i) {
         if (i > last) {
-            p = put_short(p, blank);
+            p = put_short(p, f.blank);
             continue;
         }
         const unsigned part = parts[static_cast<std::size_t>(i)];
@@ -187,24 +187,28 @@ char* put_apportioned(char* p, column_cache& rounded_text, float total,
         } else if (total < 0.0F) {
             p = rounded_text.put(p, part);
         } else {
-            p = put_decimal(p, static_cast<double>(total), f.lead, f.width, f.places, f.trail);
+            p = put_decimal(p, static_cast<double>(total), f.lead, f.width, places, f.trail);
         }
     }
     return p;
 }
 
-// VBV-1, fixed columns under the "* HEAD ..." heading. The converted columns:
-const column_format fixed_length{" ", 5, 0, "", "      "}; // places: the unit's length decimals
-const column_format fixed_gross{" ", 5, 0, "", "      "};  // places: the unit's weight decimals
-const column_format fixed_spacing{" ", 4, 0, "", ""};      // blank column "     "
-const column_format fixed_axle_weight{" ", 5, 0, "", ""};  // blank column " "
+// VBV-1, fixed columns under the "* HEAD ..." heading. The decimal places
+// of lengths and weights are the print unit's.
+constexpr column_format fixed_length{" ", 5, 0, "", "      "};        // length and wheelbase " %5.*f"
+constexpr column_format fixed_count{" ", 2, 0, "", "   "};            // axles and class " %2d"
+constexpr column_format fixed_loop_class{"    ", 2, 0, "", "      "}; // class of a loop-only site
+constexpr column_format fixed_spacing{" ", 4, 0, "", "     "};        // " %4.*f"
+constexpr column_format fixed_gross{" ", 5, 0, "", "      "};         // " %5.*f"
+constexpr column_format fixed_axle_weight{" ", 5, 0, "", " "};        // " %5.*f"
 
-// VBV-2, record-coded; every field is followed by a comma. The converted columns:
-const column_format coded_length{"", 5, 0, ",", "     ,"};    // always whole units
-const column_format coded_wheelbase{"", 5, 0, ",", "     ,"}; // places: the unit's length decimals
-const column_format coded_gross{"", 5, 0, ",", "     ,"};     // places: the unit's weight decimals
-const column_format coded_spacing{"", 4, 0, ",", ""};         // blank column "    ,"
-const column_format coded_axle_weight{"", 5, 0, ",", ""};     // blank column ","
+// VBV-2, record-coded; every field is followed by a comma.
+constexpr column_format coded_length{"", 5, 0, ",", "     ,"};    // "%5.0f,": always whole units
+constexpr column_format coded_count{"", 2, 0, ",", "  ,"};        // axles and class "%2d,"
+constexpr column_format coded_wheelbase{"", 5, 0, ",", "     ,"}; // "%5.*f,"
+constexpr column_format coded_spacing{"", 4, 0, ",", "    ,"};    // "%4.*f,"
+constexpr column_format coded_gross{"", 5, 0, ",", "     ,"};     // "%5.*f,"
+constexpr column_format coded_axle_weight{"", 5, 0, ",", ","};    // "%5.*f,"
 
 column_format with_places(column_format f, int places) {
     f.places = places;
@@ -265,20 +269,18 @@ char* fixed_line(char* p, const run_settings& settings, const vehicle_info& v, i
     p = c.speed.put(p, v.speed);                                           // " %3d" truncated, or 4 blanks
     p = c.length.put(p, v.length);                                         // " %5.*f", or 6 blanks
     if (config == 0) {
-        p = put_count(p, v.class_code, "    ", 2, "", "      "); // "    %2d", or 6 blanks
+        p = put_count(p, v.class_code, fixed_loop_class); // "    %2d", or 6 blanks
         return put_text(put_char(p, ' '), name_at(chassis_height_names, v.chassis_height));
     }
-    p = put_count(p, v.axles, " ", 2, "", "   ");      // " %2d", or 3 blanks
-    p = put_count(p, v.class_code, " ", 2, "", "   "); // " %2d", or 3 blanks
-    p = c.length.put(p, v.wheelbase);                  // " %5.*f", or 6 blanks
+    p = put_count(p, v.axles, fixed_count);      // " %2d", or 3 blanks
+    p = put_count(p, v.class_code, fixed_count); // " %2d", or 3 blanks
+    p = c.length.put(p, v.wheelbase);            // " %5.*f", or 6 blanks
     p = put_apportioned(p, c.spacing, static_cast<float>(v.wheelbase) * row.length, v.axle_spacing,
-                        v.axles - 2, spacing_columns, row.length,
-                        with_places(fixed_spacing, row.length_places), "     ");
+                        v.axles - 2, spacing_columns, row.length, fixed_spacing, row.length_places);
     if (config == 2) {
         p = c.gross.put(p, v.gross_weight); // " %5.*f", or 6 blanks
         p = put_apportioned(p, c.weight, static_cast<float>(v.gross_weight) * row.weight, v.axle_weight,
-                            v.axles - 1, weight_columns, row.weight,
-                            with_places(fixed_axle_weight, row.weight_places), " ");
+                            v.axles - 1, weight_columns, row.weight, fixed_axle_weight, row.weight_places);
     }
     return p;
 }
@@ -306,21 +308,19 @@ char* record_coded_line(char* p, const run_settings& settings, const vehicle_inf
     p = c.speed.put(p, v.speed);                                           // "%3.0f,", or "   ,"
     p = c.length.put(p, v.length);                                         // "%5.0f,", or "     ,"
     if (config == 0) {
-        p = put_count(p, v.class_code, "", 2, ",", "  ,"); // "%2d,", or "  ,"
+        p = put_count(p, v.class_code, coded_count); // "%2d,", or "  ,"
         p = put_char(put_text(put_char(p, '"'), name_at(chassis_height_names, v.chassis_height)), '"');
         return put_char(p, ',') - 1;
     }
-    p = put_count(p, v.axles, "", 2, ",", "  ,");      // "%2d,", or "  ,"
-    p = put_count(p, v.class_code, "", 2, ",", "  ,"); // "%2d,", or "  ,"
-    p = c.wheelbase.put(p, v.wheelbase);               // "%5.*f,", or "     ,"
+    p = put_count(p, v.axles, coded_count);      // "%2d,", or "  ,"
+    p = put_count(p, v.class_code, coded_count); // "%2d,", or "  ,"
+    p = c.wheelbase.put(p, v.wheelbase);         // "%5.*f,", or "     ,"
     p = put_apportioned(p, c.spacing, static_cast<float>(v.wheelbase) * row.length, v.axle_spacing,
-                        v.axles - 2, spacing_columns, row.length,
-                        with_places(coded_spacing, row.length_places), "    ,");
+                        v.axles - 2, spacing_columns, row.length, coded_spacing, row.length_places);
     if (config == 2) {
         p = c.gross.put(p, v.gross_weight); // "%5.*f,", or "     ,"
         p = put_apportioned(p, c.weight, static_cast<float>(v.gross_weight) * row.weight, v.axle_weight,
-                            v.axles - 1, weight_columns, row.weight,
-                            with_places(coded_axle_weight, row.weight_places), ",");
+                            v.axles - 1, weight_columns, row.weight, coded_axle_weight, row.weight_places);
     }
     return p - 1;
 }
