@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/fatal.h"
+#include "report/text_format.h"
 
 namespace tallycnv {
 
@@ -241,6 +242,22 @@ int cell(std::span<const std::int16_t> values, std::uint64_t position, bool merg
     return value_at(values, position);
 }
 
+// One binned data line: the prefix, "%02d%c%02d" of the list and row tags,
+// then "%c%04d" of each value, formatted straight into the report.
+template <typename Value>
+void write_binned_line(report_sink& out, std::string_view prefix, char s, std::uint64_t list_tag,
+                       std::uint64_t row_tag, std::uint64_t count, Value value) {
+    constexpr std::size_t value_room = 24; // a separator and an int, with room to spare
+    char* p = out.reserve(prefix.size() + 2 * value_room + count * value_room);
+    p = put_text(p, prefix);
+    p = put_int(p, static_cast<int>(list_tag), 2, '0');
+    p = put_int(put_char(p, s), static_cast<int>(row_tag), 2, '0');
+    for (std::uint64_t i = 0; i < count; ++i) {
+        p = put_int(put_char(p, s), value(i), 4, '0');
+    }
+    out.end_line(p);
+}
+
 void print_binned_lines(const run_context& ctx, const interval_state& st, const layout& l,
                         std::span<const std::int16_t> block, bool merge) {
     const bool int3 = ctx.settings.anl_format == format_int3;
@@ -255,13 +272,7 @@ void print_binned_lines(const run_context& ctx, const interval_state& st, const 
     const std::uint64_t n0 = l.n[0];
     const std::uint64_t n1 = l.n[1];
     const auto line = [&](std::uint64_t list_tag, std::uint64_t row_tag, std::uint64_t count, auto value) {
-        std::string text = prefix;
-        appendf(text, "%02d%c%02d", static_cast<int>(list_tag), s, static_cast<int>(row_tag));
-        for (std::uint64_t i = 0; i < count; ++i) {
-            appendf(text, "%c%04d", s, value(i));
-        }
-        text += '\n';
-        ctx.out.write(text);
+        write_binned_line(ctx.out, prefix, s, list_tag, row_tag, count, value);
     };
     const auto separate = [&](std::uint64_t start, unsigned type) {
         return [=](std::uint64_t i) { return cell(block, start + i, merge, {{type, i, 1}}); };
@@ -314,11 +325,12 @@ void cordon_total(const run_context& ctx, interval_state& st, long total) {
         carried += total;
         return;
     }
-    ctx.out.printf("%04ld,", total + carried);
+    char* p = ctx.out.reserve(32);
+    ctx.out.commit(put_char(put_int(p, total + carried, 4, '0'), ',')); // "%04ld,"
     carried = 0;
     if (++st.int1_pos == 12) {
         st.int1_pos = 0;
-        ctx.out.put('\n');
+        ctx.out.end_line(ctx.out.reserve(2));
     }
 }
 
@@ -395,16 +407,15 @@ int get_bin(std::span<const std::int16_t> values, std::uint64_t position, bool m
 }
 
 std::string str_formatter(int width, int value, bool int3) {
-    char text[32];
+    char text[64];
     if (int3) {
-        std::snprintf(text, sizeof text, "%d,", value);
-        return text;
+        return std::string(text, put_char(put_int(text, value), ',')); // "%d,"
     }
-    const int n = std::snprintf(text, sizeof text, "%*d", width, value);
-    if (n < 0 || n > width) {
+    char* end = put_int(text, value, std::min(width, 32)); // "%*d"
+    if (end - text > width) {
         fail(1, "\nError : Interval Recording Column Width Overflow\n");
     }
-    return text;
+    return std::string(text, end);
 }
 
 long count_intspec(const interval_state& st, std::span<const std::int16_t> block,
@@ -456,8 +467,7 @@ void print_part_block(const run_context& ctx, interval_state& st) {
         if (int3 && !row.empty() && row.back() == ',') {
             row.pop_back();
         }
-        row += '\n';
-        ctx.out.write(row);
+        ctx.out.end_line(put_text(ctx.out.reserve(row.size() + 2), row));
     }
     st.int1_lines.clear();
     st.int1_pos = 0;
