@@ -94,6 +94,18 @@ inline char* copy_column(char* p, const char* digits, const char* end, int width
     return p + columns;
 }
 
+// The digits of n / Power, a point and the Power's decimals of n (with their
+// leading zeros: Power + the fraction, its leading 1 made the point).
+template <std::uint64_t Power> char* put_scaled(char* end, std::uint64_t n) {
+    end = std::to_chars(end, end + 20, n / Power).ptr;
+    if constexpr (Power > 1) {
+        char* point = end;
+        end = std::to_chars(point, point + 8, Power + n % Power).ptr;
+        *point = '.';
+    }
+    return end;
+}
+
 } // namespace format_detail
 
 // "%u", "%lu", "%d": a whole number without padding.
@@ -169,12 +181,22 @@ inline char* put_fixed(char* p, double value, int precision, int width) {
         if (std::signbit(value)) {
             *end++ = '-';
         }
-        end = std::to_chars(end, end + 12, n / power).ptr;
-        if (precision > 0) {
-            // The decimals with their leading zeros: power + fraction, its leading 1 made the point.
-            char* point = end;
-            end = std::to_chars(point, point + 8, power + n % power).ptr;
-            *point = '.';
+        switch (precision) {
+        case 0:
+            end = format_detail::put_scaled<1>(end, n);
+            break;
+        case 1:
+            end = format_detail::put_scaled<10>(end, n);
+            break;
+        case 2:
+            end = format_detail::put_scaled<100>(end, n);
+            break;
+        case 3:
+            end = format_detail::put_scaled<1000>(end, n);
+            break;
+        default:
+            end = format_detail::put_scaled<10000>(end, n);
+            break;
         }
         return format_detail::copy_column(p, s.digits(), end, width);
     }

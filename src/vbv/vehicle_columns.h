@@ -59,10 +59,12 @@ struct vehicle_columns {
     column_cache speed;
     column_cache length; // vehicle length (and the wheelbase where it prints alike)
     column_cache wheelbase;
-    column_cache gross;      // gross weight
-    column_cache spacing;    // a spacing rounded to whole units
-    column_cache weight;     // an axle weight rounded to whole units
-    column_cache two_digits; // "%02d" of a clock field
+    column_cache gross;         // gross weight
+    column_cache spacing;       // a spacing rounded to whole units
+    column_cache weight;        // an axle weight rounded to whole units
+    column_cache whole_spacing; // the one spacing of a two-axle vehicle: the whole wheelbase
+    column_cache whole_weight;  // the one axle weight of a one-axle vehicle: the whole gross weight
+    column_cache two_digits;    // "%02d" of a clock field
     // The date column of the last vehicle: dates change once a day.
     std::array<int, 3> last_date{-1, -1, -1};
     std::array<char, 96> date_text{}; // room for the formatters' scratch bytes

@@ -158,6 +158,13 @@ std::function<char*(char*, unsigned)> converted_column(const column_format& f, f
     };
 }
 
+// The maker of a cached column showing the field times `factor` whatever its value.
+std::function<char*(char*, unsigned)> total_column(const column_format& f, float factor) {
+    return [f, factor](char* p, unsigned value) {
+        return put_decimal(p, converted(value, factor), f.lead, f.width, f.places, f.trail);
+    };
+}
+
 // The maker of a cached column showing the field rounded to whole units, with the unit's places.
 std::function<char*(char*, unsigned)> rounded_column(const column_format& f, float factor) {
     return [f, factor](char* p, unsigned value) {
@@ -170,24 +177,41 @@ std::function<char*(char*, unsigned)> rounded_column(const column_format& f, flo
 // before the last present one shows its own converted value rounded to a
 // whole number, the last present one shows what is left of the total (or its
 // own rounded value if the rounded columns overshot the total). Columns past
-// the last present one are `blank`.
+// the last present one are blank. A lone column shows the whole total, which
+// depends on the total's field alone (`whole_text`).
+struct apportioned_columns {
+    column_cache& rounded_text;
+    column_cache& whole_text;
+    const column_format& format;
+    int places;
+    int columns;
+};
+
 template <std::size_t M>
-char* put_apportioned(char* p, column_cache& rounded_text, float total,
-                      const std::array<std::uint16_t, M>& parts, int last, int columns, float factor,
-                      const column_format& f, int places) {
-    for (int i = 0; i < columns; ++i) {
+char* put_apportioned(char* p, const apportioned_columns& a, unsigned total_field,
+                      const std::array<std::uint16_t, M>& parts, int last, float factor) {
+    if (last == 0) {
+        p = a.whole_text.put(p, total_field);
+        for (int i = 1; i < a.columns; ++i) {
+            p = put_short(p, a.format.blank);
+        }
+        return p;
+    }
+    float total = static_cast<float>(total_field) * factor;
+    for (int i = 0; i < a.columns; ++i) {
         if (i > last) {
-            p = put_short(p, f.blank);
+            p = put_short(p, a.format.blank);
             continue;
         }
         const unsigned part = parts[static_cast<std::size_t>(i)];
         if (i < last) {
             total -= static_cast<float>(rounded(part, factor));
-            p = rounded_text.put(p, part);
+            p = a.rounded_text.put(p, part);
         } else if (total < 0.0F) {
-            p = rounded_text.put(p, part);
+            p = a.rounded_text.put(p, part);
         } else {
-            p = put_decimal(p, static_cast<double>(total), f.lead, f.width, places, f.trail);
+            p = put_decimal(p, static_cast<double>(total), a.format.lead, a.format.width, a.places,
+                            a.format.trail);
         }
     }
     return p;
@@ -229,6 +253,10 @@ void make_fixed_columns(vehicle_columns& c, const print_unit_row& row) {
     c.spacing.reset(word_values, rounded_column(with_places(fixed_spacing, row.length_places), row.length));
     c.weight.reset(word_values,
                    rounded_column(with_places(fixed_axle_weight, row.weight_places), row.weight));
+    c.whole_spacing.reset(word_values,
+                          total_column(with_places(fixed_spacing, row.length_places), row.length));
+    c.whole_weight.reset(word_values,
+                         total_column(with_places(fixed_axle_weight, row.weight_places), row.weight));
 }
 
 void make_coded_columns(vehicle_columns& c, const print_unit_row& row) {
@@ -247,6 +275,10 @@ void make_coded_columns(vehicle_columns& c, const print_unit_row& row) {
     c.spacing.reset(word_values, rounded_column(with_places(coded_spacing, row.length_places), row.length));
     c.weight.reset(word_values,
                    rounded_column(with_places(coded_axle_weight, row.weight_places), row.weight));
+    c.whole_spacing.reset(word_values,
+                          total_column(with_places(coded_spacing, row.length_places), row.length));
+    c.whole_weight.reset(word_values,
+                         total_column(with_places(coded_axle_weight, row.weight_places), row.weight));
 }
 
 char* fixed_line(char* p, const run_settings& settings, const vehicle_info& v, int config,
@@ -275,12 +307,14 @@ char* fixed_line(char* p, const run_settings& settings, const vehicle_info& v, i
     p = put_count(p, v.axles, fixed_count);      // " %2d", or 3 blanks
     p = put_count(p, v.class_code, fixed_count); // " %2d", or 3 blanks
     p = c.length.put(p, v.wheelbase);            // " %5.*f", or 6 blanks
-    p = put_apportioned(p, c.spacing, static_cast<float>(v.wheelbase) * row.length, v.axle_spacing,
-                        v.axles - 2, spacing_columns, row.length, fixed_spacing, row.length_places);
+    const apportioned_columns spacings{c.spacing, c.whole_spacing, fixed_spacing, row.length_places,
+                                       spacing_columns};
+    p = put_apportioned(p, spacings, v.wheelbase, v.axle_spacing, v.axles - 2, row.length);
     if (config == 2) {
         p = c.gross.put(p, v.gross_weight); // " %5.*f", or 6 blanks
-        p = put_apportioned(p, c.weight, static_cast<float>(v.gross_weight) * row.weight, v.axle_weight,
-                            v.axles - 1, weight_columns, row.weight, fixed_axle_weight, row.weight_places);
+        const apportioned_columns weights{c.weight, c.whole_weight, fixed_axle_weight, row.weight_places,
+                                          weight_columns};
+        p = put_apportioned(p, weights, v.gross_weight, v.axle_weight, v.axles - 1, row.weight);
     }
     return p;
 }
@@ -315,12 +349,14 @@ char* record_coded_line(char* p, const run_settings& settings, const vehicle_inf
     p = put_count(p, v.axles, coded_count);      // "%2d,", or "  ,"
     p = put_count(p, v.class_code, coded_count); // "%2d,", or "  ,"
     p = c.wheelbase.put(p, v.wheelbase);         // "%5.*f,", or "     ,"
-    p = put_apportioned(p, c.spacing, static_cast<float>(v.wheelbase) * row.length, v.axle_spacing,
-                        v.axles - 2, spacing_columns, row.length, coded_spacing, row.length_places);
+    const apportioned_columns spacings{c.spacing, c.whole_spacing, coded_spacing, row.length_places,
+                                       spacing_columns};
+    p = put_apportioned(p, spacings, v.wheelbase, v.axle_spacing, v.axles - 2, row.length);
     if (config == 2) {
         p = c.gross.put(p, v.gross_weight); // "%5.*f,", or "     ,"
-        p = put_apportioned(p, c.weight, static_cast<float>(v.gross_weight) * row.weight, v.axle_weight,
-                            v.axles - 1, weight_columns, row.weight, coded_axle_weight, row.weight_places);
+        const apportioned_columns weights{c.weight, c.whole_weight, coded_axle_weight, row.weight_places,
+                                          weight_columns};
+        p = put_apportioned(p, weights, v.gross_weight, v.axle_weight, v.axles - 1, row.weight);
     }
     return p - 1;
 }
