@@ -230,8 +230,9 @@ void format_interval_data(const run_context& ctx, byte_stream& input, const k479
             } else {
                 reading = false;
             }
-            // The recording memory wrapped: after its physical end come the newer blocks at its start.
-            if (wrapped && (input.eof() || before_wrap == 0)) {
+            // The recording memory wrapped: after its physical end come the newer blocks at its start
+            // (only while blocks remain to be read: a source read forward only then still ends cleanly).
+            if (reading && wrapped && num_recs > 0 && (input.eof() || before_wrap == 0)) {
                 input.seek(data_start);
             }
         }
