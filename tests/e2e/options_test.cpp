@@ -186,7 +186,6 @@ TEST(ProgramOptions, DestinationKeptUntilTheSourceIsADataFile) {
         {{"A.DAT", "OUT.TXT"}, 2, corrupt, nullptr},
         {{"A.DAT", "OUT.TXT", "-H"}, 2, corrupt, nullptr},
         {{"A.DAT", "OUT.TXT", "-fcordon"}, 2, corrupt, nullptr},
-        {{"/dev/zero", "OUT.TXT"}, 2, corrupt, nullptr},
         // A known type opens the destination, whatever follows.
         {{"V.DAT", "OUT.TXT", "-fI1"}, 1, "\nError : Can't display a VBV file in an interval format\n", ""},
         {{"V.DAT", "OUT.TXT", "-H"}, 0, "", "* BEGIN\r\n"},

@@ -101,7 +101,7 @@ TEST(SourceStream, EndlessAndForwardOnlySources) {
         std::string report_end;
     } rows[] = {
         {"endless zeros", "/dev/zero", {}, {}, {}, 2, corrupt, ""},
-        {"relative path to an endless device", "../../../../dev/full", {}, {}, {}, 2, corrupt, ""},
+        {"relative path to an endless device", "../../../../dev/full", {}, {}, {"OUT.TXT"}, 2, corrupt, ""},
         {"writer never closes", "FIFO", test::bytes(4096, 0), {}, {}, 2, corrupt, ""},
         {"endless blocks, three recorded",
          "FIFO",
@@ -148,6 +148,7 @@ TEST(SourceStream, EndlessAndForwardOnlySources) {
         EXPECT_EQ(r.err, row.err) << row.name;
         EXPECT_TRUE(r.out.ends_with(row.report_end)) << row.name << "\n" << r.out;
         EXPECT_LT(took, std::chrono::seconds(1)) << row.name;
+        EXPECT_FALSE(std::filesystem::exists(dir + "/OUT.TXT")) << row.name; // no report, none replaced
         std::filesystem::remove_all(dir);
     }
 }
