@@ -101,12 +101,17 @@ bool byte_stream::fill() {
         reposition(pos_);
     }
     while (!holds(pos_)) {
-        if (buffered_ == buffer_.size()) {
+        const bool full = buffered_ == buffer_.size();
+        if (full) {
             buffer_start_ += buffered_;
             buffered_ = 0;
         }
         const std::size_t n = read_source(buffer_.data() + buffered_, buffer_.size() - buffered_);
         if (n == 0) {
+            if (full) { // nothing came: the last bytes stay at hand for a seek back
+                buffer_start_ -= buffer_.size();
+                buffered_ = buffer_.size();
+            }
             return false;
         }
         buffered_ += n;
