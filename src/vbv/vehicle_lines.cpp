@@ -239,6 +239,17 @@ column_format with_places(column_format f, int places) {
     return f;
 }
 
+// The spacing and axle-weight columns of a layout: rounded parts and lone whole totals.
+void make_apportioned_columns(vehicle_columns& c, const column_format& spacing, const column_format& weight,
+                              const print_unit_row& row) {
+    const column_format s = with_places(spacing, row.length_places);
+    const column_format w = with_places(weight, row.weight_places);
+    c.spacing.reset(word_values, rounded_column(s, row.length));
+    c.weight.reset(word_values, rounded_column(w, row.weight));
+    c.whole_spacing.reset(word_values, total_column(s, row.length));
+    c.whole_weight.reset(word_values, total_column(w, row.weight));
+}
+
 void make_fixed_columns(vehicle_columns& c, const print_unit_row& row) {
     c.tenths.reset(tenths_values,
                    [](char* p, unsigned v) { return put_decimal(p, capped_seconds(v), " ", 4, 1, ""); });
@@ -250,13 +261,7 @@ void make_fixed_columns(vehicle_columns& c, const print_unit_row& row) {
     });
     c.length.reset(word_values, converted_column(with_places(fixed_length, row.length_places), row.length));
     c.gross.reset(word_values, converted_column(with_places(fixed_gross, row.weight_places), row.weight));
-    c.spacing.reset(word_values, rounded_column(with_places(fixed_spacing, row.length_places), row.length));
-    c.weight.reset(word_values,
-                   rounded_column(with_places(fixed_axle_weight, row.weight_places), row.weight));
-    c.whole_spacing.reset(word_values,
-                          total_column(with_places(fixed_spacing, row.length_places), row.length));
-    c.whole_weight.reset(word_values,
-                         total_column(with_places(fixed_axle_weight, row.weight_places), row.weight));
+    make_apportioned_columns(c, fixed_spacing, fixed_axle_weight, row);
 }
 
 void make_coded_columns(vehicle_columns& c, const print_unit_row& row) {
@@ -272,13 +277,7 @@ void make_coded_columns(vehicle_columns& c, const print_unit_row& row) {
     c.wheelbase.reset(word_values,
                       converted_column(with_places(coded_wheelbase, row.length_places), row.length));
     c.gross.reset(word_values, converted_column(with_places(coded_gross, row.weight_places), row.weight));
-    c.spacing.reset(word_values, rounded_column(with_places(coded_spacing, row.length_places), row.length));
-    c.weight.reset(word_values,
-                   rounded_column(with_places(coded_axle_weight, row.weight_places), row.weight));
-    c.whole_spacing.reset(word_values,
-                          total_column(with_places(coded_spacing, row.length_places), row.length));
-    c.whole_weight.reset(word_values,
-                         total_column(with_places(coded_axle_weight, row.weight_places), row.weight));
+    make_apportioned_columns(c, coded_spacing, coded_axle_weight, row);
 }
 
 char* fixed_line(char* p, const run_settings& settings, const vehicle_info& v, int config,
