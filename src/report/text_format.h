@@ -21,7 +21,9 @@
 namespace tallycnv {
 
 inline char* put_text(char* p, std::string_view text) {
-    std::memcpy(p, text.data(), text.size());
+    if (!text.empty()) { // an empty view may hold no pointer at all
+        std::memcpy(p, text.data(), text.size());
+    }
     return p + text.size();
 }
 
