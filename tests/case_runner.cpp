@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -72,12 +73,24 @@ std::string trim(const std::string& s) {
     return s.substr(begin, s.find_last_not_of(" \t\r") - begin + 1);
 }
 
-std::string substitute(std::string text, const std::string& scratch) {
-    for (std::size_t at = text.find("%t"); at != std::string::npos;
-         at = text.find("%t", at + scratch.size())) {
-        text.replace(at, 2, scratch);
+std::string replace_all(std::string text, const std::string& from, const std::string& to) {
+    for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+        text.replace(at, from.size(), to);
     }
     return text;
+}
+
+// Today's date as the cordon header writes it: DD/MM/YY.
+std::string today() {
+    const std::time_t now = std::time(nullptr);
+    char text[16];
+    std::strftime(text, sizeof text, "%d/%m/%y", std::localtime(&now));
+    return text;
+}
+
+// %t: the scratch directory; %date: today's date.
+std::string substitute(const std::string& text, const std::string& scratch) {
+    return replace_all(replace_all(text, "%t", scratch), "%date", today());
 }
 
 // Words separated by blanks; double quotes keep blanks inside one word.
@@ -506,11 +519,7 @@ class case_test : public testing::Test {
                 e == nullptr ? "" : (e->mode == "hex" ? parse_hex(e->text) : substitute(e->text, scratch));
             EXPECT_TRUE(actual == expected)
                 << target << ": " << first_difference(expected, actual, e != nullptr && e->mode == "hex");
-            std::string shown = actual;
-            for (std::size_t at = shown.find(scratch); at != std::string::npos;
-                 at = shown.find(scratch, at)) {
-                shown.replace(at, scratch.size(), "%t");
-            }
+            const std::string shown = replace_all(replace_all(actual, scratch, "%t"), today(), "%date");
             if (!shown.empty() || (target != "stdout" && target != "stderr")) {
                 review += render(target, shown);
             }
