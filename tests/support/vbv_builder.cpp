@@ -1,5 +1,7 @@
 #include "support/vbv_builder.h"
 
+#include <algorithm>
+
 #include <sstream>
 #include <stdexcept>
 
@@ -321,6 +323,10 @@ bytes build_vbv_records(std::string_view description, std::uint32_t mask) {
             append(out, pack_event(card, input, code, data, a, b));
         } else if (kind == "skip") {
             append(out, pack_skipped());
+        } else if (kind == "cut") {
+            std::size_t count = 0;
+            words >> count;
+            out.resize(out.size() - std::min(count, out.size()));
         } else if (kind == "raw") {
             std::string word;
             while (words >> word) {

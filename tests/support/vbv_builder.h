@@ -9,6 +9,7 @@
 //   event card=13 input=1 code=0 data=1234 a=500 b=480
 //   skip                                record type 2 (53 bytes)
 //   raw 01 ff 00                        bytes, in hexadecimal
+//   cut 1                               drops the last bytes written (a record cut short)
 //
 // Field values are in the record's own units (format 9: hundredths of a
 // second, tenths of a km/h). `spacings` and `weights` are share bytes in
