@@ -1,4 +1,4 @@
-// Runs every case file of tests/cases as one test (Cases/<name>): builds the
+// Runs every case file of tests/cases as one test (Cases.<name>): builds the
 // case's files in a scratch directory, runs the program there and compares
 // exit code, standard output, standard error and the named files byte for
 // byte. tests/cases/README.md describes the case files.
@@ -6,7 +6,6 @@
 // With TALLYCNV_CASES_OUTPUT=DIR set, each case run also writes DIR/<name>.case:
 // the case with its expectations replaced by what the program did, for review.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -255,7 +254,9 @@ case_file parse_case(const std::string& path) {
                 }
                 c.listing = joined;
             } else if (line.starts_with("expect ")) {
-                auto [target, mode] = name_and_mode(line.substr(7));
+                const auto named = name_and_mode(line.substr(7));
+                std::string target = named.first;
+                std::string mode = named.second;
                 if (target.starts_with("file ")) {
                     target = trim(target.substr(5));
                 } else if (target != "stdout" && target != "stderr") {
@@ -281,8 +282,9 @@ case_file parse_case(const std::string& path) {
                 throw std::invalid_argument("unknown line");
             }
         } catch (const std::exception& e) {
-            throw std::invalid_argument(path + ":" + std::to_string(number) + ": " + e.what() + "\n  " +
-                                        line);
+            std::string where = path;
+            where.append(":").append(std::to_string(number)).append(": ").append(e.what());
+            throw std::invalid_argument(where.append("\n  ").append(line));
         }
     }
     return c;
@@ -455,7 +457,11 @@ std::string render(const std::string& target, const std::string& text) {
                                       : crlf                   ? "crlf"
                                                                : "lf";
         if (line_mode != mode) {
-            out += head + (line_mode == default_mode ? "" : " (" + line_mode + ")") + ":\n";
+            out += head;
+            if (line_mode != default_mode) {
+                out.append(" (").append(line_mode).append(")");
+            }
+            out += ":\n";
             mode = line_mode;
         }
         if (end == std::string::npos) {
@@ -475,13 +481,14 @@ class case_test : public testing::Test {
     void TestBody() override {
         const case_file c = parse_case(path_);
         const std::string root = test::make_temp_dir();
-        const std::string scratch = root + "/work";
-        fs::create_directory(scratch);
+        const fs::path work = fs::path(root) / "work";
+        const std::string scratch = work.string();
+        fs::create_directory(work);
         for (const std::string& dir : c.dirs) {
-            fs::create_directories(scratch + "/" + dir);
+            fs::create_directories(work / dir);
         }
         for (const input_file& f : c.files) {
-            const fs::path at = scratch + "/" + f.path;
+            const fs::path at = work / f.path;
             fs::create_directories(at.parent_path());
             const std::string content = build(f);
             test::write_file(at.string(), test::bytes(content.begin(), content.end()));
@@ -491,14 +498,14 @@ class case_test : public testing::Test {
         }
         for (const auto& [name, target] : c.links) {
             if (target.starts_with("=")) {
-                fs::create_hard_link(scratch + "/" + target.substr(1), scratch + "/" + name);
+                fs::create_hard_link(work / target.substr(1), work / name);
             } else {
-                fs::create_symlink(target, scratch + "/" + name);
+                fs::create_symlink(target, work / name);
             }
         }
         std::string program = TALLYCNV_EXE;
         if (!c.program.empty()) {
-            program = scratch + "/" + c.program;
+            program = (work / c.program).string();
             fs::create_directories(fs::path(program).parent_path());
             fs::copy_file(TALLYCNV_EXE, program);
         }
@@ -537,7 +544,7 @@ class case_test : public testing::Test {
         for (const expectation& e : c.expected) {
             if (e.target != "stdout" && e.target != "stderr") {
                 bool present = false;
-                const std::string content = read_or_missing(scratch + "/" + e.target, present);
+                const std::string content = read_or_missing((work / e.target).string(), present);
                 EXPECT_TRUE(present) << e.target << " was not written";
                 check(e.target, content, &e);
             }
