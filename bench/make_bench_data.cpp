@@ -7,13 +7,14 @@
 //
 // The vehicles have 2 to 9 axles, speeds, lengths, axle spacing and weight
 // shares drawn from plausible ranges, and run over many midnights; an event
-// of a loop card falls between them now and then. The same arguments always
-// give the same file.
+// of a loop card falls between them now and then. They are written as the
+// test builders' readable record descriptions and built from those. The
+// same arguments always give the same file.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <functional>
+#include <stdexcept>
 #include <string>
 
 #include "support/k479_builder.h"
@@ -47,6 +48,9 @@ const char* const weigh_site = R"(
     closed_ok 1
 )";
 
+// Every field of a stream-form record present.
+constexpr std::uint32_t stream_mask = 0x7FFF;
+
 // A small xorshift generator: the files must not depend on the library's random engines.
 struct random_source {
     std::uint32_t state = 2463534242U;
@@ -59,54 +63,70 @@ struct random_source {
     unsigned between(unsigned low, unsigned high) { return low + below(high - low + 1); }
 };
 
-// Shares in 255ths of `count` parts; the last takes the rest.
-std::vector<unsigned> shares(random_source& random, unsigned count) {
-    std::vector<unsigned> out;
+// Shares in 255ths of `count` parts, as a list "a,b,c"; the last takes the rest.
+std::string shares(random_source& random, unsigned count) {
+    std::string out;
     unsigned left = 255;
     for (unsigned i = 0; i < count; ++i) {
         const unsigned share =
             i + 1 == count ? left : std::min(left, random.between(255 / count / 2, 255 / count * 3 / 2));
-        out.push_back(share);
+        out += (i == 0 ? "" : ",") + std::to_string(share);
         left -= share;
     }
     return out;
 }
 
-// One plausible vehicle at `time` (tenths of a second since midnight).
-vbv_fields vehicle(random_source& random, unsigned number, unsigned time) {
-    vbv_fields f;
-    f.number = number & 0xFFFF;
-    f.time = time;
-    f.lane = random.below(4);
-    f.direction = f.lane >= 2 ? 1 : 0;
+// The description of one plausible vehicle at `time` (tenths of a second
+// since midnight), in the vehicle builder's words.
+std::string vehicle(random_source& random, bool stream, unsigned number, unsigned time) {
+    const unsigned lane = random.below(4);
     const unsigned kind = random.below(100);
-    f.axles = kind < 80 ? 2 : kind < 86 ? 3 : kind < 90 ? 4 : kind < 96 ? 5 : random.between(6, 9);
-    f.class_code = f.axles == 2 ? (kind < 5 ? 1 : 2) : std::min(13U, f.axles + 2);
-    f.speed = f.axles == 2 ? random.between(45, 140) : random.between(50, 95);
-    f.wheelbase = f.axles == 2 ? random.between(230, 340) : random.between(400, 320 * f.axles);
-    f.overhang = random.between(60, 220);
-    f.length = f.wheelbase + f.overhang;
-    f.gross = f.axles == 2 ? random.between(180, 600) : random.between(1000, 900 * f.axles);
-    f.headway = random.between(8, 4000);
-    f.gap = f.headway > 15 ? f.headway - random.between(3, 15) : 0;
-    f.chassis = random.below(5);
-    f.spacings = shares(random, f.axles - 1);
-    f.weights = shares(random, f.axles);
-    return f;
+    const unsigned axles = kind < 80   ? 2
+                           : kind < 86 ? 3
+                           : kind < 90 ? 4
+                           : kind < 96 ? 5
+                                       : random.between(6, 9);
+    const unsigned class_code = axles == 2 ? (kind < 5 ? 1 : 2) : std::min(13U, axles + 2);
+    const unsigned speed = axles == 2 ? random.between(45, 140) : random.between(50, 95);
+    const unsigned wheelbase = axles == 2 ? random.between(230, 340) : random.between(400, 320 * axles);
+    const unsigned overhang = random.between(60, 220);
+    const unsigned gross = axles == 2 ? random.between(180, 600) : random.between(1000, 900 * axles);
+    const unsigned headway = random.between(8, 4000);
+    const unsigned gap = headway > 15 ? headway - random.between(3, 15) : 0;
+    const unsigned chassis = random.below(5);
+    std::string d = stream ? "stream number=" + std::to_string(number & 0xFFFF) : std::string("base");
+    d += " time=" + std::to_string(time) + " lane=" + std::to_string(lane) +
+         " direction=" + std::to_string(lane >= 2 ? 1 : 0) + " axles=" + std::to_string(axles) +
+         " class=" + std::to_string(class_code) + " speed=" + std::to_string(speed) +
+         " gap=" + std::to_string(gap) + " headway=" + std::to_string(headway) +
+         " wheelbase=" + std::to_string(wheelbase) + " gross=" + std::to_string(gross);
+    d += stream ? " length=" + std::to_string(wheelbase + overhang) + " chassis=" + std::to_string(chassis)
+                : " overhang=" + std::to_string(overhang);
+    d += " spacings=" + shares(random, axles - 1) + " weights=" + shares(random, axles) + "\n";
+    return d;
 }
 
-// Calls `emit` with each record of the data area: vehicles a few seconds
-// apart, a date record at each midnight (stream form), an event now and then.
-void vbv_records(bool stream, unsigned long vehicles, const std::function<void(const bytes&)>& emit,
-                 unsigned long* record_count) {
+// Writes the header, then the data area in pieces of a few thousand records
+// built from their descriptions, then the header again with the data end and
+// the record count (the header's size does not depend on them).
+void write_vbv(bool stream, unsigned long vehicles, const std::string& path) {
+    header_builder header;
+    header.describe("type V");
+    header.describe(weigh_site);
+    header.record.stream_param = stream_mask;
+    std::ofstream out(path, std::ios::binary);
+    const auto write = [&out](const bytes& data) {
+        out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+    };
+    write(header.build());
+
     random_source random;
     unsigned time = 0;
-    unsigned year = 2013, month = 3, day = 4;
+    unsigned month = 3, day = 4;
+    std::uint64_t area = 0;
     unsigned long records = 0;
-    if (stream) {
-        emit(pack_date(year, month, day));
-        ++records;
-    }
+    std::string piece = stream ? "date 2013 3 4\n" : "";
+    records += stream ? 1 : 0;
     for (unsigned long i = 0; i < vehicles; ++i) {
         time += random.between(2, 60);
         if (time >= 864000) {
@@ -114,51 +134,30 @@ void vbv_records(bool stream, unsigned long vehicles, const std::function<void(c
             day = day % 28 + 1; // a calendar of 28-day months is enough for a benchmark
             month = day == 1 ? month % 12 + 1 : month;
             if (stream) {
-                emit(pack_date(year, month, day));
+                piece += "date 2013 " + std::to_string(month) + " " + std::to_string(day) + "\n";
                 ++records;
             }
         }
-        const vbv_fields f = vehicle(random, static_cast<unsigned>(i), time);
-        emit(stream ? pack_stream(f, 0x7FFF) : pack_base(f));
+        piece += vehicle(random, stream, static_cast<unsigned>(i), time);
         ++records;
         if (random.below(5000) == 0) {
-            emit(pack_event(13, random.below(8), random.below(4), time, random.below(1000),
-                            random.below(1000)));
+            piece += "event card=13 input=" + std::to_string(random.below(8)) +
+                     " code=" + std::to_string(random.below(4)) + " data=" + std::to_string(time) +
+                     " a=" + std::to_string(random.below(1000)) + " b=" + std::to_string(random.below(1000)) +
+                     "\n";
             ++records;
         }
+        if (piece.size() > (1U << 20) || i + 1 == vehicles) {
+            const bytes data = build_vbv_records(piece, stream_mask);
+            write(data);
+            area += data.size();
+            piece.clear();
+        }
     }
-    *record_count = records;
-}
-
-void write_vbv(bool stream, unsigned long vehicles, const std::string& path) {
-    unsigned long records = 0;
-    std::uint64_t area = 0;
-    vbv_records(
-        stream, vehicles, [&area](const bytes& record) { area += record.size(); }, &records);
-
-    header_builder header;
-    header.describe("type V");
-    header.describe(weigh_site);
     header.record.num_records = static_cast<std::uint32_t>(records);
-    header.record.stream_param = 0x7FFF;
     header.record.data_end = static_cast<std::uint32_t>(header.data_start() + area);
-
-    std::ofstream out(path, std::ios::binary);
-    const bytes head = header.build();
-    out.write(reinterpret_cast<const char*>(head.data()), static_cast<std::streamsize>(head.size()));
-    bytes chunk;
-    vbv_records(
-        stream, vehicles,
-        [&](const bytes& record) {
-            chunk.insert(chunk.end(), record.begin(), record.end());
-            if (chunk.size() >= (1U << 20)) {
-                out.write(reinterpret_cast<const char*>(chunk.data()),
-                          static_cast<std::streamsize>(chunk.size()));
-                chunk.clear();
-            }
-        },
-        &records);
-    out.write(reinterpret_cast<const char*>(chunk.data()), static_cast<std::streamsize>(chunk.size()));
+    out.seekp(0);
+    write(header.build());
     if (!out) {
         throw std::runtime_error("cannot write " + path);
     }
