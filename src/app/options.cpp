@@ -244,6 +244,9 @@ struct parser {
             settings.new_argv.push_back(arg);
         } else if (is("wk")) {
             settings.anl_format = 8;
+        } else if (is("csv")) {
+            settings.anl_format = anl_format_csv;
+            settings.print_format = print_format_csv;
         } else if (is("nz")) {
             fail(1, "\nError : Option -fnz is not yet implemented\n");
         } else {

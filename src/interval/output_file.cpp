@@ -4,7 +4,6 @@
 
 #include "app/fatal.h"
 #include "control/control_file.h"
-#include "headers/vbv_header.h"
 #include "interval/interval_driver.h"
 #include "vbv/vbv_driver.h"
 
@@ -56,7 +55,7 @@ void out_header_only(const run_context& ctx) {
         interval_header_only(ctx, header);
         break;
     case 'V':
-        print_vbv_header(ctx, header);
+        vbv_header_only(ctx, header);
         break;
     default:
         fail(2, "\nError : Invalid or corrupt input file\n");

@@ -31,7 +31,7 @@ walked walk(const bytes& file) {
     zedirozed_state zedirozed;
     walked result;
     const vbv_record_sink sink{
-        [&](const vehicle_info& v) {
+        [&](const vehicle_info& v, unsigned) {
             result.vehicles.push_back(v);
             result.speeds.push_back(v.speed);
             result.order += 'v';
