@@ -13,6 +13,13 @@ namespace tallycnv {
 
 namespace {
 
+// The row before the bins: the site quoted (42 bytes), the end (at most 22),
+// the minutes, the peak flag, the channel (10 each at most) and the heading
+// quoted (12); then three bin labels of at most 96 bytes quoted, the count and
+// the line end.
+constexpr std::size_t max_prefix_size = 256;
+constexpr std::size_t max_row_size = max_prefix_size + 3 * (2 * 96 + 3) + 16;
+
 enum class bound_unit { speed, length, weight, time, plain };
 
 // A boundary in the units of the export: km/h or mph (whole, rounded as the
@@ -23,9 +30,9 @@ char* put_bound(char* p, std::uint16_t boundary, bound_unit unit, bool imperial)
     case bound_unit::speed:
         if (imperial) {
             const float mph = static_cast<float>(boundary) * speed_conv[1];
-            return put_csv_int(p, static_cast<std::uint32_t>(static_cast<double>(mph) + 0.5));
+            return put_int(p, static_cast<std::uint32_t>(static_cast<double>(mph) + 0.5));
         }
-        return put_csv_int(p, boundary);
+        return put_int(p, boundary);
     case bound_unit::length:
         return put_csv_length(p, boundary, imperial);
     case bound_unit::weight:
@@ -35,7 +42,7 @@ char* put_bound(char* p, std::uint16_t boundary, bound_unit unit, bool imperial)
     case bound_unit::plain:
         break;
     }
-    return put_csv_int(p, boundary);
+    return put_int(p, boundary);
 }
 
 // "NAME lo-hi" for a bin between two boundaries, "NAME >lo" for the open last
@@ -43,11 +50,11 @@ char* put_bound(char* p, std::uint16_t boundary, bound_unit unit, bool imperial)
 std::string bounded_label(std::string_view name, const bin_info& bins, std::uint64_t bin, bound_unit unit,
                           bool imperial) {
     char text[96];
-    char* p = put_csv_raw(text, name);
+    char* p = put_text(text, name);
     *p++ = ' ';
     constexpr std::uint64_t boundaries = sizeof bins.threshold / sizeof bins.threshold[0];
     if (bin >= boundaries) {
-        p = put_csv_int(p, bin + 1);
+        p = put_int(p, bin + 1);
     } else if (bin + 1 < bins.count && bin + 1 < boundaries) {
         p = put_bound(p, bins.threshold[bin], unit, imperial);
         *p++ = '-';
@@ -116,8 +123,8 @@ char* put_interval_end(char* p, const interval_clock& clock) {
         minutes -= 1440;
         next_day(date);
     }
-    p = put_csv_date(p, date.rec_start_year, date.rec_start_month, date.rec_start_day);
-    return put_csv_clock(p, minutes / 60, minutes % 60);
+    return put_csv_date_time(p, date.rec_start_year, date.rec_start_month, date.rec_start_day, minutes / 60,
+                             minutes % 60);
 }
 
 } // namespace
@@ -157,30 +164,28 @@ void print_interval_csv(const run_context& ctx, const interval_state& st, std::s
     }
 
     // Everything before the bins is the same for every row of the channel.
-    char row[1024];
-    char* p = put_csv_raw(row, table.site);
+    char prefix[max_prefix_size];
+    char* p = put_text(prefix, table.site);
     *p++ = ',';
     p = put_interval_end(p, st.clock);
     *p++ = ',';
-    p = put_csv_int(p, minutes);
+    p = put_int(p, minutes);
     *p++ = ',';
     *p++ = peak ? '1' : '0';
     *p++ = ',';
-    p = put_csv_int(p, st.curr_chan + 1);
+    p = put_int(p, st.curr_chan + 1);
     *p++ = ',';
-    p = put_csv_raw(p, heading);
+    p = put_text(p, heading);
     *p++ = ',';
-    char* const bins_start = p;
+    const std::string_view head(prefix, static_cast<std::size_t>(p - prefix));
 
     const auto write_row = [&](const std::array<std::string_view, 3>& labels, int value) {
-        char* q = bins_start;
+        char* q = put_text(ctx.out.reserve(max_row_size), head);
         for (const std::string_view label : labels) {
-            q = put_csv_raw(q, label);
+            q = put_text(q, label);
             *q++ = ',';
         }
-        q = put_csv_int(q, value);
-        *q++ = '\n';
-        ctx.out.write(std::string_view(row, static_cast<std::size_t>(q - row)));
+        ctx.out.end_line(put_int(q, value));
     };
 
     if (count_only_cfg(st.ret_spec)) {

@@ -272,10 +272,11 @@ void output_vbv_file(const run_context& ctx, byte_stream& input, const k479_defn
         walk_vbv_data(input, header, settings, zedirozed, sink);
         return;
     }
+    vehicle_columns columns;
     print_vbv_header(ctx, header);
 
     const vbv_record_sink sink{
-        [&](const vehicle_info& vehicle, unsigned) { print_osp(ctx, vehicle, header, zedirozed); },
+        [&](const vehicle_info& vehicle, unsigned) { print_osp(ctx, vehicle, header, zedirozed, columns); },
         [&](const event_record& event) { print_event_line(ctx, event); },
     };
     const vehicle_info last = walk_vbv_data(input, header, settings, zedirozed, sink);
@@ -283,7 +284,7 @@ void output_vbv_file(const run_context& ctx, byte_stream& input, const k479_defn
     // A counting window still open at the end of the data is summarised now.
     if (settings.print_format == 5 && zedirozed.marpm == 1) {
         zedirozed.marp = true;
-        print_osp(ctx, last, header, zedirozed);
+        print_osp(ctx, last, header, zedirozed, columns);
     }
 
     // The count includes the END line itself.

@@ -93,14 +93,18 @@ unsigned carried_fields(unsigned record_type, std::uint32_t mask, const vehicle_
     return fields;
 }
 
+// The longest row: the site quoted (42 bytes), 40 numbers of at most 24
+// characters, the separators and the line end.
+constexpr std::size_t max_row_size = 1024;
+
 constexpr std::array<std::string_view, 5> chassis_height_codes = {"", "VL", "L", "M", "H"};
 
 char* put_speed(char* p, std::uint8_t speed, bool imperial) {
     if (imperial) {
         // Whole mph, cut as the fixed-column listing cuts them.
-        return put_csv_int(p, static_cast<int>(static_cast<float>(speed) * speed_conv[1]));
+        return put_int(p, static_cast<int>(static_cast<float>(speed) * speed_conv[1]));
     }
-    return put_csv_int(p, speed);
+    return put_int(p, speed);
 }
 
 } // namespace
@@ -110,17 +114,17 @@ constexpr float feet_per_cm = out_length_conv[5];
 
 char* put_csv_length(char* p, std::uint16_t cm, bool imperial) {
     if (imperial) {
-        return put_csv_fixed2(p, static_cast<double>(static_cast<float>(cm) * feet_per_cm));
+        return put_fixed(p, static_cast<double>(static_cast<float>(cm) * feet_per_cm), 2, 0);
     }
     return put_csv_scaled(p, cm, 2);
 }
 
 char* put_csv_weight(char* p, std::uint16_t weight, bool imperial) {
     if (imperial) {
-        return put_csv_int(p, weight * 10UL);
+        return put_int(p, weight * 10UL);
     }
     const float kilograms = static_cast<float>(weight) * weight_conv[0];
-    return put_csv_int(p, static_cast<unsigned long>(static_cast<double>(kilograms) + 0.5));
+    return put_int(p, static_cast<unsigned long>(static_cast<double>(kilograms) + 0.5));
 }
 
 vehicle_csv make_vehicle_csv(const run_settings& settings) {
@@ -154,22 +158,20 @@ void print_vehicle_csv(const run_context& ctx, const vehicle_csv& table, const v
     const bool imperial = table.imperial;
     const auto has = [fields](unsigned field) { return (fields & field) != 0; };
 
-    char row[1024];
-    char* p = put_csv_raw(row, table.site);
+    char* p = put_text(ctx.out.reserve(max_row_size), table.site);
     *p++ = ',';
-    p = put_csv_int(p, v.vehicle_number + 1U);
+    p = put_int(p, v.vehicle_number + 1U);
     *p++ = ',';
     if (has(has_time)) {
-        p = put_csv_date(p, v.year, v.month + 1U, v.day);
-        p = put_csv_clock(p, v.hour, v.minute);
+        p = put_csv_date_time(p, v.year, v.month + 1U, v.day, v.hour, v.minute);
         *p++ = ':';
-        p = put_csv_digits(p, v.second, 2);
+        p = put_int(p, v.second, 2, '0');
         *p++ = '.';
-        p = put_csv_digits(p, v.millisecond / 10U, 2);
+        p = put_int(p, v.millisecond / 10U, 2, '0');
     }
     *p++ = ',';
     if (has(has_lane)) {
-        p = put_csv_int(p, v.lane + 1U);
+        p = put_int(p, v.lane + 1U);
     }
     *p++ = ',';
     if (has(has_direction)) {
@@ -193,11 +195,11 @@ void print_vehicle_csv(const run_context& ctx, const vehicle_csv& table, const v
     }
     *p++ = ',';
     if (has(has_axles)) {
-        p = put_csv_int(p, v.axles);
+        p = put_int(p, v.axles);
     }
     *p++ = ',';
     if (has(has_class)) {
-        p = put_csv_int(p, v.class_code);
+        p = put_int(p, v.class_code);
     }
     *p++ = ',';
     if (has(has_wheelbase)) {
@@ -224,12 +226,11 @@ void print_vehicle_csv(const run_context& ctx, const vehicle_csv& table, const v
     }
     *p++ = ',';
     if (has(has_chassis_height)) {
-        p = put_csv_raw(p, name_at(chassis_height_codes, v.chassis_height));
+        p = put_text(p, name_at(chassis_height_codes, v.chassis_height));
     }
     *p++ = ',';
-    p = put_csv_hex(p, v.result_code, 6);
-    *p++ = '\n';
-    ctx.out.write(std::string_view(row, static_cast<std::size_t>(p - row)));
+    p = put_hex(p, v.result_code, 6);
+    ctx.out.end_line(p);
 }
 
 } // namespace tallycnv

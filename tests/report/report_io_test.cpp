@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
+#include <string>
 
 #include "report/byte_stream.h"
 #include "report/report_sink.h"
+#include "report/text_format.h"
 
 namespace tallycnv {
 namespace {
@@ -17,6 +20,31 @@ TEST(ReportSink, WritesCrLfAndCountsLineEnds) {
     out.printf("%s|%5.1f", long_text.c_str(), 2.25);
     EXPECT_EQ(out.text(), "* SITE = ABCDEFGHIJKLMNOPQRST\r\na\r\nb\r\n" + long_text + "|  2.2");
     EXPECT_EQ(out.line_count(), 3);
+}
+
+TEST(ReportSink, FastPathEndsAndCountsLines) {
+    report_sink out;
+    out.write("head\n");
+    std::string expected = "head\r\n";
+    // Enough lines to pass through several full buffers.
+    for (int i = 0; i < 20000; ++i) {
+        char* p = out.reserve(64);
+        p = put_text(p, "1,");
+        p = put_int(p, i, 6, '0');
+        out.commit(p);
+        p = out.reserve(8);
+        p = put_char(p, ',');
+        out.end_line(p);
+        char digits[16];
+        std::snprintf(digits, sizeof digits, "%06d", i);
+        expected += std::string("1,") + digits + ",\r\n";
+    }
+    char* big = out.reserve(200000); // a reservation larger than the buffer
+    std::memset(big, 'x', 200000);
+    out.end_line(big + 200000);
+    expected += std::string(200000, 'x') + "\r\n";
+    EXPECT_EQ(out.text(), expected);
+    EXPECT_EQ(out.line_count(), 20002);
 }
 
 TEST(ReportSink, ReportsWriteFailure) {

@@ -202,7 +202,8 @@ TEST(VbvVehicleLines, EveryLayoutInMetricAndImperialUnits) {
         const language_texts lang;
         report_sink out;
         zedirozed_state state;
-        print_osp(run_context{c.settings, lang, out}, c.vehicle, header_with(c.config), state);
+        vehicle_columns columns;
+        print_osp(run_context{c.settings, lang, out}, c.vehicle, header_with(c.config), state, columns);
         const std::string expected = crlf(c.expected + "\n");
         EXPECT_EQ(out.text(), expected) << "layout " << c.settings.print_format;
         EXPECT_EQ(out.line_count(), std::count(expected.begin(), expected.end(), '\n'));
@@ -269,11 +270,12 @@ TEST(VbvSummaryLayout, WritesOnlyTheDueSummaryOnce) {
     state.marsum[1] = 10;
     state.marsum[3] = 2;
     state.marsum[14] = 7;
+    vehicle_columns columns;
     report_sink out;
-    print_osp(run_context{s, lang, out}, truck(), header_with(2), state);
+    print_osp(run_context{s, lang, out}, truck(), header_with(2), state, columns);
     EXPECT_EQ(out.text(), "");
     state.marp = true;
-    print_osp(run_context{s, lang, out}, truck(), header_with(2), state);
+    print_osp(run_context{s, lang, out}, truck(), header_with(2), state, columns);
     EXPECT_EQ(out.text(),
               crlf("\nZedirozed Summary\n=================\nStart Time = 08:00\nStart Date = 07/03/05\n"
                    "Stop  Time = 17:30\nStop  Date = 08/03/05\n\nClass  1 = 10\nClass  2 = 0\n"
@@ -285,7 +287,7 @@ TEST(VbvSummaryLayout, WritesOnlyTheDueSummaryOnce) {
     s.k479.date_format = 1;
     report_sink us;
     state.marp = true;
-    print_osp(run_context{s, lang, us}, truck(), header_with(2), state);
+    print_osp(run_context{s, lang, us}, truck(), header_with(2), state, columns);
     EXPECT_NE(us.text().find("Start Date = 03/07/05\r\n"), std::string::npos);
 }
 
