@@ -175,14 +175,14 @@ void print_interval_csv(const run_context& ctx, const interval_state& st, std::s
     *p++ = ',';
     p = put_int(p, st.curr_chan + 1);
     *p++ = ',';
-    p = put_text(p, heading);
+    p = put_csv_field(p, heading);
     *p++ = ',';
     const std::string_view head(prefix, static_cast<std::size_t>(p - prefix));
 
     const auto write_row = [&](const std::array<std::string_view, 3>& labels, int value) {
         char* q = put_text(ctx.out.reserve(max_row_size), head);
         for (const std::string_view label : labels) {
-            q = put_text(q, label);
+            q = put_csv_field(q, label);
             *q++ = ',';
         }
         ctx.out.end_line(put_int(q, value));

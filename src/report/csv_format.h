@@ -12,10 +12,15 @@
 
 namespace tallycnv {
 
+// A text already fit for a field (an empty one may have no bytes at all).
+inline char* put_csv_field(char* p, std::string_view text) {
+    return text.empty() ? p : put_text(p, text);
+}
+
 // At most 2 * size + 2 bytes.
 inline char* put_csv_text(char* p, std::string_view text) {
     if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
-        return put_text(p, text);
+        return put_csv_field(p, text);
     }
     *p++ = '"';
     for (const char c : text) {

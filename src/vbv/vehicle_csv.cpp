@@ -226,7 +226,7 @@ void print_vehicle_csv(const run_context& ctx, const vehicle_csv& table, const v
     }
     *p++ = ',';
     if (has(has_chassis_height)) {
-        p = put_text(p, name_at(chassis_height_codes, v.chassis_height));
+        p = put_csv_field(p, name_at(chassis_height_codes, v.chassis_height));
     }
     *p++ = ',';
     p = put_hex(p, v.result_code, 6);
