@@ -5,6 +5,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <strings.h>
 #include <vector>
 
@@ -25,8 +26,16 @@ int report_error(const fatal_error& error) {
     return error.exit_code;
 }
 
+// A bare call, "/?" (any case) or "--help" alone asks for the help; "--version"
+// alone for the banner line. With other arguments these words are options the
+// parser refuses.
 bool is_help_request(int argc, char** argv) {
-    return argc <= 1 || (argc == 2 && strcasecmp(argv[1], "/?") == 0);
+    return argc <= 1 ||
+           (argc == 2 && (strcasecmp(argv[1], "/?") == 0 || std::strcmp(argv[1], "--help") == 0));
+}
+
+bool is_version_request(int argc, char** argv) {
+    return argc == 2 && std::strcmp(argv[1], "--version") == 0;
 }
 
 // Replaces the process with a sibling converter found along the search path,
@@ -88,9 +97,8 @@ std::string program_directory(const std::string& own_path) {
     return ".";
 }
 
-int run_formatter(const run_settings& settings, const language_texts& lang, std::FILE* destination,
+int run_formatter(const run_settings& settings, const language_texts& lang, report_sink& out,
                   void (*driver)(const run_context&)) {
-    report_sink out(destination);
     try {
         driver(run_context{settings, lang, out});
     } catch (const fatal_error& error) {
@@ -114,6 +122,10 @@ int run_program(int argc, char** argv) {
         display_help(directory);
         return 0;
     }
+    if (is_version_request(argc, argv)) {
+        display_banner_line(version_number);
+        return 0;
+    }
 
     try {
         const run_settings settings =
@@ -130,15 +142,25 @@ int run_program(int argc, char** argv) {
         const language_texts lang = load_language(settings.lang_file);
 
         if (settings.dfn.empty()) {
-            return run_formatter(settings, lang, stdout, full_run);
+            report_sink out(stdout);
+            return run_formatter(settings, lang, out, full_run);
         }
         check_distinct(settings.sfn, settings.dfn);
-        std::FILE* destination = std::fopen(settings.dfn.c_str(), "wb");
-        if (destination == nullptr) {
-            fail(3, write_failure);
+        // The driver opens the destination once the source has shown itself to
+        // be a data file; until then an existing file stays as it was.
+        std::FILE* destination = nullptr;
+        int code = 0;
+        {
+            report_sink out([&]() {
+                destination = std::fopen(settings.dfn.c_str(), "wb");
+                if (destination == nullptr) {
+                    fail(3, write_failure);
+                }
+                return destination;
+            });
+            code = run_formatter(settings, lang, out, full_run);
         }
-        int code = run_formatter(settings, lang, destination, full_run);
-        if (std::fclose(destination) != 0 && code == 0) {
+        if (destination != nullptr && std::fclose(destination) != 0 && code == 0) {
             std::fputs(write_failure, stderr);
             code = 3;
         }

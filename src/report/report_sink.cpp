@@ -1,5 +1,6 @@
 #include "report/report_sink.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstring>
 
@@ -15,15 +16,28 @@ constexpr std::size_t buffer_size = write_size + (std::size_t{1} << 12);
 report_sink::report_sink(std::FILE* stream)
     : stream_(stream), buffer_(std::make_unique<char[]>(buffer_size)), capacity_(buffer_size) {}
 
-report_sink::report_sink() : report_sink(nullptr) {}
+report_sink::report_sink(std::function<std::FILE*()> open_destination)
+    : open_destination_(std::move(open_destination)), buffer_(std::make_unique<char[]>(buffer_size)),
+      capacity_(buffer_size) {}
+
+report_sink::report_sink() : report_sink(static_cast<std::FILE*>(nullptr)) {}
 
 report_sink::~report_sink() {
     flush();
 }
 
-// Moves the buffered bytes to the stream (or to memory) and empties the buffer.
+void report_sink::open() {
+    if (open_destination_) {
+        const std::function<std::FILE*()> open_destination = std::move(open_destination_);
+        open_destination_ = nullptr;
+        stream_ = open_destination();
+    }
+}
+
+// Moves the buffered bytes to the stream (or to memory) and empties the
+// buffer; bytes for a destination not yet opened stay.
 void report_sink::drain() {
-    if (used_ == 0) {
+    if (used_ == 0 || open_destination_) {
         return;
     }
     if (stream_ == nullptr) {
@@ -36,9 +50,12 @@ void report_sink::drain() {
 
 void report_sink::make_room(std::size_t size) {
     drain();
-    if (size > capacity_) {
-        buffer_ = std::make_unique<char[]>(size);
-        capacity_ = size;
+    if (capacity_ - used_ < size) {
+        const std::size_t grown = std::max(used_ + size, 2 * capacity_);
+        std::unique_ptr<char[]> bigger = std::make_unique<char[]>(grown);
+        std::memcpy(bigger.get(), buffer_.get(), used_);
+        buffer_ = std::move(bigger);
+        capacity_ = grown;
     }
 }
 

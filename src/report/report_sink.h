@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -16,6 +17,9 @@ class report_sink {
   public:
     // Writes to an already open stream (standard output, or a file the caller owns).
     explicit report_sink(std::FILE* stream);
+    // Writes to a destination opened on demand: open() calls `open_destination`
+    // once, which returns the stream (and raises its own failure).
+    explicit report_sink(std::function<std::FILE*()> open_destination);
     // Collects the report in memory (tests).
     report_sink();
     ~report_sink();
@@ -26,6 +30,12 @@ class report_sink {
     void printf(const char* format, ...) __attribute__((format(printf, 2, 3)));
     void write(std::string_view text);
     void put(char c);
+
+    // Opens a destination that waits to be opened; nothing for any other sink.
+    // A destination file is replaced only once the run knows it has a report
+    // to write, so a run that fails before keeps what the file held. Until
+    // then the report waits in the buffer.
+    void open();
 
     // Fast path for line writers (vehicle, event, interval and export lines).
     // A writer asks for room for its longest line, formats straight into the
@@ -67,6 +77,7 @@ class report_sink {
     void make_room(std::size_t size);
     void drain();
 
+    std::function<std::FILE*()> open_destination_;
     std::FILE* stream_ = nullptr;
     std::unique_ptr<char[]> buffer_;
     std::size_t capacity_ = 0;

@@ -43,6 +43,19 @@ struct work_dir {
     [[nodiscard]] std::string read(const std::string& name) const { return test::read_file(file(name)); }
 };
 
+// A copy of the program laid out as `cmake --install` lays it out under `prefix` (a
+// directory in `dir`): bin/tallycnv, with its help and language file in share/tallycnv/.
+std::string install_copy(const work_dir& dir, const std::string& prefix) {
+    const fs::path built = fs::path(TALLYCNV_EXE).parent_path();
+    fs::create_directories(dir.file(prefix + "/bin"));
+    fs::create_directories(dir.file(prefix + "/share/tallycnv"));
+    fs::copy_file(TALLYCNV_EXE, dir.file(prefix + "/bin/tallycnv"));
+    for (const char* name : {"LANG.479", "TALLYCNV.HLP"}) {
+        fs::copy_file(built / name, dir.file(prefix + "/share/tallycnv/" + name));
+    }
+    return dir.file(prefix + "/bin/tallycnv");
+}
+
 std::string describe(const args& arguments) {
     std::string text;
     for (const std::string& a : arguments) {
@@ -54,14 +67,21 @@ std::string describe(const args& arguments) {
 TEST(ProgramOptions, HelpRequest) {
     const std::string help = test::read_file(fs::path(TALLYCNV_EXE).parent_path().string() + "/TALLYCNV.HLP");
     ASSERT_FALSE(help.empty());
-    for (const args& arguments : {args{}, args{"/?"}}) {
-        const test::run_result r = run_tallycnv(arguments);
+    work_dir dir;
+    const std::string installed = install_copy(dir, "usr");
+    for (const std::string& program : {std::string(TALLYCNV_EXE), installed}) {
+        for (const args& arguments : {args{}, args{"/?"}, args{"--help"}}) {
+            const test::run_result r = run_tallycnv(arguments, "", program);
+            EXPECT_EQ(r.exit_code, 0) << program << describe(arguments);
+            EXPECT_EQ(r.out, banner + help) << program << describe(arguments);
+            EXPECT_EQ(r.err, "");
+        }
+        const test::run_result r = run_tallycnv({"--version"}, "", program);
         EXPECT_EQ(r.exit_code, 0);
-        EXPECT_EQ(r.out, banner + help);
+        EXPECT_EQ(r.out, banner.substr(0, banner.size() - 1)); // the banner line alone
         EXPECT_EQ(r.err, "");
     }
     // The help file comes from the program directory: none there, the banner alone.
-    work_dir dir;
     const std::string program = dir.file("tallycnv");
     fs::copy_file(TALLYCNV_EXE, program);
     EXPECT_EQ(run_tallycnv({}, "", program).out, banner);
@@ -96,6 +116,10 @@ TEST(ProgramOptions, OptionErrorsWriteNothing) {
         {"Invalid option /Query", {"/Query"}},
         {"Invalid option -NVCX", {"-NVCX"}},
         {"Invalid option /?", {"/?"}},
+        {"Invalid option --help", {"--help", "!--help A.DAT"}},
+        {"Invalid option --version", {"--version"}},
+        {"Invalid option --HELP", {"!--HELP"}},
+        {"Invalid option --verbose", {"!--verbose"}},
         {"Invalid option /out.txt", {"/out.txt"}},
         {"Parameter mismatch", {"-fmarsum", "-fmarsum 10:00 1/2/2013 11:00"}},
         {"Invalid time",
@@ -140,7 +164,7 @@ TEST(ProgramOptions, AcceptedOptionsReachTheDataFile) {
         EXPECT_EQ(r.exit_code, 2) << describe(arguments);
         EXPECT_EQ(r.err, corrupt) << describe(arguments);
         EXPECT_EQ(r.out, banner) << describe(arguments);
-        EXPECT_TRUE(dir.exists("OUT.TXT") && dir.read("OUT.TXT").empty()) << describe(arguments);
+        EXPECT_FALSE(dir.exists("OUT.TXT")) << describe(arguments); // not a data file: no report
     }
 }
 
@@ -164,19 +188,55 @@ TEST(ProgramOptions, QuietModeStandardOutputAndMissingSource) {
     EXPECT_EQ(r.err, "\nError : File MISSING.DAT does not exist\n");
 
     // An absolute path is a file name, not an option.
-    r = run_tallycnv({dir.file("A.DAT"), dir.file("OUT.TXT")});
-    EXPECT_EQ(r.exit_code, 2);
-    EXPECT_EQ(r.err, corrupt);
-    EXPECT_TRUE(dir.exists("OUT.TXT"));
+    r = run_tallycnv({dir.file("V.DAT"), dir.file("OUT.TXT"), "-H"});
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_TRUE(dir.read("OUT.TXT").starts_with("* BEGIN\r\n"));
+}
+
+// The destination is replaced only once the source shows a known file type: a run that
+// fails before keeps the report the user has. An empty argument names a source too.
+TEST(ProgramOptions, DestinationKeptUntilTheSourceIsADataFile) {
+    const std::string previous = "previous report\r\n";
+    const struct {
+        args arguments;
+        int exit_code;
+        std::string err;
+        const char* report; // nullptr: the destination as it was
+    } rows[] = {
+        {{"MISSING.DAT", "OUT.TXT"}, 1, "\nError : File MISSING.DAT does not exist\n", nullptr},
+        {{"", "OUT.TXT"}, 1, "\nError : File  does not exist\n", nullptr},
+        {{""}, 1, "\nError : File  does not exist\n", nullptr},
+        {{"SUB", "OUT.TXT"}, 1, "\nError : File SUB does not exist\n", nullptr}, // a directory
+        {{"A.DAT", "OUT.TXT"}, 2, corrupt, nullptr},
+        {{"A.DAT", "OUT.TXT", "-H"}, 2, corrupt, nullptr},
+        {{"A.DAT", "OUT.TXT", "-fcordon"}, 2, corrupt, nullptr},
+        // A known type opens the destination, whatever follows.
+        {{"V.DAT", "OUT.TXT", "-fI1"}, 1, "\nError : Can't display a VBV file in an interval format\n", ""},
+        {{"V.DAT", "OUT.TXT", "-H"}, 0, "", "* BEGIN\r\n"},
+    };
+    work_dir dir;
+    fs::create_directory(dir.file("SUB"));
+    for (const auto& row : rows) {
+        dir.write("OUT.TXT", previous);
+        const test::run_result r = run_tallycnv(row.arguments, dir.path);
+        EXPECT_EQ(r.exit_code, row.exit_code) << describe(row.arguments);
+        EXPECT_EQ(r.err, row.err) << describe(row.arguments);
+        EXPECT_EQ(r.out, banner) << describe(row.arguments);
+        const std::string report = dir.read("OUT.TXT");
+        if (row.report == nullptr) {
+            EXPECT_EQ(report, previous) << describe(row.arguments);
+        } else {
+            EXPECT_TRUE(report != previous && report.starts_with(row.report)) << describe(row.arguments);
+        }
+    }
 }
 
 TEST(ProgramOptions, CordonNamesTheDestination) {
     for (const args& arguments :
-         {args{"A.DAT", "ABC1.TXT", "-fcordon"}, args{"-fcordon", "A.DAT", "ABC1.TXT"}}) {
+         {args{"V.DAT", "ABC1.TXT", "-fcordon", "-H"}, args{"-fcordon", "V.DAT", "ABC1.TXT", "-H"}}) {
         work_dir dir;
         const test::run_result r = run_tallycnv(arguments, dir.path);
-        EXPECT_EQ(r.exit_code, 2);
-        EXPECT_EQ(r.err, corrupt);
+        EXPECT_EQ(r.exit_code, 0);
         EXPECT_TRUE(dir.exists("ABCT.TXT") && !dir.exists("ABC1.TXT")) << describe(arguments);
     }
 }
@@ -272,21 +332,25 @@ TEST(ProgramOptions, HeaderShowsTheLanguageFileNames) {
     dir.write("LANG.DE", custom + "metrisch\r\nimperial\r\n");
     const std::string bare = dir.file("tallycnv"); // a program directory without LANG.479
     fs::copy_file(TALLYCNV_EXE, bare);
+    const std::string installed = install_copy(dir, "usr");
+    const std::string beside = install_copy(dir, "opt"); // a LANG.479 beside it wins
+    dir.write("opt/bin/LANG.479", custom);
     const std::string none = "(ns) (ns) (ns) (ns) (ns) (ns) (ns) (ns) ";
+    const std::string named = "LOOP PIEZO WEIGH-PIEZO NONE NONE NONE NONE NONE ";
+    const std::string custom_named = "sensor1 sensor22 sensor28 sensor0 sensor0 sensor0 sensor0 sensor0 ";
     struct row {
         args options;
         std::string program, sensors, units, scheme;
     };
     const row rows[] = {
-        {{}, TALLYCNV_EXE, "LOOP PIEZO WEIGH-PIEZO NONE NONE NONE NONE NONE ", "METRIC", "SWEDISH14"},
-        {{"-I2"}, TALLYCNV_EXE, "LOOP PIEZO WEIGH-PIEZO NONE NONE NONE NONE NONE ", "IMPERIAL", "SWEDISH14"},
-        {{"-LLANG.DE"},
-         TALLYCNV_EXE,
-         "sensor1 sensor22 sensor28 sensor0 sensor0 sensor0 sensor0 sensor0 ",
-         "metrisch",
-         "SWED14"}, // no line 76
+        {{}, TALLYCNV_EXE, named, "METRIC", "SWEDISH14"},
+        {{"-I2"}, TALLYCNV_EXE, named, "IMPERIAL", "SWEDISH14"},
+        {{"-LLANG.DE"}, TALLYCNV_EXE, custom_named, "metrisch", "SWED14"}, // no line 76
         {{"-Lnowhere/LANG.479"}, TALLYCNV_EXE, none, "(ns)", "SWED14"},
         {{"^"}, bare, none, "(ns)", "SWED14"},
+        {{"-I2"}, installed, named, "IMPERIAL", "SWEDISH14"},
+        {{"-LLANG.DE"}, installed, custom_named, "metrisch", "SWED14"},
+        {{}, beside, custom_named, "other", "SWED14"},
     };
     for (const row& r : rows) {
         args arguments = {"V.DAT", "OUT.TXT", "-H"};
@@ -325,6 +389,7 @@ TEST(ProgramOptions, HandOverToSiblingConverters) {
     const std::pair<args, std::string> rows[] = {
         {{"A.DAT", "OUT.TXT", "-fc2"}, "TALLYUS.EXE [/QUIET] [A.DAT] [OUT.TXT] [-fc2]\n"},
         {{"-fC7", "A.DAT"}, "TALLYUS.EXE [/QUIET] [-fC7] [A.DAT]\n"},
+        {{"", "-fc2"}, "TALLYUS.EXE [/QUIET] [] [-fc2]\n"},
         {{"A.DAT", "/headings=N/S", "-fc4", "/location=High St/North"},
          "TALLYUS.EXE [/QUIET] [A.DAT] [/headings=N/S] [-fc4] [/location=High St/North]\n"},
         {{"A.DAT", "OUT.TXT", "-ff1", "-S", "-fc2"}, "TALLYC1.EXE [/QUIET] [A.DAT] [OUT.TXT] [-fc2]\n"},
