@@ -107,10 +107,10 @@ char* put_speed(char* p, std::uint8_t speed, bool imperial) {
     return put_int(p, speed);
 }
 
-} // namespace
-
 // Imperial lengths are in feet, the factor of the MPH-FT-10LB print units.
 constexpr float feet_per_cm = out_length_conv[5];
+
+} // namespace
 
 char* put_csv_length(char* p, std::uint16_t cm, bool imperial) {
     if (imperial) {
