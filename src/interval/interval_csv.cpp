@@ -70,43 +70,54 @@ std::string numbered_label(std::string_view name, std::uint64_t number) {
     return std::string(name) + ' ' + std::to_string(number);
 }
 
+// The operands binned between boundaries, by operand code: their name, bin
+// definition and unit (no name: the operand's bins are labelled otherwise).
+struct bounded_operand {
+    std::string_view name;
+    bin_info binning_parameters::*bins = nullptr;
+    bound_unit unit = bound_unit::plain;
+};
+const std::array<bounded_operand, 13> bounded_operands = {{
+    {},
+    {"SPEED", &binning_parameters::speed_bins, bound_unit::speed},
+    {"GAP", &binning_parameters::time_bins, bound_unit::time},
+    {"HEADWAY", &binning_parameters::time_bins, bound_unit::time},
+    {"LENGTH", &binning_parameters::length_bins, bound_unit::length},
+    {"GROSS WEIGHT", &binning_parameters::weight_bins, bound_unit::weight},
+    {"AXLE WEIGHT", &binning_parameters::weight_bins, bound_unit::weight},
+    {},
+    {"AXLES", &binning_parameters::axle_bins, bound_unit::plain},
+    {},
+    {},
+    {"WHEELBASE", &binning_parameters::length_bins, bound_unit::length},
+    {"SPEED", &binning_parameters::speed_bins, bound_unit::speed}, // then two summary values
+}};
+
 // The label of one bin of a list of operand `type`.
 std::string bin_label(unsigned type, std::uint64_t bin, const binning_parameters& b, bool imperial) {
     constexpr std::array<std::string_view, 3> gas = {"GAS CO(AVE)", "GAS CO(PK)", "GAS TEMP"};
     switch (type) {
     case 0:
         return "COUNT";
-    case 1:
-        return bounded_label("SPEED", b.speed_bins, bin, bound_unit::speed, imperial);
-    case 2:
-        return bounded_label("GAP", b.time_bins, bin, bound_unit::time, imperial);
-    case 3:
-        return bounded_label("HEADWAY", b.time_bins, bin, bound_unit::time, imperial);
-    case 4:
-        return bounded_label("LENGTH", b.length_bins, bin, bound_unit::length, imperial);
-    case 5:
-        return bounded_label("GROSS WEIGHT", b.weight_bins, bin, bound_unit::weight, imperial);
-    case 6:
-        return bounded_label("AXLE WEIGHT", b.weight_bins, bin, bound_unit::weight, imperial);
     case 7:
         return numbered_label("CLASS", bin + 1);
-    case 8:
-        return bounded_label("AXLES", b.axle_bins, bin, bound_unit::plain, imperial);
     case 9:
         return numbered_label("DIRECTION", bin + 1);
     case 10:
         return std::string(name_at(gas, bin));
-    case 11:
-        return bounded_label("WHEELBASE", b.length_bins, bin, bound_unit::length, imperial);
     case 12:
-        // Speed bins, then the two summary values.
-        if (bin < b.speed_bins.count) {
-            return bounded_label("SPEED", b.speed_bins, bin, bound_unit::speed, imperial);
+        if (bin >= b.speed_bins.count) {
+            return numbered_label("SPEED SUMMARY", bin - b.speed_bins.count + 1);
         }
-        return numbered_label("SPEED SUMMARY", bin - b.speed_bins.count + 1);
+        break;
     default:
+        break;
+    }
+    if (type >= bounded_operands.size()) {
         return numbered_label("OPERAND " + std::to_string(type), bin + 1);
     }
+    const bounded_operand& operand = bounded_operands[type];
+    return bounded_label(operand.name, b.*operand.bins, bin, operand.unit, imperial);
 }
 
 std::string csv_text(std::string_view text) {
