@@ -49,7 +49,7 @@ int main(int argc, char** argv) {
     const plain::plain_run r = plain::plain_run_for(out, settings, header);
     zedirozed_state zedirozed;
     const vbv_record_sink sink{
-        [&](const vehicle_info& v) {
+        [&](const vehicle_info& v, unsigned) {
             plain::plain_vehicle_line(r, v);
             ++lines;
         },

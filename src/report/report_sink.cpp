@@ -17,9 +17,8 @@ report_sink::report_sink(std::FILE* stream)
     : stream_(stream), buffer_(std::make_unique<char[]>(buffer_size)), capacity_(buffer_size) {}
 
 report_sink::report_sink(std::function<std::FILE*()> open_destination)
-    : report_sink(static_cast<std::FILE*>(nullptr)) {
-    open_destination_ = std::move(open_destination);
-}
+    : open_destination_(std::move(open_destination)), buffer_(std::make_unique<char[]>(buffer_size)),
+      capacity_(buffer_size) {}
 
 report_sink::report_sink() : report_sink(static_cast<std::FILE*>(nullptr)) {}
 
@@ -36,7 +35,7 @@ void report_sink::open() {
 }
 
 // Moves the buffered bytes to the stream (or to memory) and empties the
-// buffer. Bytes for a destination not yet opened wait in the buffer.
+// buffer; bytes for a destination not yet opened stay.
 void report_sink::drain() {
     if (used_ == 0 || open_destination_) {
         return;
@@ -52,11 +51,11 @@ void report_sink::drain() {
 void report_sink::make_room(std::size_t size) {
     drain();
     if (capacity_ - used_ < size) {
-        const std::size_t capacity = std::max(used_ + size, 2 * capacity_);
-        auto bigger = std::make_unique<char[]>(capacity);
+        const std::size_t grown = std::max(used_ + size, 2 * capacity_);
+        std::unique_ptr<char[]> bigger = std::make_unique<char[]>(grown);
         std::memcpy(bigger.get(), buffer_.get(), used_);
         buffer_ = std::move(bigger);
-        capacity_ = capacity;
+        capacity_ = grown;
     }
 }
 

@@ -33,7 +33,8 @@ class report_sink {
 
     // Opens a destination that waits to be opened; nothing for any other sink.
     // A destination file is replaced only once the run knows it has a report
-    // to write, so a run that fails before keeps what the file held.
+    // to write, so a run that fails before keeps what the file held. Until
+    // then the report waits in the buffer.
     void open();
 
     // Fast path for line writers (vehicle, event, interval and export lines).
