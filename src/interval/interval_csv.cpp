@@ -49,7 +49,7 @@ char* put_bound(char* p, std::uint16_t boundary, bound_unit unit, bool imperial)
 // bin; a bin past the fifteen boundaries a header holds is numbered instead.
 std::string bounded_label(std::string_view name, const bin_info& bins, std::uint64_t bin, bound_unit unit,
                           bool imperial) {
-    char text[96];
+    char text[96 + report_sink::slack]; // the formatters' scratch bytes after the label
     char* p = put_text(text, name);
     *p++ = ' ';
     constexpr std::uint64_t boundaries = sizeof bins.threshold / sizeof bins.threshold[0];
@@ -175,7 +175,7 @@ void print_interval_csv(const run_context& ctx, const interval_state& st, std::s
     }
 
     // Everything before the bins is the same for every row of the channel.
-    char prefix[max_prefix_size];
+    char prefix[max_prefix_size + report_sink::slack]; // the formatters' scratch bytes after the prefix
     char* p = put_text(prefix, table.site);
     *p++ = ',';
     p = put_interval_end(p, st.clock);
