@@ -28,13 +28,15 @@ k479_defn header_with(int config) {
     return header;
 }
 
+unsigned draw_from(std::mt19937& random, unsigned low, unsigned high) {
+    return std::uniform_int_distribution<unsigned>(low, high)(random);
+}
+
 // A vehicle with every field drawn over its range; spacings and weights are
 // mostly shares of the totals (so the apportioned columns meet their
 // remainders) and now and then anything at all (remainders below zero).
 vehicle_info random_vehicle(std::mt19937& random) {
-    const auto draw = [&random](unsigned low, unsigned high) {
-        return std::uniform_int_distribution<unsigned>(low, high)(random);
-    };
+    const auto draw = [&random](unsigned low, unsigned high) { return draw_from(random, low, high); };
     const auto word = [&]() { return static_cast<std::uint16_t>(draw(0, 5) == 0 ? 0 : draw(0, 65535)); };
     vehicle_info v;
     v.vehicle_number = static_cast<std::uint16_t>(draw(0, 65535));
@@ -69,9 +71,7 @@ vehicle_info random_vehicle(std::mt19937& random) {
 }
 
 event_record random_event(std::mt19937& random) {
-    const auto draw = [&random](unsigned low, unsigned high) {
-        return std::uniform_int_distribution<unsigned>(low, high)(random);
-    };
+    const auto draw = [&random](unsigned low, unsigned high) { return draw_from(random, low, high); };
     return {draw(0, 0xFFFFFFFFU),
             static_cast<std::uint8_t>(draw(0, 20)),
             static_cast<std::uint8_t>(draw(0, 31)),
