@@ -137,6 +137,7 @@ void announce(const run_context& ctx, interval_state& st, bool count_only) {
         } else {
             ctx.out.printf("* INTERVAL = %d\n", static_cast<int>(st.clock.recintvl));
         }
+        ctx.out.uncount_lines(1);
     }
 }
 

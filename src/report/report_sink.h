@@ -67,6 +67,9 @@ class report_sink {
 
     // Number of line ends written so far.
     [[nodiscard]] long line_count() const { return line_count_; }
+    // Takes lines already written out of the count: the INTERVAL and PEAKINT
+    // announcements between data lines are not counted by the END record.
+    void uncount_lines(long lines) { line_count_ -= lines; }
 
     // Pushes buffered bytes to the stream; false once any write has failed.
     bool flush();
