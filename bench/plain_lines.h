@@ -6,7 +6,7 @@
 
 #include <cstdio>
 
-#include "app/settings.h"
+#include "run/settings.h"
 #include "datafile/k479_defn.h"
 #include "vbv/vbv_types.h"
 

@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "app/language.h"
+#include "run/language.h"
 #include "app/options.h"
 #include "datafile/k479_defn.h"
 #include "headers/vbv_header.h"
 #include "plain_lines.h"
-#include "report/byte_stream.h"
+#include "io/byte_stream.h"
 #include "vbv/vbv_driver.h"
 
 using namespace tallycnv;

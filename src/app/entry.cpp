@@ -9,10 +9,10 @@
 #include <strings.h>
 #include <vector>
 
-#include "app/fatal.h"
+#include "io/fatal.h"
 #include "app/help.h"
 #include "app/options.h"
-#include "interval/output_file.h"
+#include "app/output_file.h"
 
 namespace tallycnv {
 

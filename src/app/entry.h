@@ -1,9 +1,12 @@
+// Folder app/: the program entry: command line, help, and the formatting driver that opens the source and
+// picks the VBV or interval driver.
+//
 // The program's entry sequence.
 #pragma once
 
 #include <string>
 
-#include "report/run_context.h"
+#include "run/run_context.h"
 
 namespace tallycnv {
 

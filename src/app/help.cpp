@@ -4,7 +4,7 @@
 #include <unistd.h>
 
 #include "app/resource_files.h"
-#include "app/text_lines.h"
+#include "io/text_lines.h"
 
 namespace tallycnv {
 

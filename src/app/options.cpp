@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "app/fatal.h"
+#include "io/fatal.h"
 #include "app/resource_files.h"
 
 namespace tallycnv {

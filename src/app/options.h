@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/settings.h"
+#include "run/settings.h"
 
 namespace tallycnv {
 

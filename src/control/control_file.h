@@ -1,3 +1,5 @@
+// Folder control/: control-file mode for the companion retrieval program.
+//
 // Control-file mode: keeps one record per site and file family and tells the
 // companion retrieval program, through CONTROL.INF, whether the new file
 // continues the previous one.

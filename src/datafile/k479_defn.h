@@ -1,3 +1,6 @@
+// Folder datafile/: what a K479 data file holds: the header block and its reader, the calendar and interval
+// clock, the vocabulary and unit tables.
+//
 // The header block of a K479 data file, held as the packed 1233-byte record
 // image the instrument writes. Field positions are fixed by the file format.
 #pragma once
@@ -8,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "report/byte_stream.h"
+#include "io/byte_stream.h"
 
 namespace tallycnv {
 

@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "datafile/k479_defn.h"
-#include "report/run_context.h"
+#include "run/run_context.h"
 
 namespace tallycnv {
 

@@ -1,3 +1,5 @@
+// Folder headers/: every report header (VBV, INT-1/2/3, cordon) and the bin lines.
+//
 // Line writers shared by the report headers: the identification block that
 // every VBV and interval header opens with, the HEADINGS values, the
 // STARTREC/STOPREC dates, the SENSORS list, the CLASS line and the filter
@@ -8,9 +10,9 @@
 #include <string>
 #include <string_view>
 
-#include "app/language.h"
 #include "datafile/k479_defn.h"
-#include "report/run_context.h"
+#include "run/language.h"
+#include "run/run_context.h"
 
 namespace tallycnv {
 

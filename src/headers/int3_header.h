@@ -3,7 +3,7 @@
 
 #include "datafile/k479_defn.h"
 #include "headers/interval_header.h"
-#include "report/run_context.h"
+#include "run/run_context.h"
 
 namespace tallycnv {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "app/fatal.h"
+#include "io/fatal.h"
 #include "datafile/vocabulary.h"
 #include "headers/bin_lines.h"
 #include "headers/cordon_header.h"

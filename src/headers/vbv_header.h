@@ -2,8 +2,8 @@
 #pragma once
 
 #include "datafile/k479_defn.h"
-#include "report/run_context.h"
-#include "vbv/vbv_types.h"
+#include "run/run_context.h"
+#include "run/settings.h"
 
 namespace tallycnv {
 

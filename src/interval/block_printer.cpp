@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/fatal.h"
+#include "io/fatal.h"
 #include "interval/interval_csv.h"
-#include "report/text_format.h"
+#include "io/text_format.h"
 
 namespace tallycnv {
 

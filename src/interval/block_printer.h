@@ -12,7 +12,7 @@
 
 #include "datafile/k479_defn.h"
 #include "interval/interval_state.h"
-#include "report/run_context.h"
+#include "run/run_context.h"
 
 namespace tallycnv {
 

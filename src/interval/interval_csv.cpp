@@ -6,7 +6,7 @@
 #include "datafile/vocabulary.h"
 #include "interval/block_printer.h"
 #include "interval/interval_state.h"
-#include "report/csv_format.h"
+#include "io/csv_format.h"
 #include "vbv/vehicle_csv.h"
 
 namespace tallycnv {

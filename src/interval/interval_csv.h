@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "datafile/k479_defn.h"
-#include "report/run_context.h"
+#include "run/run_context.h"
 
 namespace tallycnv {
 

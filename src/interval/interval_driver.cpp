@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "app/fatal.h"
+#include "io/fatal.h"
 #include "interval/block_printer.h"
 #include "interval/weekly.h"
 

@@ -1,3 +1,6 @@
+// Folder interval/: interval files: the data loop, the block printer, the weekly summary and the interval
+// CSV.
+//
 // Formats the data area of an interval (binned count) file.
 #pragma once
 
@@ -7,8 +10,8 @@
 #include "datafile/k479_defn.h"
 #include "headers/interval_header.h"
 #include "interval/interval_state.h"
-#include "report/byte_stream.h"
-#include "report/run_context.h"
+#include "io/byte_stream.h"
+#include "run/run_context.h"
 
 namespace tallycnv {
 

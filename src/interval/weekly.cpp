@@ -8,7 +8,7 @@
 #include <utility>
 
 #include "datafile/calendar.h"
-#include "report/text_format.h"
+#include "io/text_format.h"
 
 namespace tallycnv {
 

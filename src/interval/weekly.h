@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "report/run_context.h"
+#include "run/run_context.h"
 
 namespace tallycnv {
 

@@ -2,7 +2,7 @@
 #include <array>
 #include <cstdint>
 
-#include "report/text_format.h"
+#include "io/text_format.h"
 #include "vbv/vehicle_lines.h"
 
 namespace tallycnv {

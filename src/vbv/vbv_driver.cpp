@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 
-#include "app/fatal.h"
+#include "io/fatal.h"
 #include "headers/vbv_header.h"
 #include "vbv/vbv_records.h"
 #include "vbv/vehicle_csv.h"

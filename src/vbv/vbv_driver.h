@@ -1,12 +1,15 @@
+// Folder vbv/: vehicle-by-vehicle files: the data walk, record expansion, the vehicle, event and CSV line
+// writers, the Zedirozed mode.
+//
 // Formats the data area of a vehicle-by-vehicle file.
 #pragma once
 
 #include <functional>
 
-#include "app/settings.h"
 #include "datafile/k479_defn.h"
-#include "report/byte_stream.h"
-#include "report/run_context.h"
+#include "io/byte_stream.h"
+#include "run/run_context.h"
+#include "run/settings.h"
 #include "vbv/vbv_types.h"
 
 namespace tallycnv {

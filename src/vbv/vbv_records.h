@@ -12,8 +12,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "app/settings.h"
-#include "report/byte_stream.h"
+#include "run/settings.h"
+#include "io/byte_stream.h"
 #include "vbv/vbv_types.h"
 
 namespace tallycnv {

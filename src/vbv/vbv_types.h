@@ -6,7 +6,7 @@
 #include <array>
 #include <cstdint>
 
-#include "app/settings.h"
+#include "run/settings.h"
 
 namespace tallycnv {
 

@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "datafile/vocabulary.h"
-#include "report/csv_format.h"
+#include "io/csv_format.h"
 
 namespace tallycnv {
 

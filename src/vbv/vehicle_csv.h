@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "report/run_context.h"
+#include "run/run_context.h"
 #include "vbv/vbv_types.h"
 
 namespace tallycnv {

@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "datafile/vocabulary.h"
-#include "report/text_format.h"
+#include "io/text_format.h"
 #include "vbv/line_format.h"
 #include "vbv/zedirozed.h"
 

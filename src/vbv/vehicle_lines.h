@@ -2,7 +2,7 @@
 #pragma once
 
 #include "datafile/k479_defn.h"
-#include "report/run_context.h"
+#include "run/run_context.h"
 #include "vbv/vbv_types.h"
 #include "vbv/vehicle_columns.h"
 

@@ -3,8 +3,8 @@
 // on the command line; the summary block prints the counts.
 #pragma once
 
-#include "app/settings.h"
-#include "report/run_context.h"
+#include "run/settings.h"
+#include "run/run_context.h"
 #include "vbv/vbv_types.h"
 
 namespace tallycnv {

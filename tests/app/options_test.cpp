@@ -7,7 +7,7 @@
 #include <iterator>
 #include <sstream>
 
-#include "app/fatal.h"
+#include "io/fatal.h"
 
 namespace tallycnv {
 namespace {

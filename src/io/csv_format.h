@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "report/text_format.h"
+#include "io/text_format.h"
 
 namespace tallycnv {
 

@@ -17,7 +17,7 @@
 #include <string_view>
 #include <type_traits>
 
-#include "report/report_sink.h"
+#include "io/report_sink.h"
 
 namespace tallycnv {
 

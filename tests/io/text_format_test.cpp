@@ -1,6 +1,6 @@
 // The fast formatters of the line writers against snprintf, over every value
 // their report fields can take.
-#include "report/text_format.h"
+#include "io/text_format.h"
 
 #include <gtest/gtest.h>
 

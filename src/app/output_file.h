@@ -2,7 +2,7 @@
 // data area to the vehicle-by-vehicle or the interval formatter.
 #pragma once
 
-#include "report/run_context.h"
+#include "run/run_context.h"
 
 namespace tallycnv {
 

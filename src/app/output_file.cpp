@@ -1,8 +1,8 @@
-#include "interval/output_file.h"
+#include "app/output_file.h"
 
 #include <cstring>
 
-#include "app/fatal.h"
+#include "io/fatal.h"
 #include "control/control_file.h"
 #include "interval/interval_driver.h"
 #include "vbv/vbv_driver.h"

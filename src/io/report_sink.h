@@ -1,3 +1,6 @@
+// Folder io/: the bottom layer: the input byte stream, the report sink and its formatters, and the fatal
+// error that ends a run.
+//
 // The report destination. Every byte of a report passes through one sink:
 // it buffers, ends each line with carriage return + line feed (stored
 // reports and their readers rely on CR LF), counts the line ends it wrote

@@ -1,10 +1,13 @@
+// Folder run/: the shared run state: the run settings, the language texts and their loader, and the context
+// every writer gets.
+//
 // What every report writer needs: the run settings, the language texts and
 // the report sink.
 #pragma once
 
-#include "app/language.h"
-#include "app/settings.h"
-#include "report/report_sink.h"
+#include "io/report_sink.h"
+#include "run/language.h"
+#include "run/settings.h"
 
 namespace tallycnv {
 

@@ -1,4 +1,4 @@
-#include "report/byte_stream.h"
+#include "io/byte_stream.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,7 +9,7 @@
 #include <cstring>
 #include <limits>
 
-#include "app/fatal.h"
+#include "io/fatal.h"
 
 namespace tallycnv {
 

@@ -1,4 +1,4 @@
-#include "report/report_sink.h"
+#include "io/report_sink.h"
 
 #include <algorithm>
 #include <cstdarg>

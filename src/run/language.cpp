@@ -1,8 +1,8 @@
-#include "app/language.h"
+#include "run/language.h"
 
 #include <cstdio>
 
-#include "app/text_lines.h"
+#include "io/text_lines.h"
 
 namespace tallycnv {
 

@@ -10,10 +10,10 @@
 #include <string>
 #include <thread>
 
-#include "app/fatal.h"
-#include "report/byte_stream.h"
-#include "report/report_sink.h"
-#include "report/text_format.h"
+#include "io/fatal.h"
+#include "io/byte_stream.h"
+#include "io/report_sink.h"
+#include "io/text_format.h"
 #include "support/k479_builder.h"
 #include "support/run_program.h"
 
