@@ -1,0 +1,48 @@
+// Fuzz target: an arbitrary byte string formatted as a K479 data file. The
+// leading bytes choose the report and its options (see harness.h), the rest
+// is the data file, and the report goes to memory. Control-file mode works
+// in the scratch directory, which every input leaves as it found it.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "app/language.h"
+#include "harness.h"
+
+using namespace tallycnv;
+
+namespace {
+
+constexpr const char* source_name = "SOURCE.DAT";
+constexpr const char* language_name = "LANG.479";
+constexpr const char* control_name = "CONTROL.INF";
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+    fuzz::enter_scratch_dir(argc, argv);
+    const std::string words = fuzz::full_language_file();
+    fuzz::write_scratch_file(language_name, reinterpret_cast<const std::uint8_t*>(words.data()),
+                             words.size());
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < fuzz::choice_size) {
+        return 0;
+    }
+    static const language_texts lang = load_language(fuzz::scratch_dir() + "/" + language_name);
+    // The companion's control file, whose verdict field control-file mode writes.
+    static const std::string control(600, '\0');
+    fuzz::write_scratch_file(control_name, reinterpret_cast<const std::uint8_t*>(control.data()),
+                             control.size());
+    fuzz::write_scratch_file(source_name, data + fuzz::choice_size, size - fuzz::choice_size);
+
+    std::vector<std::string> args{source_name, "^"};
+    for (std::string& arg : fuzz::choice_arguments(data)) {
+        args.push_back(std::move(arg));
+    }
+    fuzz::run_command_line(args, lang, {source_name});
+    fuzz::clean_scratch({language_name, control_name});
+    return 0;
+}
