@@ -53,7 +53,7 @@ void page(std::string_view help, std::string_view keys) {
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-    fuzz::enter_scratch_dir(argc, argv);
+    fuzz::absolute_fuzzer_paths(argc, argv);
     for (const fuzz::sample_file& sample : fuzz::sample_files()) {
         fuzz::write_scratch_file(sample.name, sample.bytes.data(), sample.bytes.size());
     }
@@ -61,6 +61,7 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    fuzz::work_in_scratch_dir();
     static const std::vector<std::string> sources = [] {
         std::vector<std::string> names;
         for (const fuzz::sample_file& sample : fuzz::sample_files()) {

@@ -20,7 +20,7 @@ constexpr const char* control_name = "CONTROL.INF";
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-    fuzz::enter_scratch_dir(argc, argv);
+    fuzz::absolute_fuzzer_paths(argc, argv);
     const std::string words = fuzz::full_language_file();
     fuzz::write_scratch_file(language_name, reinterpret_cast<const std::uint8_t*>(words.data()),
                              words.size());
@@ -31,6 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < fuzz::choice_size) {
         return 0;
     }
+    fuzz::work_in_scratch_dir();
     static const language_texts lang = load_language(fuzz::scratch_dir() + "/" + language_name);
     // The companion's control file, whose verdict field control-file mode writes.
     static const std::string control(600, '\0');

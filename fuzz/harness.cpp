@@ -21,7 +21,7 @@ std::string make_scratch_dir() {
     const char* base = std::getenv("TMPDIR");
     std::string pattern =
         std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/tallycnv-fuzz-XXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr || chdir(pattern.c_str()) != 0) {
+    if (mkdtemp(pattern.data()) == nullptr) {
         throw std::runtime_error("cannot make a scratch directory from " + pattern);
     }
     return pattern;
@@ -101,7 +101,7 @@ std::vector<std::string> choice_arguments(const std::uint8_t* choice) {
     return args;
 }
 
-void enter_scratch_dir(int* argc, char*** argv) {
+void absolute_fuzzer_paths(int* argc, char*** argv) {
     const std::string cwd = std::filesystem::current_path().string();
     // Kept for the life of the process: the fuzzer holds on to its arguments.
     static std::vector<std::string> args;
@@ -130,7 +130,13 @@ void enter_scratch_dir(int* argc, char*** argv) {
     pointers.push_back(nullptr);
     *argc = static_cast<int>(args.size());
     *argv = pointers.data();
-    scratch_dir();
+}
+
+void work_in_scratch_dir() {
+    static const bool entered = chdir(scratch_dir().c_str()) == 0;
+    if (!entered) {
+        throw std::runtime_error("cannot enter " + scratch_dir());
+    }
 }
 
 const std::string& scratch_dir() {

@@ -40,14 +40,20 @@ inline constexpr std::size_t layout_count = sizeof layout_options / sizeof layou
 // The option arguments that the leading choice_size bytes stand for.
 std::vector<std::string> choice_arguments(const std::uint8_t* choice);
 
-// Makes a fresh scratch directory the working directory of the process (it is
-// removed when the process exits). The fuzzer's arguments are rewritten first
-// so that relative corpus and artifact paths still name what they named, and
-// crash artifacts go to the directory the fuzzer was started in.
-void enter_scratch_dir(int* argc, char*** argv);
+// Rewrites the fuzzer's arguments (all but the program name, which the fuzzer
+// keeps) so that relative corpus and artifact paths name the same thing from
+// any working directory, and crash artifacts go to the directory the fuzzer
+// was started in. Called from LLVMFuzzerInitialize.
+void absolute_fuzzer_paths(int* argc, char** argv[]);
 
-// The scratch directory.
+// A fresh directory of the process, made on first use and removed when the
+// process exits.
 const std::string& scratch_dir();
+
+// Makes the scratch directory the working directory. Called for every input:
+// a fuzzer that starts its own workers (-fork, -jobs) must not move before
+// it has started them by their relative name.
+void work_in_scratch_dir();
 
 // Removes every file of the scratch directory except those named in `keep`:
 // the site record files that control-file mode leaves behind, for one.
