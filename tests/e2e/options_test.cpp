@@ -132,6 +132,7 @@ TEST(ProgramOptions, AcceptedOptionsReachTheDataFile) {
               "-fzedirozed1 -fzedirozed2 -fwk -H -headings=x -I1 -I2 -I3 -I4 -M1 -M2 -M3 /mc -S -W1 "
               "-W20 -Lnowhere/LANG.479 -location=x -NVC /noversioncheck");
     options.push_back("-fmarsum 07:00 01/02/2013 18:00 28/02/2013");
+    options.push_back("-fmarsum 07:00 01/-9999999999/2013 18:00 28/02/2013"); // month below any int
     work_dir dir;
     for (const std::string& option : options) {
         const args arguments = split("A.DAT OUT.TXT " + option);
