@@ -33,10 +33,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     fuzz::work_in_scratch_dir();
     static const language_texts lang = load_language(fuzz::scratch_dir() + "/" + language_name);
-    // The companion's control file, whose verdict field control-file mode writes.
-    static const std::string control(600, '\0');
-    fuzz::write_scratch_file(control_name, reinterpret_cast<const std::uint8_t*>(control.data()),
-                             control.size());
+    const bool control_mode = (data[3] & fuzz::control_file) != 0;
+    if (control_mode) {
+        // The companion's control file, whose verdict field control-file mode writes.
+        static const std::string control(600, '\0');
+        fuzz::write_scratch_file(control_name, reinterpret_cast<const std::uint8_t*>(control.data()),
+                                 control.size());
+    }
     fuzz::write_scratch_file(source_name, data + fuzz::choice_size, size - fuzz::choice_size);
 
     std::vector<std::string> args{source_name, "^"};
@@ -44,6 +47,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         args.push_back(std::move(arg));
     }
     fuzz::run_command_line(args, lang, {source_name});
-    fuzz::clean_scratch({language_name, control_name});
+    if (control_mode) {
+        // The site record files it leaves behind.
+        fuzz::clean_scratch({language_name, source_name});
+    }
     return 0;
 }
