@@ -111,6 +111,15 @@ std::vector<sample_file> make_samples() {
                                build_vbv_records("base lane=0 axles=2 time=360000 speed=80 wheelbase=300\n"
                                                  "raw 00 00 00 00")));
     samples.push_back(wrapped_vbv_file());
+    samples.push_back(
+        vbv_file("WEIGHED.DAT",
+                 "sensor_type 28 28 29 33\ndate_format 1\nunits 1\nprint_units 4\nnum_records 3\n"
+                 "sect1_len 300\nsect5_len 600\naxle_factor 2.5\n",
+                 build_vbv_records("base lane=0 axles=3 class=5 time=360000 speed=70 wheelbase=800 "
+                                   "gross=3000 spacings=120 weights=85,85,85\n"
+                                   "type9 lane=1 time=3600100 speed=655 axles=2 wheelbase=310 "
+                                   "gross=1500 weights=100,155\n"
+                                   "event card=6 input=2 code=3 data=7 a=1 b=2\n")));
     samples.push_back(interval_file("COUNTS.DAT",
                                     "no_chans 2\ninterval 60\nblock_size 4\nnum_records 216\n"
                                     "start 2013-03-04 00:00:00\nstop 2013-03-13 00:00:00\n",
@@ -132,6 +141,13 @@ std::vector<sample_file> make_samples() {
                       "ch1: 11 12 13 14 | 15 16 17\n"
                       "ch1: 21 22 23 24 | 25 26 27 ch2: 3 3 3 3 | 4 4 4\n",
                       7, {4, 3}));
+    samples.push_back(
+        interval_file("CUSTOM.DAT",
+                      "no_chans 1\nchannel_assignment 3\nclass_scheme 18\ncustom_scheme_name LOCAL SCHEME\n"
+                      "num_classes 4\noperands 7 9 0\noperators 1 0\ndate_format 2\ninstrument_release 1.93\n"
+                      "old_serial 777\nmodel 318\ncard_type 8 9\nsect3_len 80\nsect2_len 240\n"
+                      "interval 30\nblock_size 16\nnum_records 3\nstart_sync 1\nstop_sync 1\n",
+                      "ch1: 1 2 3 4 5 6 7 8\nch1: 0 0 0 0 1 1 1 1\nch1: 9 9 9 9 9 9 9 9\n", 8, {8}));
     return samples;
 }
 
