@@ -4,12 +4,14 @@
 //
 // DIRECTORY/data_file holds each sample file behind the leading bytes of the
 // reports that suit it; DIRECTORY/command_line holds command lines naming the
-// samples, with language files of several lengths.
+// samples, with language files of several lengths, and
+// DIRECTORY/command_line.dict the words of the command line for the fuzzer.
 #include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "app/options.h"
 #include "harness.h"
 #include "sample_files.h"
 #include "support/k479_builder.h"
@@ -105,6 +107,20 @@ const char* const command_lines[] = {
     "/?",
 };
 
+// Every option form the parser knows, the separators of the input and of
+// window values, and numbers at the edges of an int.
+std::string command_line_dictionary() {
+    std::vector<std::string> words = option_forms();
+    for (const char* word : {"/?", "/", ":", "\\x0a", "\\x00", "-2147483648", "2147483647", "99999999999"}) {
+        words.emplace_back(word);
+    }
+    std::string dict;
+    for (const std::string& word : words) {
+        dict += "\"" + word + "\"\n";
+    }
+    return dict;
+}
+
 void write_seed(const std::string& dir, int n, const std::vector<std::uint8_t>& bytes) {
     test::write_file(dir + "/seed" + std::to_string(n), bytes);
 }
@@ -140,5 +156,7 @@ int main(int argc, char** argv) {
         }
         write_seed(command_dir, n++, std::vector<std::uint8_t>(seed.begin(), seed.end()));
     }
+    const std::string dict = command_line_dictionary();
+    test::write_file(command_dir + ".dict", std::vector<std::uint8_t>(dict.begin(), dict.end()));
     return 0;
 }

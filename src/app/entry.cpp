@@ -5,6 +5,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <strings.h>
 #include <vector>
 
@@ -25,8 +26,16 @@ int report_error(const fatal_error& error) {
     return error.exit_code;
 }
 
+// A bare call, "/?" (any case) or "--help" alone asks for the help; "--version"
+// alone for the banner line. With other arguments these words are options the
+// parser refuses.
 bool is_help_request(int argc, char** argv) {
-    return argc <= 1 || (argc == 2 && strcasecmp(argv[1], "/?") == 0);
+    return argc <= 1 ||
+           (argc == 2 && (strcasecmp(argv[1], "/?") == 0 || std::strcmp(argv[1], "--help") == 0));
+}
+
+bool is_version_request(int argc, char** argv) {
+    return argc == 2 && std::strcmp(argv[1], "--version") == 0;
 }
 
 // Replaces the process with a sibling converter found along the search path,
@@ -112,6 +121,10 @@ int run_program(int argc, char** argv) {
     if (is_help_request(argc, argv)) {
         display_program_title(version_number);
         display_help(directory);
+        return 0;
+    }
+    if (is_version_request(argc, argv)) {
+        display_banner_line(version_number);
         return 0;
     }
 

@@ -3,6 +3,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include "app/resource_files.h"
 #include "app/text_lines.h"
 
 namespace tallycnv {
@@ -57,7 +58,7 @@ void page_help(std::FILE* help, std::FILE* out, const std::function<int()>& read
 }
 
 void display_help(const std::string& program_directory) {
-    const std::string path = program_directory + "/TALLYCNV.HLP";
+    const std::string path = resource_file(program_directory, "TALLYCNV.HLP");
     std::FILE* help = std::fopen(path.c_str(), "rb");
     if (help == nullptr) {
         return;

@@ -1,4 +1,4 @@
-// The paged help: TALLYCNV.HLP from the program directory.
+// The paged help: TALLYCNV.HLP beside the program or in its installed place.
 #pragma once
 
 #include <cstdio>
@@ -7,7 +7,7 @@
 
 namespace tallycnv {
 
-// Shows the help file of the program directory on standard output. On a
+// Shows the help file (see resource_file) on standard output. On a
 // terminal it stops every 20 pieces for a key (Escape ends the listing);
 // otherwise the whole text is printed. A missing help file prints nothing.
 void display_help(const std::string& program_directory);

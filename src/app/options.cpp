@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "app/fatal.h"
+#include "app/resource_files.h"
 
 namespace tallycnv {
 
@@ -52,6 +53,19 @@ std::size_t find_within(const std::string& text, char wanted, std::size_t from, 
     return std::string::npos;
 }
 
+// Words that share a letter with an option but mean something else, matched as
+// written at the start of the argument.
+constexpr std::string_view headings_option = "/headings="; // passed on to TALLYUS.EXE
+constexpr std::string_view location_option = "/location="; // passed on to TALLYUS.EXE
+constexpr std::string_view merge_cars_option = "/mc";
+
+// Options accepted without effect, compared ignoring case.
+constexpr std::string_view ignored_options[] = {"NOVERSIONCHECK", "NVC"};
+
+// The markers among the plain arguments.
+constexpr std::string_view quiet_marker = "^";
+constexpr std::string_view control_file_marker = "=";
+
 // A plain argument is a file name or one of the markers "^" and "=". Besides
 // arguments that do not begin with '-' or '/', an absolute path such as
 // /data/SITE1.DAT is a file name; the converter options /headings= and
@@ -61,7 +75,7 @@ bool is_plain_argument(const std::string& arg) {
         return true;
     }
     if (arg[0] == '/' && arg.find('/', 1) != std::string::npos) {
-        return !arg.starts_with("/headings=") && !arg.starts_with("/location=");
+        return !arg.starts_with(headings_option) && !arg.starts_with(location_option);
     }
     return false;
 }
@@ -151,6 +165,41 @@ instant window_instant(const run_settings& settings, int k) {
     return moment;
 }
 
+// The texts that may follow -F, compared ignoring case, with the analysis and
+// printed format each selects and what else it does.
+enum class format_effect { none, taxo, cordon, zedirozed, marsum, kappa3, fhwa, not_implemented };
+
+constexpr int unchanged = -1;
+
+struct output_format_entry {
+    std::string_view name;
+    int anl_format;
+    int print_format;
+    format_effect effect;
+};
+
+constexpr output_format_entry output_formats[] = {
+    {"I1", 1, unchanged, format_effect::none},
+    {"I2", 2, 2, format_effect::none},
+    {"I3", 3, unchanged, format_effect::none},
+    {"V1", 4, 1, format_effect::none},
+    {"v2", 5, 2, format_effect::none},
+    {"v3", 6, 3, format_effect::none},
+    {"v4", 7, 4, format_effect::none},
+    {"asb", unchanged, unchanged, format_effect::taxo},
+    {"asb1", unchanged, unchanged, format_effect::taxo},
+    {"cordon", 4, 4, format_effect::cordon},
+    {"zedirozed1", unchanged, 1, format_effect::zedirozed},
+    {"zedirozed2", unchanged, 2, format_effect::zedirozed},
+    {"marsum", unchanged, 5, format_effect::marsum},
+    {"f1", unchanged, unchanged, format_effect::kappa3},
+    {"c2", unchanged, unchanged, format_effect::fhwa},
+    {"c4", unchanged, unchanged, format_effect::fhwa},
+    {"c7", unchanged, unchanged, format_effect::fhwa},
+    {"wk", 8, unchanged, format_effect::none},
+    {"nz", unchanged, unchanged, format_effect::not_implemented},
+};
+
 struct parser {
     run_settings settings;
     const std::vector<std::string>& args;
@@ -166,11 +215,11 @@ struct parser {
     }
 
     void plain_argument(const std::string& arg) {
-        if (arg == "^") {
+        if (arg == quiet_marker) {
             settings.quiet_mode = true;
             return;
         }
-        if (arg == "=") {
+        if (arg == control_file_marker) {
             settings.quillon_mode = true;
             return;
         }
@@ -201,118 +250,147 @@ struct parser {
     }
 
     void output_format(const std::string& arg, const std::string& text) {
-        auto is = [&text](std::string_view name) { return equals_ignoring_case(text, name); };
-        if (is("I1")) {
-            settings.anl_format = 1;
-        } else if (is("I2")) {
-            settings.anl_format = 2;
-            settings.print_format = 2;
-        } else if (is("I3")) {
-            settings.anl_format = 3;
-        } else if (is("V1")) {
-            settings.anl_format = 4;
-            settings.print_format = 1;
-        } else if (is("V2")) {
-            settings.anl_format = 5;
-            settings.print_format = 2;
-        } else if (is("V3")) {
-            settings.anl_format = 6;
-            settings.print_format = 3;
-        } else if (is("V4")) {
-            settings.anl_format = 7;
-            settings.print_format = 4;
-        } else if (is("asb") || is("asb1")) {
+        const output_format_entry* entry = nullptr;
+        for (const output_format_entry& candidate : output_formats) {
+            if (equals_ignoring_case(text, candidate.name)) {
+                entry = &candidate;
+                break;
+            }
+        }
+        if (entry == nullptr) {
+            fail(1, "\nError : Invalid output format\n");
+        }
+        if (entry->effect == format_effect::not_implemented) {
+            fail(1, "\nError : Option -f" + std::string(entry->name) + " is not yet implemented\n");
+        }
+        if (entry->anl_format != unchanged) {
+            settings.anl_format = static_cast<std::int8_t>(entry->anl_format);
+        }
+        if (entry->print_format != unchanged) {
+            settings.print_format = entry->print_format;
+        }
+        switch (entry->effect) {
+        case format_effect::taxo:
             settings.taxo = true;
-        } else if (is("cordon")) {
-            settings.anl_format = 4;
-            settings.print_format = 4;
+            break;
+        case format_effect::cordon:
             if (files >= 2) {
                 rename_destination_for_cordon();
             }
-        } else if (is("zedirozed1")) {
-            settings.print_format = 1;
+            break;
+        case format_effect::zedirozed:
             settings.zedirozed = true;
-        } else if (is("zedirozed2")) {
-            settings.print_format = 2;
-            settings.zedirozed = true;
-        } else if (is("marsum")) {
-            settings.print_format = 5;
+            break;
+        case format_effect::marsum:
             settings.zedirozed = true;
             summary_window();
-        } else if (is("f1")) {
+            break;
+        case format_effect::kappa3:
             settings.kappa3_format = true;
-        } else if (is("c2") || is("c4") || is("c7")) {
+            break;
+        case format_effect::fhwa:
             settings.fhwa_format = true;
             settings.new_argv.push_back(arg);
-        } else if (is("wk")) {
-            settings.anl_format = 8;
-        } else if (is("nz")) {
-            fail(1, "\nError : Option -fnz is not yet implemented\n");
-        } else {
-            fail(1, "\nError : Invalid output format\n");
+            break;
+        case format_effect::none:
+        case format_effect::not_implemented:
+            break;
         }
     }
 
-    void option(const std::string& arg) {
-        const char letter =
-            static_cast<char>(std::toupper(static_cast<unsigned char>(arg.size() > 1 ? arg[1] : '\0')));
-        const std::string value = arg.size() > 2 ? arg.substr(2) : std::string();
-        switch (letter) {
-        case 'C':
-            parse_axle_factor(settings, value);
-            break;
-        case 'D':
-            parse_start_day(settings, value);
-            break;
-        case 'F':
-            output_format(arg, value);
-            break;
-        case 'H':
-            if (arg.starts_with("/headings=")) {
-                settings.fhwa_format = true;
-                settings.new_argv.push_back(arg);
-            } else {
-                settings.hdr_only = true;
-            }
-            break;
-        case 'I':
-            parse_imperial_units(settings, value);
-            break;
-        case 'J':
-            fail(1, "\nError : Option -j is not yet implemented\n");
-        case 'L':
-            if (arg.starts_with("/location=")) {
-                settings.fhwa_format = true;
-                settings.new_argv.push_back(arg);
-            } else {
-                settings.lang_file = value;
-            }
-            break;
-        case 'M':
-            if (arg.starts_with("/mc")) {
-                settings.merge_cars = true;
-            } else {
-                parse_metric_units(settings, value);
-            }
-            break;
-        case 'S':
-            settings.skip_partial = true;
-            break;
-        case 'W':
-            parse_column_width(settings, value);
-            break;
-        default: {
-            const std::string_view rest = std::string_view(arg).substr(1);
-            if (!equals_ignoring_case(rest, "NOVERSIONCHECK") && !equals_ignoring_case(rest, "NVC")) {
-                fail(1, "\nError : Invalid option " + arg + "\n");
-            }
-            break;
-        }
+    void axle_factor(const std::string&, const std::string& value) { parse_axle_factor(settings, value); }
+    void start_day(const std::string&, const std::string& value) { parse_start_day(settings, value); }
+    void imperial_units(const std::string&, const std::string& value) {
+        parse_imperial_units(settings, value);
+    }
+    void column_width(const std::string&, const std::string& value) { parse_column_width(settings, value); }
+    void skip_partial(const std::string&, const std::string&) { settings.skip_partial = true; }
+    void not_implemented(const std::string&, const std::string&) {
+        fail(1, "\nError : Option -j is not yet implemented\n");
+    }
+
+    void header_only(const std::string& arg, const std::string&) {
+        if (arg.starts_with(headings_option)) {
+            settings.fhwa_format = true;
+            settings.new_argv.push_back(arg);
+        } else {
+            settings.hdr_only = true;
         }
     }
+
+    void language_file(const std::string& arg, const std::string& value) {
+        if (arg.starts_with(location_option)) {
+            settings.fhwa_format = true;
+            settings.new_argv.push_back(arg);
+        } else {
+            settings.lang_file = value;
+        }
+    }
+
+    void metric_units(const std::string& arg, const std::string& value) {
+        if (arg.starts_with(merge_cars_option)) {
+            settings.merge_cars = true;
+        } else {
+            parse_metric_units(settings, value);
+        }
+    }
+
+    void option(const std::string& arg);
 };
 
+// The option letters, each with its handler, which receives the whole argument
+// and the text after the letter.
+struct letter_option {
+    char letter;
+    void (parser::*handle)(const std::string& arg, const std::string& value);
+};
+
+constexpr letter_option letter_options[] = {
+    {'C', &parser::axle_factor},   {'D', &parser::start_day},      {'F', &parser::output_format},
+    {'H', &parser::header_only},   {'I', &parser::imperial_units}, {'J', &parser::not_implemented},
+    {'L', &parser::language_file}, {'M', &parser::metric_units},   {'S', &parser::skip_partial},
+    {'W', &parser::column_width},
+};
+
+void parser::option(const std::string& arg) {
+    const char letter =
+        static_cast<char>(std::toupper(static_cast<unsigned char>(arg.size() > 1 ? arg[1] : '\0')));
+    const std::string value = arg.size() > 2 ? arg.substr(2) : std::string();
+    for (const letter_option& entry : letter_options) {
+        if (entry.letter == letter) {
+            (this->*entry.handle)(arg, value);
+            return;
+        }
+    }
+    const std::string_view rest = std::string_view(arg).substr(1);
+    for (std::string_view ignored : ignored_options) {
+        if (equals_ignoring_case(rest, ignored)) {
+            return;
+        }
+    }
+    fail(1, "\nError : Invalid option " + arg + "\n");
+}
+
 } // namespace
+
+std::vector<std::string> option_forms() {
+    std::vector<std::string> forms;
+    for (const letter_option& entry : letter_options) {
+        forms.push_back(std::string("-") + entry.letter);
+    }
+    for (const output_format_entry& entry : output_formats) {
+        forms.push_back("-f" + std::string(entry.name));
+    }
+    for (std::string_view word : {headings_option, location_option, merge_cars_option}) {
+        forms.emplace_back(word);
+    }
+    for (std::string_view ignored : ignored_options) {
+        forms.push_back("-" + std::string(ignored));
+    }
+    forms.emplace_back(quiet_marker);
+    forms.emplace_back(control_file_marker);
+    return forms;
+}
 
 std::string cordon_destination(const std::string& destination) {
     const std::size_t slash = destination.find_last_of("/\\");
@@ -327,7 +405,7 @@ std::string cordon_destination(const std::string& destination) {
 run_settings get_parameters(const std::string& program_directory, const std::vector<std::string>& args) {
     parser p{run_settings{}, args};
     p.settings.program_directory = program_directory;
-    p.settings.lang_file = program_directory + "/LANG.479";
+    p.settings.lang_file = resource_file(program_directory, "LANG.479");
     p.settings.k479.print_units = 1;
     p.settings.k479.units = 0;
     p.settings.taxo = false;
@@ -345,8 +423,12 @@ run_settings get_parameters(const std::string& program_directory, const std::vec
     return p.settings;
 }
 
-void display_program_title(const char* version) {
+void display_banner_line(const char* version) {
     std::printf("TALLYCNV : ZUNO Binary to ASCII File Formatter, Version %s\n", version);
+}
+
+void display_program_title(const char* version) {
+    display_banner_line(version);
     std::printf("\n");
 }
 

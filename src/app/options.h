@@ -14,9 +14,18 @@ namespace tallycnv {
 // before anything has been printed or opened.
 run_settings get_parameters(const std::string& program_directory, const std::vector<std::string>& args);
 
+// Every option the parser knows, in the form a user types it: "-C" for each
+// option letter, "-fI1" for each output format, the words that begin with '/'
+// in a letter's place ("/mc", "/headings=", "/location="), the options accepted
+// without effect and the markers "^" and "=". The manual page lists them all.
+std::vector<std::string> option_forms();
+
 // Applies the cordon naming of the destination: the fourth character of the base
 // name (after the last '/' or '\\') becomes 'T'. Shorter base names stay as they are.
 std::string cordon_destination(const std::string& destination);
+
+// The banner line alone, on standard output: the answer to --version.
+void display_banner_line(const char* version);
 
 // The banner line and an empty line, on standard output.
 void display_program_title(const char* version);

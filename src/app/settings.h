@@ -11,6 +11,7 @@
 
 namespace tallycnv {
 
+// The release text; CMakeLists.txt takes the project version from this line.
 inline constexpr const char* version_number = "3.5.47";
 inline constexpr const char* version_number_cordon = "v3.5.47";
 

@@ -43,6 +43,19 @@ struct work_dir {
     [[nodiscard]] std::string read(const std::string& name) const { return test::read_file(file(name)); }
 };
 
+// A copy of the program laid out as `cmake --install` lays it out under `prefix` (a
+// directory in `dir`): bin/tallycnv, with its help and language file in share/tallycnv/.
+std::string install_copy(const work_dir& dir, const std::string& prefix) {
+    const fs::path built = fs::path(TALLYCNV_EXE).parent_path();
+    fs::create_directories(dir.file(prefix + "/bin"));
+    fs::create_directories(dir.file(prefix + "/share/tallycnv"));
+    fs::copy_file(TALLYCNV_EXE, dir.file(prefix + "/bin/tallycnv"));
+    for (const char* name : {"LANG.479", "TALLYCNV.HLP"}) {
+        fs::copy_file(built / name, dir.file(prefix + "/share/tallycnv/" + name));
+    }
+    return dir.file(prefix + "/bin/tallycnv");
+}
+
 std::string describe(const args& arguments) {
     std::string text;
     for (const std::string& a : arguments) {
@@ -54,14 +67,21 @@ std::string describe(const args& arguments) {
 TEST(ProgramOptions, HelpRequest) {
     const std::string help = test::read_file(fs::path(TALLYCNV_EXE).parent_path().string() + "/TALLYCNV.HLP");
     ASSERT_FALSE(help.empty());
-    for (const args& arguments : {args{}, args{"/?"}}) {
-        const test::run_result r = run_tallycnv(arguments);
+    work_dir dir;
+    const std::string installed = install_copy(dir, "usr");
+    for (const std::string& program : {std::string(TALLYCNV_EXE), installed}) {
+        for (const args& arguments : {args{}, args{"/?"}, args{"--help"}}) {
+            const test::run_result r = run_tallycnv(arguments, "", program);
+            EXPECT_EQ(r.exit_code, 0) << program << describe(arguments);
+            EXPECT_EQ(r.out, banner + help) << program << describe(arguments);
+            EXPECT_EQ(r.err, "");
+        }
+        const test::run_result r = run_tallycnv({"--version"}, "", program);
         EXPECT_EQ(r.exit_code, 0);
-        EXPECT_EQ(r.out, banner + help);
+        EXPECT_EQ(r.out, banner.substr(0, banner.size() - 1)); // the banner line alone
         EXPECT_EQ(r.err, "");
     }
     // The help file comes from the program directory: none there, the banner alone.
-    work_dir dir;
     const std::string program = dir.file("tallycnv");
     fs::copy_file(TALLYCNV_EXE, program);
     EXPECT_EQ(run_tallycnv({}, "", program).out, banner);
@@ -96,6 +116,10 @@ TEST(ProgramOptions, OptionErrorsWriteNothing) {
         {"Invalid option /Query", {"/Query"}},
         {"Invalid option -NVCX", {"-NVCX"}},
         {"Invalid option /?", {"/?"}},
+        {"Invalid option --help", {"--help", "!--help A.DAT"}},
+        {"Invalid option --version", {"--version"}},
+        {"Invalid option --HELP", {"!--HELP"}},
+        {"Invalid option --verbose", {"!--verbose"}},
         {"Invalid option /out.txt", {"/out.txt"}},
         {"Parameter mismatch", {"-fmarsum", "-fmarsum 10:00 1/2/2013 11:00"}},
         {"Invalid time",
@@ -273,21 +297,25 @@ TEST(ProgramOptions, HeaderShowsTheLanguageFileNames) {
     dir.write("LANG.DE", custom + "metrisch\r\nimperial\r\n");
     const std::string bare = dir.file("tallycnv"); // a program directory without LANG.479
     fs::copy_file(TALLYCNV_EXE, bare);
+    const std::string installed = install_copy(dir, "usr");
+    const std::string beside = install_copy(dir, "opt"); // a LANG.479 beside it wins
+    dir.write("opt/bin/LANG.479", custom);
     const std::string none = "(ns) (ns) (ns) (ns) (ns) (ns) (ns) (ns) ";
+    const std::string named = "LOOP PIEZO WEIGH-PIEZO NONE NONE NONE NONE NONE ";
+    const std::string custom_named = "sensor1 sensor22 sensor28 sensor0 sensor0 sensor0 sensor0 sensor0 ";
     struct row {
         args options;
         std::string program, sensors, units, scheme;
     };
     const row rows[] = {
-        {{}, TALLYCNV_EXE, "LOOP PIEZO WEIGH-PIEZO NONE NONE NONE NONE NONE ", "METRIC", "SWEDISH14"},
-        {{"-I2"}, TALLYCNV_EXE, "LOOP PIEZO WEIGH-PIEZO NONE NONE NONE NONE NONE ", "IMPERIAL", "SWEDISH14"},
-        {{"-LLANG.DE"},
-         TALLYCNV_EXE,
-         "sensor1 sensor22 sensor28 sensor0 sensor0 sensor0 sensor0 sensor0 ",
-         "metrisch",
-         "SWED14"}, // no line 76
+        {{}, TALLYCNV_EXE, named, "METRIC", "SWEDISH14"},
+        {{"-I2"}, TALLYCNV_EXE, named, "IMPERIAL", "SWEDISH14"},
+        {{"-LLANG.DE"}, TALLYCNV_EXE, custom_named, "metrisch", "SWED14"}, // no line 76
         {{"-Lnowhere/LANG.479"}, TALLYCNV_EXE, none, "(ns)", "SWED14"},
         {{"^"}, bare, none, "(ns)", "SWED14"},
+        {{"-I2"}, installed, named, "IMPERIAL", "SWEDISH14"},
+        {{"-LLANG.DE"}, installed, custom_named, "metrisch", "SWED14"},
+        {{}, beside, custom_named, "other", "SWED14"},
     };
     for (const row& r : rows) {
         args arguments = {"V.DAT", "OUT.TXT", "-H"};
