@@ -97,9 +97,8 @@ std::string program_directory(const std::string& own_path) {
     return ".";
 }
 
-int run_formatter(const run_settings& settings, const language_texts& lang, std::FILE* destination,
+int run_formatter(const run_settings& settings, const language_texts& lang, report_sink& out,
                   void (*driver)(const run_context&)) {
-    report_sink out(destination);
     try {
         driver(run_context{settings, lang, out});
     } catch (const fatal_error& error) {
@@ -143,15 +142,25 @@ int run_program(int argc, char** argv) {
         const language_texts lang = load_language(settings.lang_file);
 
         if (settings.dfn.empty()) {
-            return run_formatter(settings, lang, stdout, full_run);
+            report_sink out(stdout);
+            return run_formatter(settings, lang, out, full_run);
         }
         check_distinct(settings.sfn, settings.dfn);
-        std::FILE* destination = std::fopen(settings.dfn.c_str(), "wb");
-        if (destination == nullptr) {
-            fail(3, write_failure);
+        // The driver opens the destination once the source has shown itself to
+        // be a data file; until then an existing file stays as it was.
+        std::FILE* destination = nullptr;
+        int code = 0;
+        {
+            report_sink out([&]() {
+                destination = std::fopen(settings.dfn.c_str(), "wb");
+                if (destination == nullptr) {
+                    fail(3, write_failure);
+                }
+                return destination;
+            });
+            code = run_formatter(settings, lang, out, full_run);
         }
-        int code = run_formatter(settings, lang, destination, full_run);
-        if (std::fclose(destination) != 0 && code == 0) {
+        if (destination != nullptr && std::fclose(destination) != 0 && code == 0) {
             std::fputs(write_failure, stderr);
             code = 3;
         }

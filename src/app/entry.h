@@ -1,7 +1,6 @@
 // The program's entry sequence.
 #pragma once
 
-#include <cstdio>
 #include <string>
 
 #include "report/run_context.h"
@@ -15,10 +14,10 @@ int run_program(int argc, char** argv);
 // or '\\'; for a bare name, the directory of the running executable, else ".".
 std::string program_directory(const std::string& own_path);
 
-// Runs `driver` with a report sink over `destination` and returns the exit code:
-// the code of a fatal condition (its message goes to standard error, what the
-// report already holds is kept), 3 when the report could not be written, else 0.
-int run_formatter(const run_settings& settings, const language_texts& lang, std::FILE* destination,
+// Runs `driver` with the report sink `out` and returns the exit code: the code
+// of a fatal condition (its message goes to standard error, what the report
+// already holds is kept), 3 when the report could not be written, else 0.
+int run_formatter(const run_settings& settings, const language_texts& lang, report_sink& out,
                   void (*driver)(const run_context&));
 
 } // namespace tallycnv

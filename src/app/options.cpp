@@ -417,7 +417,8 @@ run_settings get_parameters(const std::string& program_directory, const std::vec
             p.option(arg);
         }
     }
-    if (p.settings.sfn.empty()) {
+    // An empty argument is a file name too (one that cannot be opened).
+    if (p.files == 0) {
         fail(1, "\nError : No input file specified\n");
     }
     return p.settings;

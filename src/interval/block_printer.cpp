@@ -143,6 +143,7 @@ void announce(const run_context& ctx, interval_state& st, bool count_only) {
 void step_clock(const run_context& ctx, interval_state& st, bool count_only) {
     interval_clock& clock = st.clock;
     const auto in_peak = [&](std::uint32_t minute) { return peak_period(minute, clock.retr_peak); };
+    const std::uint32_t began = clock.retmins;
     int prev = st.print_peak;
     if (st.curr_chan == 0) {
         st.print_peak = in_peak(clock.retmins);
@@ -173,6 +174,12 @@ void step_clock(const run_context& ctx, interval_state& st, bool count_only) {
     if (st.print_peak != prev) {
         announce(ctx, st, count_only);
         align_down(clock.retmins, step);
+    }
+    // Aligning to the grids of both interval lengths can take the clock back by
+    // a whole step (a peak period that begins off the normal grid), which would
+    // label every later block alike: the clock then steps on from where it began.
+    if (clock.retmins + step <= began) {
+        clock.retmins = began;
     }
     clock.retmins += step;
     if (clock.retmins > 1440) {

@@ -113,13 +113,14 @@ bin_counts bins_of(const interval_state& st) {
 }
 
 bool block_holds_layout(const interval_state& st, const k479_defn& header) {
-    if (st.no_chans == 0) {
-        return false;
-    }
     // Bounded so that the product cannot overflow; a block holds at most 32767 values.
     const std::uint64_t size = std::min<std::uint64_t>(channel_size(st, header.binning), 1ULL << 32);
-    const std::uint64_t needed = std::max<std::uint64_t>(1, st.no_chans * size);
-    return header.block_size / 2U >= needed;
+    // A channel without values (an unknown operator, a list of no bins) would let
+    // any number of channels pass, each handled once per block for nothing.
+    if (st.no_chans == 0 || size == 0) {
+        return false;
+    }
+    return header.block_size / 2U >= st.no_chans * size;
 }
 
 void advance_intervals(interval_clock& clock, std::uint64_t count) {
@@ -230,8 +231,9 @@ void format_interval_data(const run_context& ctx, byte_stream& input, const k479
             } else {
                 reading = false;
             }
-            // The recording memory wrapped: after its physical end come the newer blocks at its start.
-            if (wrapped && (input.eof() || before_wrap == 0)) {
+            // The recording memory wrapped: after its physical end come the newer blocks at its start
+            // (only while blocks remain to be read: a source read forward only then still ends cleanly).
+            if (reading && wrapped && num_recs > 0 && (input.eof() || before_wrap == 0)) {
                 input.seek(data_start);
             }
         }

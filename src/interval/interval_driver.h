@@ -26,7 +26,8 @@ run_settings effective_settings(const run_settings& settings);
 interval_state publish_interval_state(const k479_defn& header, const run_settings& settings);
 bin_counts bins_of(const interval_state& st);
 
-// True when a block of the header's size holds every channel of its layout.
+// True when a block of the header's size holds every channel of its layout and
+// each channel holds at least one value.
 bool block_holds_layout(const interval_state& st, const k479_defn& header);
 
 // Everything after the header: the clock start, the blocks in recording

@@ -20,6 +20,16 @@ byte_stream open_source(const run_settings& settings) {
     return std::move(*input);
 }
 
+// The header's first byte names the file's type. Only a data file of a known
+// type gets a report: the destination is opened (an existing file replaced)
+// here, so a run on a missing or foreign file leaves it as it was.
+void open_report_for(const run_context& ctx, const k479_defn& header) {
+    if (header.type != 'V' && header.type != 'm') {
+        fail(2, "\nError : Invalid or corrupt input file\n");
+    }
+    ctx.out.open();
+}
+
 } // namespace
 
 void output_file(const run_context& ctx) {
@@ -35,15 +45,11 @@ void output_file(const run_context& ctx) {
     std::memcpy(file_settings.k479.site, header.site, sizeof header.site);
     const run_context file_ctx{file_settings, ctx.lang, ctx.out};
 
-    switch (header.type) {
-    case 'V':
+    open_report_for(ctx, header);
+    if (header.type == 'V') {
         output_vbv_file(file_ctx, input, header);
-        break;
-    case 'm':
+    } else {
         output_interval_file(file_ctx, input, header);
-        break;
-    default:
-        fail(2, "\nError : Invalid or corrupt input file\n");
     }
 }
 
@@ -51,15 +57,11 @@ void out_header_only(const run_context& ctx) {
     byte_stream input = open_source(ctx.settings);
     k479_defn header{};
     read_header_block(input, header);
-    switch (header.type) {
-    case 'm':
-        interval_header_only(ctx, header);
-        break;
-    case 'V':
+    open_report_for(ctx, header);
+    if (header.type == 'V') {
         print_vbv_header(ctx, header);
-        break;
-    default:
-        fail(2, "\nError : Invalid or corrupt input file\n");
+    } else {
+        interval_header_only(ctx, header);
     }
 }
 

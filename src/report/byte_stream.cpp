@@ -1,29 +1,122 @@
 #include "report/byte_stream.h"
 
-#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <cstring>
-#include <memory>
+#include <limits>
+
+#include "app/fatal.h"
 
 namespace tallycnv {
 
+namespace {
+
+[[noreturn]] void unreadable() {
+    fail(2, "\nError : Could not read the input file\n");
+}
+
+} // namespace
+
+byte_stream::descriptor& byte_stream::descriptor::operator=(descriptor&& other) noexcept {
+    if (this != &other) {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+        fd_ = other.release();
+    }
+    return *this;
+}
+
+byte_stream::descriptor::~descriptor() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+    }
+}
+
+int byte_stream::descriptor::release() {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd;
+}
+
+byte_stream::byte_stream(std::vector<std::uint8_t> bytes)
+    : memory_(std::move(bytes)), buffer_(std::min(memory_.size(), buffer_capacity)) {}
+
 std::optional<byte_stream> byte_stream::open(const std::string& path) {
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
-    if (!file) {
+    descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat status {};
+    if (file.get() < 0 || ::fstat(file.get(), &status) != 0 || S_ISDIR(status.st_mode)) {
         return std::nullopt;
     }
-    std::vector<std::uint8_t> bytes;
-    std::uint8_t chunk[1 << 16];
+    byte_stream input;
+    input.seekable_ = ::lseek(file.get(), 0, SEEK_CUR) >= 0;
+    input.file_ = std::move(file);
+    input.buffer_.resize(buffer_capacity);
+    return input;
+}
+
+std::size_t byte_stream::read_source(std::uint8_t* to, std::size_t room) {
+    const std::uint64_t at = buffer_start_ + buffered_;
+    if (file_.get() < 0) {
+        if (at >= memory_.size()) {
+            return 0;
+        }
+        const std::size_t n = std::min<std::uint64_t>(room, memory_.size() - at);
+        std::memcpy(to, memory_.data() + at, n);
+        return n;
+    }
+    // One read call: a pipe or FIFO delivers what its writer has written so
+    // far, which is all the caller may need.
     for (;;) {
-        const std::size_t n = std::fread(chunk, 1, sizeof chunk, file.get());
-        bytes.insert(bytes.end(), chunk, chunk + n);
-        if (n < sizeof chunk) {
-            break;
+        const ssize_t n = ::read(file_.get(), to, room);
+        if (n >= 0) {
+            return static_cast<std::size_t>(n);
+        }
+        if (errno != EINTR) {
+            unreadable();
         }
     }
-    if (std::ferror(file.get()) != 0) {
-        return std::nullopt;
+}
+
+void byte_stream::reposition(std::uint64_t position) {
+    if (file_.get() >= 0) {
+        if (position > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max()) ||
+            ::lseek(file_.get(), static_cast<off_t>(position), SEEK_SET) < 0) {
+            unreadable();
+        }
     }
-    return byte_stream(std::move(bytes));
+    buffer_start_ = position;
+    buffered_ = 0;
+}
+
+bool byte_stream::fill() {
+    // The source stands at the end of the buffered bytes. A seekable source
+    // moves to any other read position; a forward-only one reads on to it,
+    // keeping the bytes of the current buffer while there is room.
+    if (seekable_ && pos_ != buffer_start_ + buffered_) {
+        reposition(pos_);
+    }
+    while (!holds(pos_)) {
+        const bool full = buffered_ == buffer_.size();
+        if (full) {
+            buffer_start_ += buffered_;
+            buffered_ = 0;
+        }
+        const std::size_t n = read_source(buffer_.data() + buffered_, buffer_.size() - buffered_);
+        if (n == 0) {
+            if (full) { // nothing came: the last bytes stay at hand for a seek back
+                buffer_start_ -= buffer_.size();
+                buffered_ = buffer_.size();
+            }
+            return false;
+        }
+        buffered_ += n;
+    }
+    return true;
 }
 
 int byte_stream::get() {
@@ -32,11 +125,11 @@ int byte_stream::get() {
         pushed_ = eof_value;
         return byte;
     }
-    if (pos_ >= bytes_.size()) {
+    if (!holds(pos_) && !fill()) {
         eof_ = true;
         return eof_value;
     }
-    return bytes_[pos_++];
+    return buffer_[pos_++ - buffer_start_];
 }
 
 void byte_stream::unget(int byte) {
@@ -54,11 +147,10 @@ std::size_t byte_stream::read(void* destination, std::size_t size) {
         out[done++] = static_cast<std::uint8_t>(pushed_);
         pushed_ = eof_value;
     }
-    const std::uint64_t available = pos_ < bytes_.size() ? bytes_.size() - pos_ : 0;
-    const std::size_t wanted = size - done;
-    const std::size_t n = available < wanted ? static_cast<std::size_t>(available) : wanted;
-    if (n > 0) {
-        std::memcpy(out + done, bytes_.data() + pos_, n);
+    while (done < size && (holds(pos_) || fill())) {
+        const std::size_t offset = pos_ - buffer_start_;
+        const std::size_t n = std::min(size - done, buffered_ - offset);
+        std::memcpy(out + done, buffer_.data() + offset, n);
         pos_ += n;
         done += n;
     }
@@ -75,6 +167,10 @@ std::uint16_t byte_stream::read_u16() {
 }
 
 void byte_stream::seek(std::uint64_t position) {
+    // Bytes that went past a forward-only source cannot be read again.
+    if (!seekable_ && position < buffer_start_) {
+        fail(2, "\nError : Invalid or corrupt input file\n");
+    }
     pos_ = position;
     pushed_ = eof_value;
     eof_ = false;

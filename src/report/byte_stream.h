@@ -1,7 +1,14 @@
-// A binary data file held in memory, read the way a buffered C stream reads
-// it: the end-of-file flag becomes true only after a read runs past the end,
-// an absolute seek clears it, and one byte can be pushed back. Every read is
-// bounds-checked; a short read delivers what is there.
+// A binary data file read the way a buffered C stream reads it: the
+// end-of-file flag becomes true only after a read runs past the end, an
+// absolute seek clears it, one byte can be pushed back, and a short read
+// delivers what is there. Every read is bounds-checked.
+//
+// The bytes pass through one buffer of fixed size, whether they come from a
+// file or from memory, so a source of any length (even an endless device)
+// costs the same memory and the first byte is at hand at once. A source that
+// cannot seek (a pipe, a FIFO, a terminal) is read forward only: a forward
+// seek reads and discards, and a seek back before what the buffer still
+// holds ends the run as a corrupt input file.
 #pragma once
 
 #include <cstddef>
@@ -15,11 +22,14 @@ namespace tallycnv {
 class byte_stream {
   public:
     static constexpr int eof_value = -1;
+    static constexpr std::size_t buffer_capacity = std::size_t{1} << 16;
 
     byte_stream() = default;
-    explicit byte_stream(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes)) {}
+    // Reads bytes held in memory.
+    explicit byte_stream(std::vector<std::uint8_t> bytes);
 
-    // Reads a whole file; nullopt when it cannot be opened or read.
+    // Opens a file (or device, pipe, FIFO) for reading; nullopt when it cannot
+    // be opened or is a directory.
     static std::optional<byte_stream> open(const std::string& path);
 
     // One byte 0..255, or eof_value (and the end-of-file flag) past the end.
@@ -35,10 +45,43 @@ class byte_stream {
     void seek(std::uint64_t position);
     [[nodiscard]] std::uint64_t tell() const;
     [[nodiscard]] bool eof() const { return eof_; }
-    [[nodiscard]] std::uint64_t size() const { return bytes_.size(); }
+    // False for a source read forward only.
+    [[nodiscard]] bool seekable() const { return seekable_; }
 
   private:
-    std::vector<std::uint8_t> bytes_;
+    // Owns the descriptor of an opened source; -1 for bytes held in memory.
+    class descriptor {
+      public:
+        descriptor() = default;
+        explicit descriptor(int fd) : fd_(fd) {}
+        descriptor(descriptor&& other) noexcept : fd_(other.release()) {}
+        descriptor& operator=(descriptor&& other) noexcept;
+        descriptor(const descriptor&) = delete;
+        descriptor& operator=(const descriptor&) = delete;
+        ~descriptor();
+        [[nodiscard]] int get() const { return fd_; }
+
+      private:
+        int release();
+        int fd_ = -1;
+    };
+
+    [[nodiscard]] bool holds(std::uint64_t position) const {
+        return position >= buffer_start_ && position - buffer_start_ < buffered_;
+    }
+    // Makes the buffer hold the read position; false when the source ends before it.
+    bool fill();
+    // Appends source bytes to the buffer; 0 at the end of the source.
+    std::size_t read_source(std::uint8_t* to, std::size_t room);
+    // Empties the buffer and moves the source to `position` (seekable sources only).
+    void reposition(std::uint64_t position);
+
+    descriptor file_;
+    std::vector<std::uint8_t> memory_; // the source when no file is open
+    bool seekable_ = true;
+    std::vector<std::uint8_t> buffer_;
+    std::uint64_t buffer_start_ = 0; // source position of the first buffered byte
+    std::size_t buffered_ = 0;       // bytes of the buffer that hold source bytes
     std::uint64_t pos_ = 0;
     int pushed_ = eof_value;
     bool eof_ = false;

@@ -13,14 +13,27 @@ report_sink::report_sink(std::FILE* stream) : stream_(stream) {
     buffer_.reserve(flush_threshold + 1024);
 }
 
+report_sink::report_sink(std::function<std::FILE*()> open_destination)
+    : open_destination_(std::move(open_destination)) {}
+
 report_sink::report_sink() = default;
 
 report_sink::~report_sink() {
     flush();
 }
 
+void report_sink::open() {
+    if (open_destination_) {
+        const std::function<std::FILE*()> open_destination = std::move(open_destination_);
+        open_destination_ = nullptr;
+        stream_ = open_destination();
+        buffer_.reserve(flush_threshold + 1024);
+    }
+}
+
 void report_sink::append_raw(const char* data, std::size_t size) {
-    std::string& target = stream_ != nullptr ? buffer_ : memory_;
+    // Bytes for a destination not yet opened wait in the buffer.
+    std::string& target = stream_ != nullptr || open_destination_ ? buffer_ : memory_;
     target.append(data, size);
     if (stream_ != nullptr && buffer_.size() >= flush_threshold) {
         flush();

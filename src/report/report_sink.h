@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -15,6 +16,9 @@ class report_sink {
   public:
     // Writes to an already open stream (standard output, or a file the caller owns).
     explicit report_sink(std::FILE* stream);
+    // Writes to a destination opened on demand: open() calls `open_destination`
+    // once, which returns the stream (and raises its own failure).
+    explicit report_sink(std::function<std::FILE*()> open_destination);
     // Collects the report in memory (tests).
     report_sink();
     ~report_sink();
@@ -25,6 +29,11 @@ class report_sink {
     void printf(const char* format, ...) __attribute__((format(printf, 2, 3)));
     void write(std::string_view text);
     void put(char c);
+
+    // Opens a destination that waits to be opened; nothing for any other sink.
+    // A destination file is replaced only once the run knows it has a report
+    // to write, so a run that fails before keeps what the file held.
+    void open();
 
     // Number of line ends written so far.
     [[nodiscard]] long line_count() const { return line_count_; }
@@ -39,6 +48,7 @@ class report_sink {
   private:
     void append_raw(const char* data, std::size_t size);
 
+    std::function<std::FILE*()> open_destination_;
     std::FILE* stream_ = nullptr;
     std::string buffer_;
     std::string memory_;

@@ -37,7 +37,10 @@ TEST(RunFormatter, FatalConditionKeepsTheReportWritten) {
     std::FILE* destination = std::fopen((dir + "/out.txt").c_str(), "wb");
     ASSERT_NE(destination, nullptr);
     testing::internal::CaptureStderr();
-    EXPECT_EQ(run_formatter(settings, lang, destination, write_then_fail), 2);
+    {
+        report_sink out(destination);
+        EXPECT_EQ(run_formatter(settings, lang, out, write_then_fail), 2);
+    }
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "\nError : Invalid or corrupt input file\n");
     std::fclose(destination);
     EXPECT_EQ(test::read_file(dir + "/out.txt"), "kept\r\n");

@@ -408,5 +408,64 @@ TEST(CordonReport, CountOnlyAndBinnedFileWithPeaks) {
     }
 }
 
+// A peak period that begins off the grid of the normal interval: aligning the
+// clock to both grids must not take it back to where the block began.
+TEST(IntervalReport, PeakPeriodOffTheIntervalGridKeepsTheClockMoving) {
+    blocks_t blocks;
+    for (int i = 1; i <= 10; ++i)
+        blocks.push_back({i});
+    const test::run_result run = run_on(
+        interval_file("start 2013-03-01 22:00:00\nstop 2013-03-02 02:00:00\ninterval 25\npeak_interval 20\n"
+                      "peak_times 22 0 24 0\nno_chans 1\noperands 1 0 0\nspeed_bins.count 1\nblock_size 2\n"
+                      "num_records 10\n",
+                      blocks),
+        {"-fI2"});
+    EXPECT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_EQ(run.out.substr(run.out.find("010313 ")), crlf(R"(010313 2205 1 00 00 0001
+* PEAKINT = 20
+* INTERVAL = 25
+010313 2230 1 00 00 0002
+* PEAKINT = 20
+010313 2240 1 00 00 0003
+010313 2300 1 00 00 0004
+010313 2320 1 00 00 0005
+010313 2340 1 00 00 0006
+010313 2400 1 00 00 0007
+* INTERVAL = 25
+020313 0010 1 00 00 0008
+020313 0025 1 00 00 0009
+020313 0050 1 00 00 0010
+* END 39 FFFF
+)"));
+}
+
+// A channel that holds no value lets any number of channels pass the block-size
+// check, each handled once per block for nothing: such a layout is a corrupt file.
+// Its header still lists.
+TEST(IntervalReport, ChannelWithoutValuesIsCorrupt) {
+    const char* const layouts[] = {
+        "operands 1 0 0\noperators 2 0\nspeed_bins.count 2\n", // unknown operator
+        "operands 1 0 0\nspeed_bins.count 0\n",                // no bins
+        "spec_count 2\noperands 1 4 0\noperators 1 0\nspeed_bins.count 2\nlength_bins.count 0\n", // empty
+                                                                                                  // table
+    };
+    for (const char* layout : layouts) {
+        const bytes file =
+            interval_file(std::string("start 2013-03-04 00:00:00\ninterval 60\nno_chans 17614\n"
+                                      "block_size 200\nnum_records 100\n") +
+                              layout,
+                          blocks_t(100, std::vector<int>(100, 1)));
+        for (const char* format : {"-fI2", "-fwk", "-fcordon"}) {
+            const test::run_result run = run_on(file, {format});
+            EXPECT_EQ(run.exit_code, 2) << layout << format;
+            EXPECT_EQ(run.err, "\nError : Invalid or corrupt input file\n") << layout << format;
+            EXPECT_EQ(run.out, "") << layout << format;
+        }
+        const test::run_result header = run_on(file, {"-fI2", "-H"});
+        EXPECT_EQ(header.exit_code, 0) << layout;
+        EXPECT_NE(header.out.find("\r\n* HEAD HHMM C"), std::string::npos) << layout << header.out;
+    }
+}
+
 } // namespace
 } // namespace tallycnv

@@ -165,7 +165,7 @@ TEST(ProgramOptions, AcceptedOptionsReachTheDataFile) {
         EXPECT_EQ(r.exit_code, 2) << describe(arguments);
         EXPECT_EQ(r.err, corrupt) << describe(arguments);
         EXPECT_EQ(r.out, banner) << describe(arguments);
-        EXPECT_TRUE(dir.exists("OUT.TXT") && dir.read("OUT.TXT").empty()) << describe(arguments);
+        EXPECT_FALSE(dir.exists("OUT.TXT")) << describe(arguments); // not a data file: no report
     }
 }
 
@@ -189,19 +189,55 @@ TEST(ProgramOptions, QuietModeStandardOutputAndMissingSource) {
     EXPECT_EQ(r.err, "\nError : File MISSING.DAT does not exist\n");
 
     // An absolute path is a file name, not an option.
-    r = run_tallycnv({dir.file("A.DAT"), dir.file("OUT.TXT")});
-    EXPECT_EQ(r.exit_code, 2);
-    EXPECT_EQ(r.err, corrupt);
-    EXPECT_TRUE(dir.exists("OUT.TXT"));
+    r = run_tallycnv({dir.file("V.DAT"), dir.file("OUT.TXT"), "-H"});
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_TRUE(dir.read("OUT.TXT").starts_with("* BEGIN\r\n"));
+}
+
+// The destination is replaced only once the source shows a known file type: a run that
+// fails before keeps the report the user has. An empty argument names a source too.
+TEST(ProgramOptions, DestinationKeptUntilTheSourceIsADataFile) {
+    const std::string previous = "previous report\r\n";
+    const struct {
+        args arguments;
+        int exit_code;
+        std::string err;
+        const char* report; // nullptr: the destination as it was
+    } rows[] = {
+        {{"MISSING.DAT", "OUT.TXT"}, 1, "\nError : File MISSING.DAT does not exist\n", nullptr},
+        {{"", "OUT.TXT"}, 1, "\nError : File  does not exist\n", nullptr},
+        {{""}, 1, "\nError : File  does not exist\n", nullptr},
+        {{"SUB", "OUT.TXT"}, 1, "\nError : File SUB does not exist\n", nullptr}, // a directory
+        {{"A.DAT", "OUT.TXT"}, 2, corrupt, nullptr},
+        {{"A.DAT", "OUT.TXT", "-H"}, 2, corrupt, nullptr},
+        {{"A.DAT", "OUT.TXT", "-fcordon"}, 2, corrupt, nullptr},
+        // A known type opens the destination, whatever follows.
+        {{"V.DAT", "OUT.TXT", "-fI1"}, 1, "\nError : Can't display a VBV file in an interval format\n", ""},
+        {{"V.DAT", "OUT.TXT", "-H"}, 0, "", "* BEGIN\r\n"},
+    };
+    work_dir dir;
+    fs::create_directory(dir.file("SUB"));
+    for (const auto& row : rows) {
+        dir.write("OUT.TXT", previous);
+        const test::run_result r = run_tallycnv(row.arguments, dir.path);
+        EXPECT_EQ(r.exit_code, row.exit_code) << describe(row.arguments);
+        EXPECT_EQ(r.err, row.err) << describe(row.arguments);
+        EXPECT_EQ(r.out, banner) << describe(row.arguments);
+        const std::string report = dir.read("OUT.TXT");
+        if (row.report == nullptr) {
+            EXPECT_EQ(report, previous) << describe(row.arguments);
+        } else {
+            EXPECT_TRUE(report != previous && report.starts_with(row.report)) << describe(row.arguments);
+        }
+    }
 }
 
 TEST(ProgramOptions, CordonNamesTheDestination) {
     for (const args& arguments :
-         {args{"A.DAT", "ABC1.TXT", "-fcordon"}, args{"-fcordon", "A.DAT", "ABC1.TXT"}}) {
+         {args{"V.DAT", "ABC1.TXT", "-fcordon", "-H"}, args{"-fcordon", "V.DAT", "ABC1.TXT", "-H"}}) {
         work_dir dir;
         const test::run_result r = run_tallycnv(arguments, dir.path);
-        EXPECT_EQ(r.exit_code, 2);
-        EXPECT_EQ(r.err, corrupt);
+        EXPECT_EQ(r.exit_code, 0);
         EXPECT_TRUE(dir.exists("ABCT.TXT") && !dir.exists("ABC1.TXT")) << describe(arguments);
     }
 }
@@ -354,6 +390,7 @@ TEST(ProgramOptions, HandOverToSiblingConverters) {
     const std::pair<args, std::string> rows[] = {
         {{"A.DAT", "OUT.TXT", "-fc2"}, "TALLYUS.EXE [/QUIET] [A.DAT] [OUT.TXT] [-fc2]\n"},
         {{"-fC7", "A.DAT"}, "TALLYUS.EXE [/QUIET] [-fC7] [A.DAT]\n"},
+        {{"", "-fc2"}, "TALLYUS.EXE [/QUIET] [] [-fc2]\n"},
         {{"A.DAT", "/headings=N/S", "-fc4", "/location=High St/North"},
          "TALLYUS.EXE [/QUIET] [A.DAT] [/headings=N/S] [-fc4] [/location=High St/North]\n"},
         {{"A.DAT", "OUT.TXT", "-ff1", "-S", "-fc2"}, "TALLYC1.EXE [/QUIET] [A.DAT] [OUT.TXT] [-fc2]\n"},
