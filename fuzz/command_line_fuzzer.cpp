@@ -54,21 +54,11 @@ void page(std::string_view help, std::string_view keys) {
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     fuzz::absolute_fuzzer_paths(argc, argv);
-    for (const fuzz::sample_file& sample : fuzz::sample_files()) {
-        fuzz::write_scratch_file(sample.name, sample.bytes.data(), sample.bytes.size());
-    }
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzz::work_in_scratch_dir();
-    static const std::vector<std::string> sources = [] {
-        std::vector<std::string> names;
-        for (const fuzz::sample_file& sample : fuzz::sample_files()) {
-            names.push_back(sample.name);
-        }
-        return names;
-    }();
     const std::string_view input(reinterpret_cast<const char*>(data), size);
     const std::size_t nul = input.find('\0');
     const std::string_view command_line = input.substr(0, nul);
@@ -82,9 +72,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     // -L may name any file; the language file read is always the scratch one.
     const language_texts lang = load_language(fuzz::scratch_dir() + "/" + language_name);
-    fuzz::run_command_line(split_lines(command_line), lang, sources);
-
-    std::vector<std::string> keep = sources;
-    fuzz::clean_scratch(keep);
+    if (const std::optional<run_settings> settings = fuzz::parse_command_line(split_lines(command_line))) {
+        for (const fuzz::sample_file& sample : fuzz::sample_files()) {
+            if (sample.name == settings->sfn) {
+                fuzz::format(*settings, lang, sample.bytes);
+            }
+        }
+    }
+    // The language file and what control-file mode leaves behind.
+    fuzz::clean_scratch({});
     return 0;
 }

@@ -1,6 +1,6 @@
 // Fuzz target: an arbitrary byte string formatted as a K479 data file. The
 // leading bytes choose the report and its options (see harness.h), the rest
-// is the data file, and the report goes to memory. Control-file mode works
+// is the data file, read from memory, and the report goes to memory. Control-file mode works
 // in the scratch directory, which every input leaves as it found it.
 #include <cstddef>
 #include <cstdint>
@@ -40,16 +40,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         fuzz::write_scratch_file(control_name, reinterpret_cast<const std::uint8_t*>(control.data()),
                                  control.size());
     }
-    fuzz::write_scratch_file(source_name, data + fuzz::choice_size, size - fuzz::choice_size);
-
     std::vector<std::string> args{source_name, "^"};
     for (std::string& arg : fuzz::choice_arguments(data)) {
         args.push_back(std::move(arg));
     }
-    fuzz::run_command_line(args, lang, {source_name});
+    if (const std::optional<run_settings> settings = fuzz::parse_command_line(args)) {
+        fuzz::format(*settings, lang, std::vector<std::uint8_t>(data + fuzz::choice_size, data + size));
+    }
     if (control_mode) {
         // The site record files it leaves behind.
-        fuzz::clean_scratch({language_name, source_name});
+        fuzz::clean_scratch({language_name});
     }
     return 0;
 }

@@ -180,21 +180,28 @@ std::string full_language_file() {
     return text + "Metric\nImperial\nSwedish 14\n";
 }
 
-void run_command_line(const std::vector<std::string>& args, const language_texts& lang,
-                      const std::vector<std::string>& sources) {
+std::optional<run_settings> parse_command_line(const std::vector<std::string>& args) {
     try {
-        const run_settings settings = get_parameters(scratch_dir(), args);
-        // The converter formats hand the run over to another program.
-        if (settings.kappa3_format || settings.fhwa_format ||
-            std::find(sources.begin(), sources.end(), settings.sfn) == sources.end()) {
-            return;
+        run_settings settings = get_parameters(scratch_dir(), args);
+        if (settings.kappa3_format || settings.fhwa_format) {
+            return std::nullopt;
         }
-        report_sink out;
-        const run_context ctx{settings, lang, out};
+        return settings;
+    } catch (const fatal_error& error) {
+        check_fatal(error);
+        return std::nullopt;
+    }
+}
+
+void format(const run_settings& settings, const language_texts& lang, std::vector<std::uint8_t> file) {
+    byte_stream input(std::move(file));
+    report_sink out;
+    const run_context ctx{settings, lang, out};
+    try {
         if (settings.hdr_only) {
-            out_header_only(ctx);
+            out_header_only(ctx, input);
         } else {
-            output_file(ctx);
+            output_file(ctx, input);
         }
     } catch (const fatal_error& error) {
         check_fatal(error);

@@ -6,10 +6,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/language.h"
+#include "app/settings.h"
 
 namespace tallycnv::fuzz {
 
@@ -65,11 +67,15 @@ void write_scratch_file(const std::string& name, const std::uint8_t* data, std::
 // A complete language file of 76 lines.
 std::string full_language_file();
 
-// Parses `args` as the command line and, when the source is one of `sources`
-// (files of the scratch directory), formats it with the report in memory.
-// A fatal condition ends the run as it ends the program; a message that is
-// not one line of the form "\nError : ...\n" with exit code 1 to 3 aborts.
-void run_command_line(const std::vector<std::string>& args, const language_texts& lang,
-                      const std::vector<std::string>& sources);
+// The settings of a command line; nullopt when the parser refuses it or the
+// run would hand over to a converter.
+std::optional<run_settings> parse_command_line(const std::vector<std::string>& args);
+
+// Formats `file` (a data file's bytes) with the report in memory. A fatal
+// condition ends the run as it ends the program.
+void format(const run_settings& settings, const language_texts& lang, std::vector<std::uint8_t> file);
+
+// Both check that a fatal condition carries one line of the form
+// "\nError : ...\n" and exit code 1 to 3, and abort otherwise.
 
 } // namespace tallycnv::fuzz
