@@ -124,6 +124,7 @@ void absolute_fuzzer_paths(int* argc, char*** argv) {
     if (!artifact_prefix) {
         args.push_back("-artifact_prefix=" + cwd + "/");
     }
+    pointers.reserve(args.size() + 1);
     for (std::string& arg : args) {
         pointers.push_back(arg.data());
     }
