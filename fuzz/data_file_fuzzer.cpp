@@ -47,8 +47,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (const std::optional<run_settings> settings = fuzz::parse_command_line(args)) {
         fuzz::format(*settings, lang, std::vector<std::uint8_t>(data + fuzz::choice_size, data + size));
     }
-    if (control_mode) {
-        // The site record files it leaves behind.
+    // The site record files stay for the next inputs, so that a later file
+    // from the same site can continue one; a few dozen of them are enough.
+    if (control_mode && fuzz::scratch_file_count() > 32) {
         fuzz::clean_scratch({language_name});
     }
     return 0;

@@ -159,6 +159,11 @@ void clean_scratch(const std::vector<std::string>& keep) {
     }
 }
 
+std::size_t scratch_file_count() {
+    const std::filesystem::directory_iterator files(scratch_dir());
+    return static_cast<std::size_t>(std::distance(begin(files), end(files)));
+}
+
 void write_scratch_file(const std::string& name, const std::uint8_t* data, std::size_t size) {
     const std::string path = scratch_dir() + "/" + name;
     std::FILE* file = std::fopen(path.c_str(), "wb");

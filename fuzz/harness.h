@@ -61,6 +61,9 @@ void work_in_scratch_dir();
 // the site record files that control-file mode leaves behind, for one.
 void clean_scratch(const std::vector<std::string>& keep);
 
+// The number of files in the scratch directory.
+std::size_t scratch_file_count();
+
 // Writes `size` bytes to a file of the scratch directory.
 void write_scratch_file(const std::string& name, const std::uint8_t* data, std::size_t size);
 

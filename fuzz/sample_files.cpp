@@ -95,11 +95,13 @@ sample_file interval_file(std::string name, const std::string& description, cons
             build_interval_file(h, blocks, channel_size, std::move(list_sizes))};
 }
 
-// Hourly counts of two channels over nine days.
+// Hourly counts of two channels over nine days, with a faulty reading and a
+// count too wide for narrow columns.
 std::string count_blocks() {
     std::string blocks;
     for (int hour = 0; hour < 9 * 24; ++hour) {
-        blocks += "ch1: " + std::to_string(5 + hour % 24 * 3) + " ch2: " + std::to_string(hour % 7) + "\n";
+        const int count = hour == 30 ? -150 : hour == 31 ? 1234 : 5 + hour % 24 * 3;
+        blocks += "ch1: " + std::to_string(count) + " ch2: " + std::to_string(hour % 7) + "\n";
     }
     return blocks;
 }
@@ -148,6 +150,19 @@ std::vector<sample_file> make_samples() {
                       "old_serial 777\nmodel 318\ncard_type 8 9\nsect3_len 80\nsect2_len 240\n"
                       "interval 30\nblock_size 16\nnum_records 3\nstart_sync 1\nstop_sync 1\n",
                       "ch1: 1 2 3 4 5 6 7 8\nch1: 0 0 0 0 1 1 1 1\nch1: 9 9 9 9 9 9 9 9\n", 8, {8}));
+    samples.push_back(interval_file("PRODUCT.DAT",
+                                    "no_chans 1\noperands 1 4 9\noperators 1 1\nspeed_bins.count 2\n"
+                                    "length_bins.count 2\ninterval 60\nblock_size 16\nnum_records 2\n",
+                                    "ch1: 1 2 3 4 5 6 7 8\nch1: 8 7 6 5 4 3 2 1\n", 8, {8}));
+    samples.push_back(interval_file("GAS.DAT",
+                                    "no_chans 1\noperands 10 1 4\noperators 1 0\nspeed_bins.count 2\n"
+                                    "length_bins.count 2\ninterval 60\nblock_size 16\nnum_records 2\n",
+                                    "ch1: 1 2 3 4 5 6 | 7 8\nch1: 6 5 4 3 2 1 | 0 9\n", 8, {6, 2}));
+    samples.push_back(interval_file(
+        "SWED14.DAT",
+        "no_chans 1\nclass_scheme 25\nnum_classes 14\noperands 7 0 0\ninterval 60\n"
+        "block_size 28\nnum_records 2\n",
+        "ch1: 1 2 3 4 5 6 7 8 9 10 11 12 13 14\nch1: 14 13 12 11 10 9 8 7 6 5 4 3 2 1\n", 14, {14}));
     return samples;
 }
 
