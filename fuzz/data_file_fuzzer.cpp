@@ -1,7 +1,7 @@
 // Fuzz target: an arbitrary byte string formatted as a K479 data file. The
 // leading bytes choose the report and its options (see harness.h), the rest
-// is the data file, read from memory, and the report goes to memory. Control-file mode works
-// in the scratch directory, which every input leaves as it found it.
+// is the data file, read from memory, and the report goes to memory.
+// Control-file mode works in the scratch directory.
 #include <cstddef>
 #include <cstdint>
 #include <string>
