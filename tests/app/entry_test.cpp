@@ -1,17 +1,13 @@
-// The entry sequence's pieces: the program directory, the formatter's exit codes and the help pager.
+// What a case cannot reach: program paths of other systems and the help pager at a terminal.
 #include "app/entry.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <deque>
 #include <filesystem>
 
-#include "app/fatal.h"
 #include "app/help.h"
-#include "support/k479_builder.h"
-#include "support/run_program.h"
 
 namespace tallycnv {
 namespace {
@@ -23,28 +19,6 @@ TEST(ProgramDirectory, CutAtTheLastSeparator) {
     // A bare name: the directory of the running executable.
     const std::string own = std::filesystem::read_symlink("/proc/self/exe").parent_path().string();
     EXPECT_EQ(program_directory("tallycnv"), own);
-}
-
-void write_then_fail(const run_context& ctx) {
-    ctx.out.write("kept\n");
-    fail(2, "\nError : Invalid or corrupt input file\n");
-}
-
-TEST(RunFormatter, FatalConditionKeepsTheReportWritten) {
-    const std::string dir = test::make_temp_dir();
-    const run_settings settings;
-    const language_texts lang = load_language("");
-    std::FILE* destination = std::fopen((dir + "/out.txt").c_str(), "wb");
-    ASSERT_NE(destination, nullptr);
-    testing::internal::CaptureStderr();
-    {
-        report_sink out(destination);
-        EXPECT_EQ(run_formatter(settings, lang, out, write_then_fail), 2);
-    }
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "\nError : Invalid or corrupt input file\n");
-    std::fclose(destination);
-    EXPECT_EQ(test::read_file(dir + "/out.txt"), "kept\r\n");
-    std::filesystem::remove_all(dir);
 }
 
 std::string lines(int from, int to) {

@@ -1,7 +1,13 @@
-// The values get_parameters gives accepted command lines; refused ones are run end to end.
+// The option parser's tables: the values it gives accepted command lines and the message of each
+// refused one. The cases of tests/cases run one command line of each kind through the program.
 #include "app/options.h"
 
 #include <gtest/gtest.h>
+
+#include <iterator>
+#include <sstream>
+
+#include "app/fatal.h"
 
 namespace tallycnv {
 namespace {
@@ -28,24 +34,10 @@ TEST(GetParameters, StartStateAndSwitches) {
                 s.zedirozed);
     EXPECT_EQ(s.new_argv, args{"A.DAT"});
 
-    s = parse({"A.DAT", "-ff1", "OUT.TXT"});
-    EXPECT_TRUE(s.kappa3_format && !s.fhwa_format);
-    EXPECT_EQ(s.new_argv, (args{"A.DAT", "OUT.TXT"}));
-
-    const args converter = {"/headings=N/S", "A.DAT", "-fC4", "/location=Main St/A1", "OUT.TXT", "/fc7"};
-    s = parse(converter);
-    EXPECT_TRUE(s.fhwa_format && !s.hdr_only);
-    EXPECT_EQ(s.new_argv, converter);
-
     // The same words introduced by '-' are the header-only switch and a language file.
     s = parse({"A.DAT", "-headings=N", "-location=x"});
     EXPECT_TRUE(s.hdr_only && !s.fhwa_format);
     EXPECT_EQ(s.lang_file, "ocation=x");
-    EXPECT_EQ(parse({"A.DAT", "-L/usr/LANG.DE"}).lang_file, "/usr/LANG.DE");
-
-    s = parse({"/data/SITE1.DAT", "/tmp/out/SITE1.TXT", "/fV1"}); // absolute paths are file names
-    EXPECT_EQ(s.sfn, "/data/SITE1.DAT");
-    EXPECT_EQ(s.dfn, "/tmp/out/SITE1.TXT");
 }
 
 TEST(GetParameters, OutputFormatsSetBothSelectors) {
@@ -130,6 +122,56 @@ TEST(GetParameters, ZedirozedSummaryWindow) {
     EXPECT_EQ(t.mars, (instant{99, 11, 1, 10, 0, 0}));
     EXPECT_EQ(t.marf, (instant{0, 0, 1, 11, 0, 0}));
     EXPECT_FALSE(t.mars < t.marf); // two-digit years compare as written
+}
+
+// The words of a command line written with blanks between them.
+args split(const std::string& line) {
+    std::istringstream in(line);
+    return {std::istream_iterator<std::string>(in), std::istream_iterator<std::string>()};
+}
+
+TEST(GetParameters, RefusedCommandLines) {
+    // After "A.DAT OUT.TXT" unless the line starts with '!'.
+    const std::pair<const char*, std::vector<const char*>> groups[] = {
+        {"Invalid axfactor (must be from 0.10 to 9.99)",
+         {"-C0.05", "-C10", "-C9.991", "-C", "-Cabc", "-Cnan", "-Cinf", "-C-2", "-C1e300"}},
+        {"Invalid start day (must be from 1 to 7)", {"-D8", "-D", "-Dx", "-D-1"}},
+        {"Invalid imperial units (must be from 1 to 4)", {"-I0", "-I5", "-Ix"}},
+        {"Invalid metric units (must be from 1 to 3)", {"-M4", "-Mx", "/MC", "-mc"}},
+        {"Option -j is not yet implemented", {"-J", "/jx"}},
+        {"Option -fnz is not yet implemented", {"-fnz", "-fNZ"}},
+        {"Invalid output format", {"-fxyz", "-f", "-fI4"}},
+        {"Invalid option -X", {"-X", "^ -X"}},
+        {"Invalid option -", {"-"}},
+        {"Invalid option /Query", {"/Query"}},
+        {"Invalid option -NVCX", {"-NVCX"}},
+        {"Invalid option /?", {"/?"}},
+        {"Invalid option --help", {"--help", "!--help A.DAT"}},
+        {"Invalid option --version", {"--version"}},
+        {"Invalid option /out.txt", {"/out.txt"}},
+        {"Parameter mismatch", {"-fmarsum", "-fmarsum 10:00 1/2/2013 11:00"}},
+        {"Invalid time",
+         {"-fmarsum 1000 1/2/2013 11:00 1/2/2013", "-fmarsum 100:00 1/2/2013 11:00 1/2/2013",
+          "-fmarsum 10:00 1/2/2013 11.00 1/2/2013", "-fmarsum 10:00 1/2/2013 x 1/2/2013"}},
+        {"Invalid date",
+         {"-fmarsum 10:00 2013-02-01 11:00 1/2/2013", "-fmarsum 10:00 1/2/2013 11:00 1/2-2013",
+          "-fmarsum 10:00 1/2013/2 11:00 1/2/2013"}},
+        {"Too many files specified", {"C.TXT", "C.TXT -X"}},
+        {"No input file specified", {"!-S ^ ="}},
+    };
+    for (const auto& [message, lines] : groups) {
+        for (const char* line : lines) {
+            const args arguments =
+                line[0] == '!' ? split(line + 1) : split(std::string("A.DAT OUT.TXT ") + line);
+            try {
+                parse(arguments);
+                ADD_FAILURE() << "accepted: " << line;
+            } catch (const fatal_error& e) {
+                EXPECT_EQ(e.exit_code, 1) << line;
+                EXPECT_EQ(e.message, std::string("\nError : ") + message + "\n") << line;
+            }
+        }
+    }
 }
 
 } // namespace

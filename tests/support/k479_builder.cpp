@@ -280,10 +280,6 @@ bytes build_header(std::string_view description) {
     return header_builder().describe(description).build();
 }
 
-void put_u8(bytes& out, unsigned value) {
-    out.push_back(static_cast<std::uint8_t>(value));
-}
-
 void put_u16(bytes& out, unsigned value) {
     out.push_back(static_cast<std::uint8_t>(value & 0xFF));
     out.push_back(static_cast<std::uint8_t>((value >> 8) & 0xFF));

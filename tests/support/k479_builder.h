@@ -48,7 +48,6 @@ bytes build_header(std::string_view description);
 long parse_number(const std::string& word);
 
 // Little-endian appenders for data areas.
-void put_u8(bytes& out, unsigned value);
 void put_u16(bytes& out, unsigned value);
 void put_u32(bytes& out, std::uint32_t value);
 

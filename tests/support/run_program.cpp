@@ -21,8 +21,16 @@ std::string make_temp_dir() {
 }
 
 run_result run_tallycnv(const std::vector<std::string>& args, const std::string& working_directory,
-                        const std::string& program, const std::vector<std::string>& environment) {
+                        const std::string& program, const std::vector<std::string>& environment,
+                        bool stdout_closed) {
     const std::string scratch = make_temp_dir();
+    int pipe_ends[2] = {-1, -1};
+    if (stdout_closed && pipe(pipe_ends) != 0) {
+        throw std::runtime_error("pipe failed");
+    }
+    if (stdout_closed) {
+        close(pipe_ends[0]);
+    }
     const std::string out_path = scratch + "/stdout";
     const std::string err_path = scratch + "/stderr";
     const pid_t pid = fork();
@@ -31,7 +39,8 @@ run_result run_tallycnv(const std::vector<std::string>& args, const std::string&
     }
     if (pid == 0) {
         const int in = open("/dev/null", O_RDONLY);
-        const int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int out =
+            stdout_closed ? pipe_ends[1] : open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         const int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (in < 0 || out < 0 || err < 0) {
             _exit(127);
@@ -57,6 +66,9 @@ run_result run_tallycnv(const std::vector<std::string>& args, const std::string&
         argv.push_back(nullptr);
         execv(program.c_str(), argv.data());
         _exit(127);
+    }
+    if (stdout_closed) {
+        close(pipe_ends[1]);
     }
     int status = 0;
     waitpid(pid, &status, 0);

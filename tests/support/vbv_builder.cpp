@@ -1,11 +1,32 @@
 #include "support/vbv_builder.h"
 
+#include <algorithm>
 #include <sstream>
 #include <stdexcept>
 
 namespace tallycnv::test {
 
 namespace {
+
+// The fields of any vehicle record; each format packs those it has.
+struct vbv_fields {
+    unsigned number = 0; // type 4 and stream
+    unsigned time = 0;
+    unsigned lane = 0;
+    unsigned direction = 0;
+    unsigned axles = 0;
+    unsigned class_code = 0;
+    unsigned speed = 0;
+    unsigned gap = 0;
+    unsigned headway = 0;
+    unsigned overhang = 0;
+    unsigned wheelbase = 0;
+    unsigned gross = 0;
+    unsigned chassis = 0; // packed formats and stream
+    unsigned length = 0;  // stream only
+    std::vector<unsigned> spacings;
+    std::vector<unsigned> weights;
+};
 
 std::uint8_t low(unsigned value) {
     return static_cast<std::uint8_t>(value & 0xFF);
@@ -106,8 +127,6 @@ void put_nibble_and_wheelbase(bytes& out, unsigned nibble, const vbv_fields& f) 
     out.push_back(low((nibble & 0x0F) | ((f.wheelbase & 0x0F) << 4)));
     out.push_back(low(f.wheelbase >> 4));
 }
-
-} // namespace
 
 bytes pack_base(const vbv_fields& f) {
     bytes out;
@@ -262,6 +281,8 @@ bytes pack_skipped() {
     return out;
 }
 
+} // namespace
+
 bytes build_vbv_records(std::string_view description, std::uint32_t mask) {
     bytes out;
     std::istringstream lines{std::string(description)};
@@ -321,6 +342,10 @@ bytes build_vbv_records(std::string_view description, std::uint32_t mask) {
             append(out, pack_event(card, input, code, data, a, b));
         } else if (kind == "skip") {
             append(out, pack_skipped());
+        } else if (kind == "cut") {
+            std::size_t count = 0;
+            words >> count;
+            out.resize(out.size() - std::min(count, out.size()));
         } else if (kind == "raw") {
             std::string word;
             while (words >> word) {
@@ -333,7 +358,7 @@ bytes build_vbv_records(std::string_view description, std::uint32_t mask) {
     return out;
 }
 
-bytes build_vbv_file(std::string_view header_description, const bytes& data, vbv_layout* layout) {
+bytes build_vbv_file(std::string_view header_description, const bytes& data) {
     header_builder header;
     header.describe("type V");
     header.describe(header_description);
@@ -343,15 +368,10 @@ bytes build_vbv_file(std::string_view header_description, const bytes& data, vbv
     }
     bytes file = header.build();
     append(file, data);
-    if (layout != nullptr) {
-        *layout =
-            vbv_layout{start, header.record.wrap_start, header.record.wrap_stop, header.record.data_end};
-    }
     return file;
 }
 
-bytes build_wrapped_vbv_file(std::string_view header_description, const wrapped_area& area,
-                             vbv_layout* layout) {
+bytes build_wrapped_vbv_file(std::string_view header_description, const wrapped_area& area) {
     header_builder header;
     header.describe("type V");
     const std::uint64_t start = header.data_start();
@@ -368,54 +388,7 @@ bytes build_wrapped_vbv_file(std::string_view header_description, const wrapped_
     append(file, area.overwritten);
     append(file, area.oldest);
     append(file, area.beyond_end);
-    if (layout != nullptr) {
-        *layout =
-            vbv_layout{start, header.record.wrap_start, header.record.wrap_stop, header.record.data_end};
-    }
     return file;
-}
-
-bytes make_large_base_area(std::size_t vehicles, std::uint32_t seed) {
-    bytes out;
-    out.reserve(vehicles * 24);
-    std::uint32_t random = seed == 0 ? 1 : seed;
-    auto next = [&random](unsigned range) {
-        random ^= random << 13;
-        random ^= random >> 17;
-        random ^= random << 5;
-        return random % range;
-    };
-    std::uint32_t time = 0; // tenths of a second
-    for (std::size_t i = 0; i < vehicles; ++i) {
-        time = (time + 5 + next(60)) % 864000;
-        vbv_fields f;
-        f.time = time;
-        f.lane = next(4);
-        f.direction = f.lane >= 2 ? 1 : 0;
-        const unsigned kind = next(10);
-        f.axles = kind < 7 ? 2 : kind < 9 ? 3 : 5;
-        f.class_code = kind < 7 ? 2 : kind < 9 ? 5 : 9;
-        f.speed = 40 + next(80);
-        f.overhang = 80 + next(100);
-        f.wheelbase = f.axles == 2 ? 240 + next(120) : 400 + next(900);
-        f.gross = f.axles == 2 ? 150 + next(300) : 1500 + next(6000);
-        f.headway = next(4096);
-        f.gap = f.headway > 20 ? f.headway - 20 : 0;
-        unsigned left = 255;
-        for (unsigned a = 0; a + 1 < f.axles; ++a) {
-            const unsigned share = a + 2 == f.axles ? left : next(left + 1);
-            f.spacings.push_back(share);
-            left -= share;
-        }
-        left = 255;
-        for (unsigned a = 0; a < f.axles; ++a) {
-            const unsigned share = a + 1 == f.axles ? left : next(left / 2 + 1);
-            f.weights.push_back(share);
-            left -= share;
-        }
-        append(out, pack_base(f));
-    }
-    return out;
 }
 
 } // namespace tallycnv::test

@@ -9,6 +9,7 @@
 //   event card=13 input=1 code=0 data=1234 a=500 b=480
 //   skip                                record type 2 (53 bytes)
 //   raw 01 ff 00                        bytes, in hexadecimal
+//   cut 1                               drops the last bytes written (a record cut short)
 //
 // Field values are in the record's own units (format 9: hundredths of a
 // second, tenths of a km/h). `spacings` and `weights` are share bytes in
@@ -26,51 +27,13 @@
 
 namespace tallycnv::test {
 
-// The fields of any vehicle record; each format packs those it has.
-struct vbv_fields {
-    unsigned number = 0; // type 4 and stream
-    unsigned time = 0;
-    unsigned lane = 0;
-    unsigned direction = 0;
-    unsigned axles = 0;
-    unsigned class_code = 0;
-    unsigned speed = 0;
-    unsigned gap = 0;
-    unsigned headway = 0;
-    unsigned overhang = 0;
-    unsigned wheelbase = 0;
-    unsigned gross = 0;
-    unsigned chassis = 0; // packed formats and stream
-    unsigned length = 0;  // stream only
-    std::vector<unsigned> spacings;
-    std::vector<unsigned> weights;
-};
-
-bytes pack_base(const vbv_fields& f);
-bytes pack_type4(const vbv_fields& f);
-bytes pack_type6(const vbv_fields& f);
-bytes pack_type7(const vbv_fields& f);
-bytes pack_type9(const vbv_fields& f);
-bytes pack_stream(const vbv_fields& f, std::uint32_t mask);
-bytes pack_date(unsigned year, unsigned month, unsigned day); // month 1-12 as the file holds it
-bytes pack_event(unsigned card, unsigned input, unsigned code, std::uint32_t data, unsigned a, unsigned b);
-bytes pack_skipped();
-
 // A data area from a description (see above); `mask` is the stream mask in
 // force until a `mask` line changes it.
 bytes build_vbv_records(std::string_view description, std::uint32_t mask = 0);
 
-// Positions of a built file's data area.
-struct vbv_layout {
-    std::uint64_t data_start = 0;
-    std::uint64_t wrap_start = 0;
-    std::uint64_t wrap_stop = 0;
-    std::uint64_t data_end = 0;
-};
-
 // A VBV file: header (type V, then `header_description`) and the data area.
 // `data_end` is set to the end of the data unless the description sets it.
-bytes build_vbv_file(std::string_view header_description, const bytes& data, vbv_layout* layout = nullptr);
+bytes build_vbv_file(std::string_view header_description, const bytes& data);
 
 // The data area of a wrapped recording memory as it lies in the file: the
 // newest records from the start of the area, overwritten bytes, the oldest
@@ -85,11 +48,6 @@ struct wrapped_area {
 // A wrapped VBV file: `wrapped` 1, wrap_start at the oldest record,
 // wrap_stop after the newest, data_end after the oldest. The description is
 // applied afterwards, so it may override any of them.
-bytes build_wrapped_vbv_file(std::string_view header_description, const wrapped_area& area,
-                             vbv_layout* layout = nullptr);
-
-// A long base-format data area of `vehicles` plausible vehicles, a few
-// seconds apart per lane and running over several midnights.
-bytes make_large_base_area(std::size_t vehicles, std::uint32_t seed = 1);
+bytes build_wrapped_vbv_file(std::string_view header_description, const wrapped_area& area);
 
 } // namespace tallycnv::test
