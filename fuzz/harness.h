@@ -71,14 +71,13 @@ void write_scratch_file(const std::string& name, const std::uint8_t* data, std::
 std::string full_language_file();
 
 // The settings of a command line; nullopt when the parser refuses it or the
-// run would hand over to a converter.
+// run would hand over to a converter. Like format, it aborts on a fatal
+// condition that is not one line of the form "\nError : ...\n" with exit
+// code 1 to 3.
 std::optional<run_settings> parse_command_line(const std::vector<std::string>& args);
 
 // Formats `file` (a data file's bytes) with the report in memory. A fatal
 // condition ends the run as it ends the program.
 void format(const run_settings& settings, const language_texts& lang, std::vector<std::uint8_t> file);
-
-// Both check that a fatal condition carries one line of the form
-// "\nError : ...\n" and exit code 1 to 3, and abort otherwise.
 
 } // namespace tallycnv::fuzz

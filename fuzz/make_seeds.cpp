@@ -58,24 +58,13 @@ const std::vector<choice> interval_choices = {
 };
 
 std::vector<std::uint8_t> choice_bytes(const choice& c) {
+    std::vector<std::uint8_t> bytes{
+        static_cast<std::uint8_t>(c.layout), static_cast<std::uint8_t>(c.zedirozed),
+        static_cast<std::uint8_t>(c.units), static_cast<std::uint8_t>(c.switches)};
     // Width 4, start day 3, axle factor 2.5, window 10:00 7/3/13 to 11:30 7/3/13.
-    return {static_cast<std::uint8_t>(c.layout),
-            static_cast<std::uint8_t>(c.zedirozed),
-            static_cast<std::uint8_t>(c.units),
-            static_cast<std::uint8_t>(c.switches),
-            4,
-            3,
-            24,
-            10,
-            0,
-            7,
-            3,
-            13,
-            11,
-            30,
-            7,
-            3,
-            13};
+    const std::uint8_t values[] = {4, 3, 24, 10, 0, 7, 3, 13, 11, 30, 7, 3, 13};
+    bytes.insert(bytes.end(), std::begin(values), std::end(values));
+    return bytes;
 }
 
 std::string command_line_language(int lines) {
