@@ -197,6 +197,7 @@ constexpr output_format_entry output_formats[] = {
     {"c4", unchanged, unchanged, format_effect::fhwa},
     {"c7", unchanged, unchanged, format_effect::fhwa},
     {"wk", 8, unchanged, format_effect::none},
+    {"csv", anl_format_csv, print_format_csv, format_effect::none},
     {"nz", unchanged, unchanged, format_effect::not_implemented},
 };
 

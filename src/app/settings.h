@@ -15,6 +15,10 @@ namespace tallycnv {
 inline constexpr const char* version_number = "3.5.47";
 inline constexpr const char* version_number_cordon = "v3.5.47";
 
+// The CSV export (-Fcsv): one tidy table per file, for either file family.
+inline constexpr int anl_format_csv = 9;
+inline constexpr int print_format_csv = 6;
+
 // A point in time compared chronologically on (two-digit year, month, day,
 // hour, minute, second): the Zedirozed window ends and vehicle instants.
 // The month counts from 0 (January is 0), as m_mon does.
@@ -43,8 +47,8 @@ struct run_settings {
     bool skip_partial = false;
     bool merge_cars = false;
     bool taxo = false;
-    std::int8_t anl_format = 0; // 0 default, 1-3 INT-n, 4 VBV-1 / cordon, 5-7 VBV-2..4, 8 weekly
-    int print_format = 1;       // VBV-n number, 5 Zedirozed summary
+    std::int8_t anl_format = 0; // 0 default, 1-3 INT-n, 4 VBV-1 / cordon, 5-7 VBV-2..4, 8 weekly, 9 CSV
+    int print_format = 1;       // VBV-n number, 5 Zedirozed summary, 6 CSV
     bool zedirozed = false;
     bool kappa3_format = false;
     bool fhwa_format = false;

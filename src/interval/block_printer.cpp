@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "app/fatal.h"
+#include "interval/interval_csv.h"
+#include "report/text_format.h"
 
 namespace tallycnv {
 
@@ -129,12 +131,13 @@ void announce(const run_context& ctx, interval_state& st, bool count_only) {
     if (count_only && format != format_cordon) {
         print_part_block(ctx, st);
     }
-    if (format != format_cordon && format != format_weekly) {
+    if (format != format_cordon && format != format_weekly && format != anl_format_csv) {
         if (st.print_peak != 0) {
             ctx.out.printf("* PEAKINT = %d\n", static_cast<int>(st.clock.retr_peak.peak_interval));
         } else {
             ctx.out.printf("* INTERVAL = %d\n", static_cast<int>(st.clock.recintvl));
         }
+        ctx.out.uncount_lines(1);
     }
 }
 
@@ -230,25 +233,23 @@ void divide_axle_counts(const run_context& ctx, const interval_state& st, const 
     }
 }
 
-// A merge direction of one value: the list it belongs to, its bin in that
-// list and the distance between neighbouring bins of the list.
-struct axis {
-    unsigned type;
-    std::uint64_t bin;
-    std::uint64_t stride;
-};
-
-int cell(std::span<const std::int16_t> values, std::uint64_t position, bool merge,
-         std::initializer_list<axis> axes) {
-    for (const axis& a : axes) {
-        if (merge && a.type == operand_class && a.bin == 0) {
-            return get_bin(values, position, merge, a.type, a.bin, a.stride);
-        }
+// One binned data line: the prefix, "%02d%c%02d" of the list and row tags,
+// then "%c%04d" of each value, formatted straight into the report.
+template <typename Value>
+void write_binned_line(report_sink& out, std::string_view prefix, char s, std::uint64_t list_tag,
+                       std::uint64_t row_tag, std::uint64_t count, Value value) {
+    constexpr std::size_t value_room = 24; // a separator and an int, with room to spare
+    char* p = out.reserve(prefix.size() + 2 * value_room + count * value_room);
+    p = put_text(p, prefix);
+    p = put_int(p, static_cast<int>(list_tag), 2, '0');
+    p = put_int(put_char(p, s), static_cast<int>(row_tag), 2, '0');
+    for (std::uint64_t i = 0; i < count; ++i) {
+        p = put_int(put_char(p, s), value(i), 4, '0');
     }
-    return value_at(values, position);
+    out.end_line(p);
 }
 
-void print_binned_lines(const run_context& ctx, const interval_state& st, const layout& l,
+void print_binned_lines(const run_context& ctx, const interval_state& st, const binning_parameters& binning,
                         std::span<const std::int16_t> block, bool merge) {
     const bool int3 = ctx.settings.anl_format == format_int3;
     const char s = int3 ? ',' : ' ';
@@ -258,56 +259,10 @@ void print_binned_lines(const run_context& ctx, const interval_state& st, const 
     appendf(prefix, "%c%02d%02d%c%d%c", s, static_cast<int>(st.clock.retmins / 60),
             static_cast<int>(st.clock.retmins % 60), s, static_cast<int>(st.curr_chan + 1), s);
 
-    const std::uint64_t b = st.curr_chan * size_of(l);
-    const std::uint64_t n0 = l.n[0];
-    const std::uint64_t n1 = l.n[1];
-    const auto line = [&](std::uint64_t list_tag, std::uint64_t row_tag, std::uint64_t count, auto value) {
-        std::string text = prefix;
-        appendf(text, "%02d%c%02d", static_cast<int>(list_tag), s, static_cast<int>(row_tag));
-        for (std::uint64_t i = 0; i < count; ++i) {
-            appendf(text, "%c%04d", s, value(i));
-        }
-        text += '\n';
-        ctx.out.write(text);
-    };
-    const auto separate = [&](std::uint64_t start, unsigned type) {
-        return [=](std::uint64_t i) { return cell(block, start + i, merge, {{type, i, 1}}); };
-    };
-
-    if (l.op0 == 0 && l.op1 == 0) {
-        line(0, separate_list1(l) ? 1 : 0, st.prnbins[0], separate(b, l.type[0]));
-        if (separate_list1(l)) {
-            line(0, 2, st.prnbins[1], separate(b + n0, l.type[1]));
-        }
-        if (separate_list2(l)) {
-            line(0, 3, st.prnbins[2], separate(b + n0 + n1, l.type[2]));
-        }
-    } else if (l.op0 == 1 && l.op1 == 0) {
-        for (std::uint64_t j = 0; j < st.prnbins[1]; ++j) {
-            line(separate_list2(l) ? 1 : 0, j + 1, st.prnbins[0], [&](std::uint64_t i) {
-                return cell(block, b + j * n0 + i, merge, {{l.type[0], i, 1}, {l.type[1], j, n0}});
-            });
-        }
-        if (separate_list2(l)) {
-            line(2, 0, st.prnbins[2], separate(b + n0 * n1, l.type[2]));
-        }
-    } else if (l.op0 == 0 && l.op1 == 1) {
-        line(1, 0, st.prnbins[0], separate(b, l.type[0]));
-        for (std::uint64_t j = 0; j < st.prnbins[2]; ++j) {
-            line(2, j + 1, st.prnbins[1], [&](std::uint64_t i) {
-                return cell(block, b + n0 + j * n1 + i, merge, {{l.type[1], i, 1}, {l.type[2], j, n1}});
-            });
-        }
-    } else if (l.op0 == 1 && l.op1 == 1) {
-        for (std::uint64_t k = 0; k < st.prnbins[2]; ++k) {
-            for (std::uint64_t j = 0; j < st.prnbins[1]; ++j) {
-                line(k + 1, j + 1, st.prnbins[0], [&](std::uint64_t i) {
-                    return cell(block, b + k * n0 * n1 + j * n0 + i, merge,
-                                {{l.type[0], i, 1}, {l.type[1], j, n0}, {l.type[2], k, n0 * n1}});
-                });
-            }
-        }
-    }
+    for_each_binned_run(st, binning, [&](const binned_run& run) {
+        write_binned_line(ctx.out, prefix, s, run.list_tag, run.row_tag, run.count,
+                          [&](std::uint64_t i) { return run_value(block, run, i, merge); });
+    });
 }
 
 // A cordon value covers one normal recording interval: the totals of peak
@@ -321,11 +276,12 @@ void cordon_total(const run_context& ctx, interval_state& st, long total) {
         carried += total;
         return;
     }
-    ctx.out.printf("%04ld,", total + carried);
+    char* p = ctx.out.reserve(32);
+    ctx.out.commit(put_char(put_int(p, total + carried, 4, '0'), ',')); // "%04ld,"
     carried = 0;
     if (++st.int1_pos == 12) {
         st.int1_pos = 0;
-        ctx.out.put('\n');
+        ctx.out.end_line(ctx.out.reserve(2));
     }
 }
 
@@ -401,17 +357,72 @@ int get_bin(std::span<const std::int16_t> values, std::uint64_t position, bool m
     return value;
 }
 
-std::string str_formatter(int width, int value, bool int3) {
-    char text[32];
-    if (int3) {
-        std::snprintf(text, sizeof text, "%d,", value);
-        return text;
+int run_value(std::span<const std::int16_t> block, const binned_run& run, std::uint64_t i, bool merge) {
+    const std::uint64_t position = run.start + i;
+    if (merge && run.along.type == operand_class && i == 0) {
+        return get_bin(block, position, merge, operand_class, 0, 1);
     }
-    const int n = std::snprintf(text, sizeof text, "%*d", width, value);
-    if (n < 0 || n > width) {
+    for (const run_axis& axis : run.fixed) {
+        if (merge && axis.list >= 0 && axis.type == operand_class && axis.bin == 0) {
+            return get_bin(block, position, merge, operand_class, 0, axis.stride);
+        }
+    }
+    return value_at(block, position);
+}
+
+void for_each_binned_run(const interval_state& st, const binning_parameters& binning,
+                         const std::function<void(const binned_run&)>& visit) {
+    const layout l = layout_of(st, binning);
+    const std::uint64_t b = st.curr_chan * size_of(l);
+    const std::uint64_t n0 = l.n[0];
+    const std::uint64_t n1 = l.n[1];
+    const auto list = [&](int i, std::uint64_t bin = 0, std::uint64_t stride = 1) {
+        return run_axis{i, l.type[i], bin, stride};
+    };
+    const auto along = [&](std::uint64_t list_tag, std::uint64_t row_tag, std::uint64_t start, int i,
+                           std::array<run_axis, 2> fixed = {}) {
+        visit(binned_run{list_tag, row_tag, start, st.prnbins[i], list(i), fixed});
+    };
+
+    if (l.op0 == 0 && l.op1 == 0) {
+        along(0, separate_list1(l) ? 1 : 0, b, 0);
+        if (separate_list1(l)) {
+            along(0, 2, b + n0, 1);
+        }
+        if (separate_list2(l)) {
+            along(0, 3, b + n0 + n1, 2);
+        }
+    } else if (l.op0 == 1 && l.op1 == 0) {
+        for (std::uint64_t j = 0; j < st.prnbins[1]; ++j) {
+            along(separate_list2(l) ? 1 : 0, j + 1, b + j * n0, 0, {list(1, j, n0)});
+        }
+        if (separate_list2(l)) {
+            along(2, 0, b + n0 * n1, 2);
+        }
+    } else if (l.op0 == 0 && l.op1 == 1) {
+        along(1, 0, b, 0);
+        for (std::uint64_t j = 0; j < st.prnbins[2]; ++j) {
+            along(2, j + 1, b + n0 + j * n1, 1, {list(2, j, n1)});
+        }
+    } else if (l.op0 == 1 && l.op1 == 1) {
+        for (std::uint64_t k = 0; k < st.prnbins[2]; ++k) {
+            for (std::uint64_t j = 0; j < st.prnbins[1]; ++j) {
+                along(k + 1, j + 1, b + k * n0 * n1 + j * n0, 0, {list(1, j, n0), list(2, k, n0 * n1)});
+            }
+        }
+    }
+}
+
+std::string str_formatter(int width, int value, bool int3) {
+    char text[64];
+    if (int3) {
+        return std::string(text, put_char(put_int(text, value), ',')); // "%d,"
+    }
+    char* end = put_int(text, value, std::min(width, 32)); // "%*d"
+    if (end - text > width) {
         fail(1, "\nError : Interval Recording Column Width Overflow\n");
     }
-    return text;
+    return std::string(text, end);
 }
 
 long count_intspec(const interval_state& st, std::span<const std::int16_t> block,
@@ -463,8 +474,7 @@ void print_part_block(const run_context& ctx, interval_state& st) {
         if (int3 && !row.empty() && row.back() == ',') {
             row.pop_back();
         }
-        row += '\n';
-        ctx.out.write(row);
+        ctx.out.end_line(put_text(ctx.out.reserve(row.size() + 2), row));
     }
     st.int1_lines.clear();
     st.int1_pos = 0;
@@ -485,7 +495,9 @@ void print_block(const run_context& ctx, interval_state& st, std::span<std::int1
     step_clock(ctx, st, count_only);
 
     const int format = ctx.settings.anl_format;
-    if (count_only) {
+    if (format == anl_format_csv) {
+        print_interval_csv(ctx, st, block, binning, merge_active(ctx.settings, binning));
+    } else if (count_only) {
         if (format == format_weekly) {
             update_array(st.week, st.clock.retmins, value_at(block, st.curr_chan));
         } else {
@@ -496,7 +508,7 @@ void print_block(const run_context& ctx, interval_state& st, std::span<std::int1
     } else if (format == format_cordon) {
         cordon_total(ctx, st, count_intspec(st, block, binning));
     } else {
-        print_binned_lines(ctx, st, l, block, merge_active(ctx.settings, binning));
+        print_binned_lines(ctx, st, binning, block, merge_active(ctx.settings, binning));
     }
 
     st.curr_chan = (st.curr_chan + 1) % st.no_chans;

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 
@@ -39,6 +40,35 @@ std::uint64_t get_size(const interval_state& st, const binning_parameters& binni
 // along the list (`stride` values apart). A position past the block reads as 0.
 int get_bin(std::span<const std::int16_t> values, std::uint64_t position, bool merge, unsigned list_type,
             std::uint64_t bin, std::uint64_t stride);
+
+// One axis of a run of binned values: a list of the binning definition, its
+// operand code, the bin of the run's first value, and the distance between
+// neighbouring bins of the list in the block.
+struct run_axis {
+    int list = -1; // 0 to 2; -1: no list
+    unsigned type = 0;
+    std::uint64_t bin = 0;
+    std::uint64_t stride = 0;
+};
+
+// One data line of binned values as the reports print it: `count` values from
+// block position `start`, one per bin of the list `along`; the bins of the
+// `fixed` lists are the same for every value of the run.
+struct binned_run {
+    std::uint64_t list_tag = 0;
+    std::uint64_t row_tag = 0;
+    std::uint64_t start = 0;
+    std::uint64_t count = 0;
+    run_axis along;
+    std::array<run_axis, 2> fixed;
+};
+
+// The runs of the current channel, in the order the data lines are printed.
+void for_each_binned_run(const interval_state& st, const binning_parameters& binning,
+                         const std::function<void(const binned_run&)>& visit);
+
+// Value `i` of a run, with merged car classes when `merge` is set.
+int run_value(std::span<const std::int16_t> block, const binned_run& run, std::uint64_t i, bool merge);
 
 // One count-only value: "%d," for INT-3, otherwise right-aligned in `width`
 // characters; a number wider than the column ends the run (exit 1).

@@ -50,9 +50,10 @@ bool partial_interval(std::uint8_t sync, std::uint8_t second, std::uint32_t minu
     return clock.recintvl != 0 && minutes % clock.recintvl != 0;
 }
 
-// A value outside what the instrument can count marks a faulty reading.
-std::int16_t clamp_count(std::int16_t value) {
-    return value < -100 || value > 9999 ? 9999 : value;
+// A value outside what the instrument can count marks a faulty reading in the
+// reports; the CSV export keeps every value as the file holds it.
+std::int16_t clamp_count(std::int16_t value, bool keep) {
+    return !keep && (value < -100 || value > 9999) ? 9999 : value;
 }
 
 // The week being tallied is set up from the date the clock stands on when the
@@ -163,6 +164,7 @@ void format_interval_data(const run_context& ctx, byte_stream& input, const k479
                           interval_state& st) {
     const run_settings& settings = ctx.settings;
     const bool weekly = settings.anl_format == format_weekly;
+    const bool csv = settings.anl_format == anl_format_csv;
     const bool count_only = count_only_cfg(header.binning.data_spec);
 
     st.clock.retmins = header.start_rec.rec_start_hour * 60U + header.start_rec.rec_start_minute;
@@ -214,7 +216,7 @@ void format_interval_data(const run_context& ctx, byte_stream& input, const k479
                 --num_recs;
                 --before_wrap;
                 for (std::size_t i = 0; i < block.size(); ++i) {
-                    block[i] = clamp_count(static_cast<std::int16_t>(raw[2 * i] | raw[2 * i + 1] << 8));
+                    block[i] = clamp_count(static_cast<std::int16_t>(raw[2 * i] | raw[2 * i + 1] << 8), csv);
                 }
             }
             if (got == rec_size && num_recs >= 0) {
@@ -251,7 +253,9 @@ void format_interval_data(const run_context& ctx, byte_stream& input, const k479
     }
     st.week.arraypointer.clear();
     st.week.arraypointer.shrink_to_fit();
-    write_end_record(ctx);
+    if (!csv) {
+        write_end_record(ctx);
+    }
 }
 
 void output_interval_file(const run_context& ctx, byte_stream& input, const k479_defn& header) {
@@ -265,11 +269,20 @@ void output_interval_file(const run_context& ctx, byte_stream& input, const k479
     }
     const run_settings settings = effective_settings(ctx.settings);
     const run_context report{settings, ctx.lang, ctx.out};
-    print_interval_header(report, header, bins_of(st));
+    if (settings.anl_format == anl_format_csv) {
+        st.csv = make_interval_csv(settings, header, st.prnbins);
+        print_interval_csv_header(report);
+    } else {
+        print_interval_header(report, header, bins_of(st));
+    }
     format_interval_data(report, input, header, st);
 }
 
 void interval_header_only(const run_context& ctx, const k479_defn& header) {
+    if (ctx.settings.anl_format == anl_format_csv) {
+        print_interval_csv_header(ctx);
+        return;
+    }
     const interval_state st = publish_interval_state(header, ctx.settings);
     const run_settings settings = effective_settings(ctx.settings);
     print_interval_header(run_context{settings, ctx.lang, ctx.out}, header, bins_of(st));

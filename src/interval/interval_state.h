@@ -11,6 +11,7 @@
 
 #include "datafile/calendar.h"
 #include "datafile/k479_defn.h"
+#include "interval/interval_csv.h"
 #include "interval/weekly.h"
 
 namespace tallycnv {
@@ -33,6 +34,9 @@ struct interval_state {
 
     // Weekly summary: the hourly tally and the week being filled.
     weekly_state week;
+
+    // CSV export: the texts every row of the file shares.
+    interval_csv csv;
 };
 
 } // namespace tallycnv

@@ -4,7 +4,6 @@
 
 #include "app/fatal.h"
 #include "control/control_file.h"
-#include "headers/vbv_header.h"
 #include "interval/interval_driver.h"
 #include "vbv/vbv_driver.h"
 
@@ -67,7 +66,7 @@ void out_header_only(const run_context& ctx, byte_stream& input) {
     read_header_block(input, header);
     open_report_for(ctx, header);
     if (header.type == 'V') {
-        print_vbv_header(ctx, header);
+        vbv_header_only(ctx, header);
     } else {
         interval_header_only(ctx, header);
     }

@@ -4,9 +4,11 @@
 #include <initializer_list>
 #include <iterator>
 #include <limits>
+#include <string_view>
 #include <utility>
 
 #include "datafile/calendar.h"
+#include "report/text_format.h"
 
 namespace tallycnv {
 
@@ -130,66 +132,70 @@ void print_heading(report_sink& out, int first_day) {
                "AVERAGE      %% \n");
 }
 
+// Room for one row of the table: seven day columns and two averages of bounded sums.
+constexpr std::size_t row_room = 256;
+
+// "%c     %5ld" of a day column, or `none` when the day has no record.
+char* put_day(char* p, long value, std::string_view none) {
+    if (value == weekly_no_record) {
+        return put_text(p, none);
+    }
+    return put_int(put_text(put_char(p, marker(value)), "     "), value, 5);
+}
+
+// "%c  %5ld  " of an average.
+char* put_mean(char* p, long mean) {
+    return put_text(put_int(put_text(put_char(p, marker(mean)), "  "), mean, 5), "  ");
+}
+
+// "%6.2f" of an average's share of the average day.
+char* put_share(char* p, long mean, long base) {
+    return put_fixed(p, static_cast<double>(share_of(mean, base)), 2, 6);
+}
+
 void print_hour_row(report_sink& out, const weekly_state& week, int first_day, int hour, long base5,
                     long base7) {
-    out.printf("  %3d  ", hour);
+    char* p = out.reserve(row_room);
+    p = put_text(put_int(put_text(p, "  "), hour, 3), "  "); // "  %3d  "
     for (int column = 0; column < days_per_week; ++column) {
-        const long value = tally_entry(week, (first_day + column) % days_per_week, hour);
-        if (value == weekly_no_record) {
-            out.printf("        N/R");
-        } else {
-            out.printf("%c     %5ld", marker(value), value);
-        }
+        p = put_day(p, tally_entry(week, (first_day + column) % days_per_week, hour), "        N/R");
     }
     const auto hour_value = [&](int wday) { return tally_entry(week, wday, hour); };
     for (const auto& [last_day, base] : {std::pair{five_day_last, base5}, std::pair{seven_day_last, base7}}) {
         const day_mean m = mean_over(last_day, hour_value);
-        if (m.any) {
-            out.printf("%c  %5ld  %6.2f", marker(m.mean), m.mean,
-                       static_cast<double>(share_of(m.mean, base)));
-        } else {
-            out.printf("  ******  ******");
-        }
+        p = m.any ? put_share(put_mean(p, m.mean), m.mean, base) : put_text(p, "  ******  ******");
     }
-    out.printf("\n");
+    out.end_line(p);
 }
 
-void print_period_row(report_sink& out, const weekly_state& week, int first_day, int p, long base5,
+void print_period_row(report_sink& out, const weekly_state& week, int first_day, int p_index, long base5,
                       long base7) {
-    const day_period& period = periods[p];
-    out.printf(" %1d-%2d  ", period.first, period.last);
+    const day_period& period = periods[p_index];
+    char* p = out.reserve(row_room);
+    p = put_text(put_int(put_char(put_int(put_char(p, ' '), period.first, 1), '-'), period.last, 2), "  ");
     for (int column = 0; column < days_per_week; ++column) {
-        const long sum = period_sum(week, (first_day + column) % days_per_week, period);
-        if (sum == weekly_no_record) {
-            out.printf("     ******");
-        } else {
-            out.printf("%c     %5ld", marker(sum), sum);
-        }
+        p = put_day(p, period_sum(week, (first_day + column) % days_per_week, period), "     ******");
     }
     const auto sum_of = [&](int wday) { return period_sum(week, wday, period); };
 
+    // On the whole-day row the 5-day share is blank and the 7-day share left out.
     const day_mean five = mean_over(five_day_last, sum_of);
     if (five.any) {
-        out.printf("%c  %5ld  ", marker(five.mean), five.mean);
-        if (p == whole_day) {
-            out.printf("      ");
-        } else {
-            out.printf("%6.2f", static_cast<double>(share_of(five.mean, base5)));
-        }
+        p = put_mean(p, five.mean);
+        p = p_index == whole_day ? put_text(p, "      ") : put_share(p, five.mean, base5);
     } else {
-        out.printf("  ******  ******");
+        p = put_text(p, "  ******  ******");
     }
-
     const day_mean seven = mean_over(seven_day_last, sum_of);
     if (seven.any) {
-        out.printf("%c  %5ld  ", marker(seven.mean), seven.mean);
-        if (p != whole_day) {
-            out.printf("%6.2f", static_cast<double>(share_of(seven.mean, base7)));
+        p = put_mean(p, seven.mean);
+        if (p_index != whole_day) {
+            p = put_share(p, seven.mean, base7);
         }
     } else {
-        out.printf("  ******  ******");
+        p = put_text(p, "  ******  ******");
     }
-    out.printf("\n");
+    out.end_line(p);
 }
 
 } // namespace

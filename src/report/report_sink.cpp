@@ -1,22 +1,26 @@
 #include "report/report_sink.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstring>
 
 namespace tallycnv {
 
 namespace {
-constexpr std::size_t flush_threshold = 1 << 16;
-}
+// The stream sees writes of at least this size (less the last reservation
+// that did not fit), so the report reaches the file in few large writes.
+constexpr std::size_t write_size = std::size_t{1} << 16;
+constexpr std::size_t buffer_size = write_size + (std::size_t{1} << 12);
+} // namespace
 
-report_sink::report_sink(std::FILE* stream) : stream_(stream) {
-    buffer_.reserve(flush_threshold + 1024);
-}
+report_sink::report_sink(std::FILE* stream)
+    : stream_(stream), buffer_(std::make_unique<char[]>(buffer_size)), capacity_(buffer_size) {}
 
 report_sink::report_sink(std::function<std::FILE*()> open_destination)
-    : open_destination_(std::move(open_destination)) {}
+    : open_destination_(std::move(open_destination)), buffer_(std::make_unique<char[]>(buffer_size)),
+      capacity_(buffer_size) {}
 
-report_sink::report_sink() = default;
+report_sink::report_sink() : report_sink(static_cast<std::FILE*>(nullptr)) {}
 
 report_sink::~report_sink() {
     flush();
@@ -27,43 +31,51 @@ void report_sink::open() {
         const std::function<std::FILE*()> open_destination = std::move(open_destination_);
         open_destination_ = nullptr;
         stream_ = open_destination();
-        buffer_.reserve(flush_threshold + 1024);
     }
 }
 
-void report_sink::append_raw(const char* data, std::size_t size) {
-    // Bytes for a destination not yet opened wait in the buffer.
-    std::string& target = stream_ != nullptr || open_destination_ ? buffer_ : memory_;
-    target.append(data, size);
-    if (stream_ != nullptr && buffer_.size() >= flush_threshold) {
-        flush();
+// Moves the buffered bytes to the stream (or to memory) and empties the
+// buffer; bytes for a destination not yet opened stay.
+void report_sink::drain() {
+    if (used_ == 0 || open_destination_) {
+        return;
+    }
+    if (stream_ == nullptr) {
+        memory_.append(buffer_.get(), used_);
+    } else if (!failed_ && std::fwrite(buffer_.get(), 1, used_, stream_) != used_) {
+        failed_ = true;
+    }
+    used_ = 0;
+}
+
+void report_sink::make_room(std::size_t size) {
+    drain();
+    if (capacity_ - used_ < size) {
+        const std::size_t grown = std::max(used_ + size, 2 * capacity_);
+        std::unique_ptr<char[]> bigger = std::make_unique<char[]>(grown);
+        std::memcpy(bigger.get(), buffer_.get(), used_);
+        buffer_ = std::move(bigger);
+        capacity_ = grown;
     }
 }
 
 void report_sink::write(std::string_view text) {
-    const char* p = text.data();
-    const char* end = p + text.size();
-    while (p < end) {
-        const void* found = std::memchr(p, '\n', static_cast<std::size_t>(end - p));
-        if (found == nullptr) {
-            append_raw(p, static_cast<std::size_t>(end - p));
-            break;
+    while (!text.empty()) {
+        const std::size_t nl = text.find('\n');
+        const std::size_t piece = nl == std::string_view::npos ? text.size() : nl;
+        char* p = reserve(piece + 2);
+        std::memcpy(p, text.data(), piece);
+        if (nl == std::string_view::npos) {
+            commit(p + piece);
+            return;
         }
-        const char* nl = static_cast<const char*>(found);
-        append_raw(p, static_cast<std::size_t>(nl - p));
-        append_raw("\r\n", 2);
-        ++line_count_;
-        p = nl + 1;
+        end_line(p + piece);
+        text.remove_prefix(nl + 1);
     }
 }
 
 void report_sink::put(char c) {
-    if (c == '\n') {
-        append_raw("\r\n", 2);
-        ++line_count_;
-    } else {
-        append_raw(&c, 1);
-    }
+    write(std::string_view(&c, 1));
 }
 
 void report_sink::printf(const char* format, ...) {
@@ -92,19 +104,16 @@ void report_sink::printf(const char* format, ...) {
 }
 
 bool report_sink::flush() {
-    if (stream_ == nullptr) {
-        return !failed_;
-    }
-    if (!buffer_.empty() && !failed_) {
-        if (std::fwrite(buffer_.data(), 1, buffer_.size(), stream_) != buffer_.size()) {
-            failed_ = true;
-        }
-    }
-    buffer_.clear();
-    if (!failed_ && std::fflush(stream_) != 0) {
+    drain();
+    if (stream_ != nullptr && !failed_ && std::fflush(stream_) != 0) {
         failed_ = true;
     }
     return !failed_;
+}
+
+const std::string& report_sink::text() {
+    drain();
+    return memory_;
 }
 
 } // namespace tallycnv

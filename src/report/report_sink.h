@@ -1,5 +1,5 @@
 // The report destination. Every byte of a report passes through one sink:
-// it buffers, turns each line end into carriage return + line feed (stored
+// it buffers, ends each line with carriage return + line feed (stored
 // reports and their readers rely on CR LF), counts the line ends it wrote
 // and remembers write failures.
 #pragma once
@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -25,32 +26,67 @@ class report_sink {
     report_sink(const report_sink&) = delete;
     report_sink& operator=(const report_sink&) = delete;
 
-    // printf into the report; "\n" in the result becomes "\r\n".
+    // Headers and other cold paths: text in which "\n" becomes "\r\n".
     void printf(const char* format, ...) __attribute__((format(printf, 2, 3)));
     void write(std::string_view text);
     void put(char c);
 
     // Opens a destination that waits to be opened; nothing for any other sink.
     // A destination file is replaced only once the run knows it has a report
-    // to write, so a run that fails before keeps what the file held.
+    // to write, so a run that fails before keeps what the file held. Until
+    // then the report waits in the buffer.
     void open();
+
+    // Fast path for line writers (vehicle, event, interval and export lines).
+    // A writer asks for room for its longest line, formats straight into the
+    // buffer and ends the line itself; nothing is allocated per line and no
+    // later pass looks at the bytes:
+    //
+    //     char* p = out.reserve(max_line_size);  // room for the line and its "\r\n"
+    //     p = put_text(p, "1,");                 // formatters: report/text_format.h
+    //     out.end_line(p);                       // appends "\r\n", counts the line
+    //
+    // The room stays valid until the next call on the sink. The text written
+    // into it must not hold "\n". `commit(p)` keeps the bytes up to p without
+    // ending a line, for a line built across several reservations. Beyond
+    // `size`, `slack` bytes are free for the scratch writes of the formatters.
+    static constexpr std::size_t slack = 64;
+    [[nodiscard]] char* reserve(std::size_t size) {
+        if (capacity_ - used_ < size + slack) {
+            make_room(size + slack);
+        }
+        return buffer_.get() + used_;
+    }
+    void commit(char* end) { used_ = static_cast<std::size_t>(end - buffer_.get()); }
+    void end_line(char* end) {
+        end[0] = '\r';
+        end[1] = '\n';
+        commit(end + 2);
+        ++line_count_;
+    }
 
     // Number of line ends written so far.
     [[nodiscard]] long line_count() const { return line_count_; }
+    // Takes lines already written out of the count: the INTERVAL and PEAKINT
+    // announcements between data lines are not counted by the END record.
+    void uncount_lines(long lines) { line_count_ -= lines; }
 
     // Pushes buffered bytes to the stream; false once any write has failed.
     bool flush();
     [[nodiscard]] bool failed() const { return failed_; }
 
     // The whole report when collecting in memory (line ends as CR LF).
-    [[nodiscard]] const std::string& text() const { return memory_; }
+    [[nodiscard]] const std::string& text();
 
   private:
-    void append_raw(const char* data, std::size_t size);
+    void make_room(std::size_t size);
+    void drain();
 
     std::function<std::FILE*()> open_destination_;
     std::FILE* stream_ = nullptr;
-    std::string buffer_;
+    std::unique_ptr<char[]> buffer_;
+    std::size_t capacity_ = 0;
+    std::size_t used_ = 0;
     std::string memory_;
     long line_count_ = 0;
     bool failed_ = false;

@@ -2,6 +2,7 @@
 #include <array>
 #include <cstdint>
 
+#include "report/text_format.h"
 #include "vbv/vehicle_lines.h"
 
 namespace tallycnv {
@@ -19,25 +20,35 @@ unsigned card_category(unsigned card_type) {
 } // namespace
 
 void print_event_line(const run_context& ctx, const event_record& event) {
-    const bool csv = ctx.settings.print_format == 2;
-    const unsigned input = event.input_number + 1U;
+    // Fields are separated by commas in the record-coded layout, by blanks in the others.
+    const char sep = ctx.settings.print_format == 2 ? ',' : ' ';
     const unsigned category = card_category(event.card_type);
-    const unsigned code = event.event_code;
-    const unsigned long data = event.event_data;
     const std::uint32_t a = event.value_a;
     const std::uint32_t b = event.value_b;
+    char* p = ctx.out.reserve(96);
+    // "0 1 %02u %01u %01u %08lu "
+    p = put_char(put_char(put_char(put_char(p, '0'), sep), '1'), sep);
+    p = put_char(put_int(p, event.input_number + 1U, 2, '0'), sep);
+    p = put_char(put_int(p, category, 1, '0'), sep);
+    p = put_char(put_int(p, static_cast<unsigned>(event.event_code), 1, '0'), sep);
+    p = put_char(put_int(p, static_cast<unsigned long>(event.event_data), 8, '0'), sep);
     if (category == 1) {
-        // Loop cards: with event code 0 the second value is the difference of the two.
-        const std::uint32_t second = code != 0 ? a : a - b;
-        const std::uint32_t third = code != 0 ? b : 0;
-        ctx.out.printf(csv ? "0,1,%02u,%01u,%01u,%08lu,00000,%06u,%06u,%06u\n"
-                           : "0 1 %02u %01u %01u %08lu 00000 %06u %06u %06u\n",
-                       input, category, code, data, a, second, third);
+        // Loop cards: "00000 %06u %06u %06u"; with event code 0 the second
+        // value is the difference of the two, as an unsigned 32-bit number.
+        const std::uint32_t second = event.event_code != 0 ? a : a - b;
+        const std::uint32_t third = event.event_code != 0 ? b : 0;
+        p = put_char(put_text(p, "00000"), sep);
+        p = put_char(put_int(p, a, 6, '0'), sep);
+        p = put_char(put_int(p, second, 6, '0'), sep);
+        p = put_int(p, third, 6, '0');
     } else {
-        ctx.out.printf(csv ? "0,1,%02u,%01u,%01u,%08lu,%05u,%06u,000000,000000\n"
-                           : "0 1 %02u %01u %01u %08lu %05u %06u 000000 000000\n",
-                       input, category, code, data, b, a);
+        // Other cards: "%05u %06u 000000 000000" of value b, then value a.
+        p = put_char(put_int(p, b, 5, '0'), sep);
+        p = put_char(put_int(p, a, 6, '0'), sep);
+        p = put_char(put_text(p, "000000"), sep);
+        p = put_text(p, "000000");
     }
+    ctx.out.end_line(p);
 }
 
 } // namespace tallycnv

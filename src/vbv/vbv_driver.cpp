@@ -6,6 +6,7 @@
 #include "app/fatal.h"
 #include "headers/vbv_header.h"
 #include "vbv/vbv_records.h"
+#include "vbv/vehicle_csv.h"
 #include "vbv/vehicle_lines.h"
 
 namespace tallycnv {
@@ -91,7 +92,7 @@ void vbv_walk::read_record(unsigned type) {
                 input, record, [](const vbv_record& r) { return r.axles_lane & 0x0Fu; },
                 [](const vbv_record&) { return true; })) {
             expand_vbv(record, vehicle, state, zedirozed);
-            sink.vehicle(vehicle);
+            sink.vehicle(vehicle, type);
         }
         break;
     }
@@ -113,7 +114,7 @@ void vbv_walk::read_record(unsigned type) {
                 input, record, [](const vbv_record_4& r) { return r.axles_gap & 0x0Fu; },
                 [](const vbv_record_4& r) { return gross_weight_present(r.gross_weight); })) {
             expand_vbv(record, current_date, vehicle, state);
-            sink.vehicle(vehicle);
+            sink.vehicle(vehicle, type);
         }
         break;
     }
@@ -132,7 +133,7 @@ void vbv_walk::read_record(unsigned type) {
                 input, record, [](const vbv_record_6& r) { return r.axles_lane & 0x0Fu; },
                 [](const vbv_record_6& r) { return gross_weight_present(r.gross_weight); })) {
             expand_vbv(record, current_date, vehicle, state);
-            sink.vehicle(vehicle);
+            sink.vehicle(vehicle, type);
         }
         break;
     }
@@ -142,13 +143,13 @@ void vbv_walk::read_record(unsigned type) {
                 input, record, [](const vbv_record_7& r) { return r.axles_lane & 0x0Fu; },
                 [](const vbv_record_7& r) { return gross_weight_present(r.gross_weight); })) {
             expand_vbv(record, current_date, vehicle, state);
-            sink.vehicle(vehicle);
+            sink.vehicle(vehicle, type);
         }
         break;
     }
     case type_stream:
         if (expand_vbv(input, current_date, vehicle, header.stream_param, state)) {
-            sink.vehicle(vehicle);
+            sink.vehicle(vehicle, type);
         }
         break;
     case type_packed_9: {
@@ -158,7 +159,7 @@ void vbv_walk::read_record(unsigned type) {
                 [](const vbv_record_9& r) { return static_cast<unsigned>(r.wheelbase_axles >> 4); },
                 [](const vbv_record_9& r) { return gross_weight_present(r.gross_weight); })) {
             expand_vbv(record, current_date, vehicle, state);
-            sink.vehicle(vehicle);
+            sink.vehicle(vehicle, type);
         }
         break;
     }
@@ -242,6 +243,14 @@ vehicle_info walk_vbv_data(byte_stream& input, const k479_defn& header, const ru
     return walk.vehicle;
 }
 
+void vbv_header_only(const run_context& ctx, const k479_defn& header) {
+    if (ctx.settings.print_format == print_format_csv) {
+        print_vehicle_csv_header(ctx, make_vehicle_csv(ctx.settings));
+    } else {
+        print_vbv_header(ctx, header);
+    }
+}
+
 void output_vbv_file(const run_context& ctx, byte_stream& input, const k479_defn& header) {
     const run_settings& settings = ctx.settings;
     const int anl = settings.anl_format;
@@ -250,10 +259,24 @@ void output_vbv_file(const run_context& ctx, byte_stream& input, const k479_defn
     }
 
     zedirozed_state zedirozed; // counters and window cleared for this file
+    if (settings.print_format == print_format_csv) {
+        // The table: a header row and the vehicles; no event lines, no END record.
+        const vehicle_csv table = make_vehicle_csv(settings);
+        print_vehicle_csv_header(ctx, table);
+        const vbv_record_sink sink{
+            [&](const vehicle_info& vehicle, unsigned type) {
+                print_vehicle_csv(ctx, table, vehicle, type, header.stream_param);
+            },
+            [](const event_record&) {},
+        };
+        walk_vbv_data(input, header, settings, zedirozed, sink);
+        return;
+    }
+    vehicle_columns columns;
     print_vbv_header(ctx, header);
 
     const vbv_record_sink sink{
-        [&](const vehicle_info& vehicle) { print_osp(ctx, vehicle, header, zedirozed); },
+        [&](const vehicle_info& vehicle, unsigned) { print_osp(ctx, vehicle, header, zedirozed, columns); },
         [&](const event_record& event) { print_event_line(ctx, event); },
     };
     const vehicle_info last = walk_vbv_data(input, header, settings, zedirozed, sink);
@@ -261,7 +284,7 @@ void output_vbv_file(const run_context& ctx, byte_stream& input, const k479_defn
     // A counting window still open at the end of the data is summarised now.
     if (settings.print_format == 5 && zedirozed.marpm == 1) {
         zedirozed.marp = true;
-        print_osp(ctx, last, header, zedirozed);
+        print_osp(ctx, last, header, zedirozed, columns);
     }
 
     // The count includes the END line itself.

@@ -14,9 +14,13 @@ namespace tallycnv {
 // Header, every record of the data area in file order, END record.
 void output_vbv_file(const run_context& ctx, byte_stream& input, const k479_defn& header);
 
-// Where the walk of a data area hands what it found, in file order.
+// Header-only run of a VBV file: the VBV header, or the CSV header row.
+void vbv_header_only(const run_context& ctx, const k479_defn& header);
+
+// Where the walk of a data area hands what it found, in file order: each
+// vehicle with the type code of the record it came from, and each event.
 struct vbv_record_sink {
-    std::function<void(const vehicle_info&)> vehicle;
+    std::function<void(const vehicle_info&, unsigned record_type)> vehicle;
     std::function<void(const event_record&)> event;
 };
 

@@ -4,12 +4,14 @@
 #include "datafile/k479_defn.h"
 #include "report/run_context.h"
 #include "vbv/vbv_types.h"
+#include "vbv/vehicle_columns.h"
 
 namespace tallycnv {
 
-// Writes one vehicle in the layout of print_format (and the Zedirozed summary when due).
+// Writes one vehicle in the layout of print_format (and the Zedirozed summary
+// when due). `columns` holds the run's column caches, made on the first line.
 void print_osp(const run_context& ctx, const vehicle_info& vehicle, const k479_defn& header,
-               zedirozed_state& zedirozed);
+               zedirozed_state& zedirozed, vehicle_columns& columns);
 
 // Axle-weight character of the axle picture: the weight (units of 10 lb) in
 // whole tonnes as a digit or letter ('q' up to a quarter, 'h' up to a half

@@ -3,13 +3,17 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <optional>
+#include <string>
 #include <thread>
 
 #include "app/fatal.h"
 #include "report/byte_stream.h"
 #include "report/report_sink.h"
+#include "report/text_format.h"
 #include "support/k479_builder.h"
 #include "support/run_program.h"
 
@@ -25,6 +29,31 @@ TEST(ReportSink, WritesCrLfAndCountsLineEnds) {
     out.printf("%s|%5.1f", long_text.c_str(), 2.25);
     EXPECT_EQ(out.text(), "* SITE = ABCDEFGHIJKLMNOPQRST\r\na\r\nb\r\n" + long_text + "|  2.2");
     EXPECT_EQ(out.line_count(), 3);
+}
+
+TEST(ReportSink, FastPathEndsAndCountsLines) {
+    report_sink out;
+    out.write("head\n");
+    std::string expected = "head\r\n";
+    // Enough lines to pass through several full buffers.
+    for (int i = 0; i < 20000; ++i) {
+        char* p = out.reserve(64);
+        p = put_text(p, "1,");
+        p = put_int(p, i, 6, '0');
+        out.commit(p);
+        p = out.reserve(8);
+        p = put_char(p, ',');
+        out.end_line(p);
+        char digits[16];
+        std::snprintf(digits, sizeof digits, "%06d", i);
+        expected += std::string("1,") + digits + ",\r\n";
+    }
+    char* big = out.reserve(200000 + 2); // larger than the buffer, with room for the line end
+    std::memset(big, 'x', 200000);
+    out.end_line(big + 200000);
+    expected += std::string(200000, 'x') + "\r\n";
+    EXPECT_EQ(out.text(), expected);
+    EXPECT_EQ(out.line_count(), 20002);
 }
 
 // The bytes of every test source: position p holds p modulo 251, so a byte

@@ -1,0 +1,37 @@
+// The interval table of the CSV export: one row per count value, whatever
+// the binning, each naming the interval, the channel and the bin of every
+// list the value belongs to.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "datafile/k479_defn.h"
+#include "report/run_context.h"
+
+namespace tallycnv {
+
+struct interval_state;
+
+// What every row of one file shares, ready to write: the site, the channel
+// headings and the label of every printed bin of each list.
+struct interval_csv {
+    std::string site;
+    std::array<std::string, 8> headings;
+    std::array<std::vector<std::string>, 3> bin_labels;
+};
+
+// `printed` holds the number of bins printed per list.
+interval_csv make_interval_csv(const run_settings& settings, const k479_defn& header,
+                               const std::array<std::uint32_t, 3>& printed);
+
+void print_interval_csv_header(const run_context& ctx);
+
+// The rows of the current channel of a block, the interval clock standing on the interval's end.
+void print_interval_csv(const run_context& ctx, const interval_state& st, std::span<const std::int16_t> block,
+                        const binning_parameters& binning, bool merge);
+
+} // namespace tallycnv

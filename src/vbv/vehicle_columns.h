@@ -1,0 +1,74 @@
+// Column texts of the vehicle lines that are a fixed function of one field
+// for the whole run: a speed, a length or a weight times the run's unit
+// factor always prints the same way, so each distinct field value is
+// formatted once and its text copied after that (exact by construction).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <functional>
+#include <vector>
+
+namespace tallycnv {
+
+// The text of one column for each value of its field (at most 16 bits),
+// made by `make` on first use.
+struct column_cache {
+    struct entry {
+        std::uint8_t size = 0; // 0: not made yet
+        std::array<char, 15> text{};
+    };
+    static constexpr std::size_t max_text = 15;
+
+    std::vector<entry> entries;
+    std::function<char*(char*, unsigned)> make; // writes the column at its argument, returns the end
+
+    void reset(std::size_t values, std::function<char*(char*, unsigned)> maker) {
+        entries.assign(values, entry{});
+        make = std::move(maker);
+    }
+
+    // Copies the column of `value` to `p` (which has room for max_text bytes).
+    char* put(char* p, unsigned value) {
+        entry& e = entries[value];
+        if (e.size == 0) {
+            fill(e, value);
+        }
+        std::memcpy(p, e.text.data(), max_text);
+        return p + e.size;
+    }
+
+  private:
+    void fill(entry& e, unsigned value) {
+        char scratch[128];
+        const std::size_t size = static_cast<std::size_t>(make(scratch, value) - scratch);
+        // Report values are bounded 16-bit fields times unit factors: a column is never longer.
+        e.size = static_cast<std::uint8_t>(size < max_text ? size : max_text);
+        std::memcpy(e.text.data(), scratch, e.size);
+    }
+};
+
+// The caches of one run's vehicle layout, made for the layout and print
+// units of the first vehicle line.
+struct vehicle_columns {
+    int print_format = 0; // layout the caches are made for; 0: none yet
+    unsigned print_units = 0;
+    int config = 0;      // config_type of the file's header
+    column_cache tenths; // headway and gap
+    column_cache speed;
+    column_cache length; // vehicle length (and the wheelbase where it prints alike)
+    column_cache wheelbase;
+    column_cache gross;         // gross weight
+    column_cache spacing;       // a spacing rounded to whole units
+    column_cache weight;        // an axle weight rounded to whole units
+    column_cache whole_spacing; // the one spacing of a two-axle vehicle: the whole wheelbase
+    column_cache whole_weight;  // the one axle weight of a one-axle vehicle: the whole gross weight
+    column_cache two_digits;    // "%02d" of a clock field
+    // The date column of the last vehicle: dates change once a day.
+    std::array<int, 3> last_date{-1, -1, -1};
+    std::array<char, 96> date_text{}; // room for the formatters' scratch bytes
+    std::size_t date_size = 0;
+};
+
+} // namespace tallycnv

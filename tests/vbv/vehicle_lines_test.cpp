@@ -1,0 +1,147 @@
+// The vehicle and event lines of the program against the plain formatter of
+// the benchmark (one fprintf per field), over generated vehicles whose fields
+// cover their whole ranges, in every print unit, sensor configuration and
+// site-column setting of VBV-1 and VBV-2.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <sstream>
+#include <string>
+
+#include "plain_lines.h"
+#include "vbv/vehicle_lines.h"
+
+namespace tallycnv {
+namespace {
+
+// A header whose sensors give the configuration: 0 loops only, 1 axle sensing, 2 weighing.
+k479_defn header_with(int config) {
+    k479_defn header{};
+    if (config == 1) {
+        header.card_type[0] = 6;
+    } else if (config == 2) {
+        header.sensor_type[0] = 30;
+    }
+    return header;
+}
+
+unsigned draw_from(std::mt19937& random, unsigned low, unsigned high) {
+    return std::uniform_int_distribution<unsigned>(low, high)(random);
+}
+
+// A vehicle with every field drawn over its range; spacings and weights are
+// mostly shares of the totals (so the apportioned columns meet their
+// remainders) and now and then anything at all (remainders below zero).
+vehicle_info random_vehicle(std::mt19937& random) {
+    const auto draw = [&random](unsigned low, unsigned high) { return draw_from(random, low, high); };
+    const auto word = [&]() { return static_cast<std::uint16_t>(draw(0, 5) == 0 ? 0 : draw(0, 65535)); };
+    vehicle_info v;
+    v.vehicle_number = static_cast<std::uint16_t>(draw(0, 65535));
+    v.lane = static_cast<std::uint8_t>(draw(0, 7));
+    v.direction = static_cast<std::uint8_t>(draw(0, 1));
+    v.axles = static_cast<std::uint8_t>(draw(0, 15));
+    v.class_code = static_cast<std::uint8_t>(draw(0, 15));
+    v.speed = static_cast<std::uint8_t>(draw(0, 255));
+    v.year = static_cast<std::uint16_t>(draw(1990, 2040));
+    v.month = static_cast<std::uint8_t>(draw(0, 11));
+    v.day = static_cast<std::uint8_t>(draw(1, 31));
+    v.hour = static_cast<std::uint8_t>(draw(0, 23));
+    v.minute = static_cast<std::uint8_t>(draw(0, 59));
+    v.second = static_cast<std::uint8_t>(draw(0, 59));
+    v.millisecond = static_cast<std::uint16_t>(draw(0, 9) == 0 ? draw(0, 65535) : draw(0, 999));
+    v.length = word();
+    v.gap = word();
+    v.headway = word();
+    const bool wild = draw(0, 4) == 0;
+    v.wheelbase = static_cast<std::uint16_t>(wild ? word() : draw(0, 3000));
+    v.gross_weight = static_cast<std::uint16_t>(wild ? word() : draw(0, 20000));
+    for (std::size_t i = 0; i < v.axle_spacing.size(); ++i) {
+        v.axle_spacing[i] =
+            static_cast<std::uint16_t>(wild ? word() : v.wheelbase / std::max(1U, v.axles - 1U));
+    }
+    for (std::size_t i = 0; i < v.axle_weight.size(); ++i) {
+        v.axle_weight[i] = static_cast<std::uint16_t>(wild ? word() : draw(0, v.gross_weight / 2));
+    }
+    v.chassis_height = static_cast<std::uint8_t>(draw(0, 4));
+    v.result_code = static_cast<std::uint16_t>(draw(0, 3) == 0 ? draw(0, 65535) : 0);
+    return v;
+}
+
+event_record random_event(std::mt19937& random) {
+    const auto draw = [&random](unsigned low, unsigned high) { return draw_from(random, low, high); };
+    return {draw(0, 0xFFFFFFFFU),
+            static_cast<std::uint8_t>(draw(0, 20)),
+            static_cast<std::uint8_t>(draw(0, 31)),
+            static_cast<std::uint8_t>(draw(0, 7)),
+            static_cast<std::uint16_t>(draw(0, 65535)),
+            static_cast<std::uint16_t>(draw(0, 65535))};
+}
+
+// The first line where two reports differ, or "" when they are equal.
+std::string first_difference(const std::string& ours, const std::string& plain) {
+    std::istringstream a(ours);
+    std::istringstream b(plain);
+    std::string line_a;
+    std::string line_b;
+    for (int n = 1; std::getline(a, line_a) || std::getline(b, line_b); ++n) {
+        std::getline(b, line_b);
+        if (line_a != line_b) {
+            return "line " + std::to_string(n) + ":\n  ours  " + line_a + "\n  plain " + line_b;
+        }
+        line_a.clear();
+        line_b.clear();
+    }
+    return ours == plain ? "" : "same lines, other bytes";
+}
+
+TEST(VbvVehicleLines, EqualThePlainFormatterInEveryUnitAndConfiguration) {
+    std::mt19937 random(479);
+    for (unsigned units = 0; units < 10; ++units) {
+        for (const int format : {1, 2}) {
+            for (const int config : {0, 1, 2}) {
+                for (const bool taxo : {false, true}) {
+                    run_settings settings;
+                    settings.print_format = format;
+                    settings.taxo = taxo;
+                    settings.k479.print_units = units;
+                    settings.k479.date_format = static_cast<std::uint8_t>(units % 3);
+                    std::strncpy(settings.k479.site, units % 2 == 0 ? "SITE0042 NORTH" : "A1",
+                                 sizeof settings.k479.site);
+                    const k479_defn header = header_with(config);
+                    const language_texts lang;
+                    report_sink out;
+                    zedirozed_state zedirozed;
+                    vehicle_columns columns;
+                    char* plain_text = nullptr;
+                    std::size_t plain_size = 0;
+                    std::FILE* plain_out = open_memstream(&plain_text, &plain_size);
+                    ASSERT_NE(plain_out, nullptr);
+                    const plain::plain_run plain_run = plain::plain_run_for(plain_out, settings, header);
+                    for (int i = 0; i < 150; ++i) {
+                        const vehicle_info v = random_vehicle(random);
+                        print_osp(run_context{settings, lang, out}, v, header, zedirozed, columns);
+                        plain::plain_vehicle_line(plain_run, v);
+                        if (i % 10 == 0) {
+                            const event_record e = random_event(random);
+                            print_event_line(run_context{settings, lang, out}, e);
+                            plain::plain_event_line(plain_run, e);
+                        }
+                    }
+                    std::fclose(plain_out);
+                    const std::string plain(plain_text, plain_size);
+                    std::free(plain_text);
+                    EXPECT_EQ(out.line_count(), 165);
+                    EXPECT_EQ(first_difference(out.text(), plain), "")
+                        << "units " << units << " layout " << format << " config " << config << " taxo "
+                        << taxo;
+                }
+            }
+        }
+    }
+}
+
+} // namespace
+} // namespace tallycnv
