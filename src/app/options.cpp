@@ -1,5 +1,6 @@
 #include "app/options.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -144,7 +145,8 @@ void parse_window_date(run_settings& settings, int k, const std::string& text) {
     if (first == std::string::npos) {
         fail(1, "\nError : Invalid date\n");
     }
-    settings.m_mon[k] = decimal_value(text.substr(first + 1)) - 1;
+    // The month is held counting from 0; the lowest number stays the lowest.
+    settings.m_mon[k] = std::max(decimal_value(text.substr(first + 1)), INT_MIN + 1) - 1;
     const std::size_t second = find_within(text, '/', first + 1, 3);
     if (second == std::string::npos) {
         fail(1, "\nError : Invalid date\n");

@@ -33,6 +33,10 @@ void open_report_for(const run_context& ctx, const k479_defn& header) {
 
 void output_file(const run_context& ctx) {
     byte_stream input = open_source(ctx.settings);
+    output_file(ctx, input);
+}
+
+void output_file(const run_context& ctx, byte_stream& input) {
     k479_defn header{};
     read_header_block(input, header);
     if (ctx.settings.quillon_mode) {
@@ -54,6 +58,10 @@ void output_file(const run_context& ctx) {
 
 void out_header_only(const run_context& ctx) {
     byte_stream input = open_source(ctx.settings);
+    out_header_only(ctx, input);
+}
+
+void out_header_only(const run_context& ctx, byte_stream& input) {
     k479_defn header{};
     read_header_block(input, header);
     open_report_for(ctx, header);
