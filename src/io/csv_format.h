@@ -1,5 +1,5 @@
 // Field writers of the CSV export, beside the number formatters of
-// report/text_format.h. Each writes one field at `p` (room reserved from the
+// io/text_format.h. Each writes one field at `p` (room reserved from the
 // report sink) and returns the end of what it wrote. Fields follow RFC 4180:
 // a text holding a comma, a double quote or a line end is quoted, with its
 // quotes doubled; every other byte is kept as it is.

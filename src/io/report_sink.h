@@ -46,7 +46,7 @@ class report_sink {
     // later pass looks at the bytes:
     //
     //     char* p = out.reserve(max_line_size);  // room for the line and its "\r\n"
-    //     p = put_text(p, "1,");                 // formatters: report/text_format.h
+    //     p = put_text(p, "1,");                 // formatters: io/text_format.h
     //     out.end_line(p);                       // appends "\r\n", counts the line
     //
     // The room stays valid until the next call on the sink. The text written
