@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "io/fatal.h"
 #include "app/resource_files.h"
+#include "io/fatal.h"
 
 namespace tallycnv {
 
@@ -171,6 +171,9 @@ enum class format_effect { none, taxo, cordon, zedirozed, marsum, kappa3, fhwa, 
 
 constexpr int unchanged = -1;
 
+// The most files a batch formats at once.
+constexpr long max_jobs = 1024;
+
 struct output_format_entry {
     std::string_view name;
     int anl_format;
@@ -198,6 +201,9 @@ constexpr output_format_entry output_formats[] = {
     {"c7", unchanged, unchanged, format_effect::fhwa},
     {"wk", 8, unchanged, format_effect::none},
     {"csv", anl_format_csv, print_format_csv, format_effect::none},
+    {"study", anl_format_study, unchanged, format_effect::none},
+    {"json", anl_format_json, unchanged, format_effect::none},
+    {"html", anl_format_html, unchanged, format_effect::none},
     {"nz", unchanged, unchanged, format_effect::not_implemented},
 };
 
@@ -225,6 +231,14 @@ struct parser {
             return;
         }
         ++files;
+        if (!settings.batch.output_dir.empty()) {
+            // A batch run: every file named is a source.
+            settings.batch.sources.push_back(arg);
+            if (files == 1) {
+                settings.sfn = arg;
+            }
+            return;
+        }
         if (files == 1) {
             settings.sfn = arg;
         } else if (files == 2) {
@@ -337,7 +351,59 @@ struct parser {
     }
 
     void option(const std::string& arg);
+    void long_option(const std::string& arg);
+
+    void speed_limit(const std::string& value) {
+        char* end = nullptr;
+        const double limit = std::strtod(value.c_str(), &end);
+        if (value.empty() || *end != '\0' || !std::isfinite(limit) || limit <= 0 || limit > 1000) {
+            fail(1, "\nError : Invalid speed limit (must be a number above 0)\n");
+        }
+        settings.speed_limit = limit;
+    }
+    void output_dir(const std::string& value) {
+        if (value.empty()) {
+            fail(1, "\nError : No output folder specified\n");
+        }
+        settings.batch.output_dir = value;
+    }
+    void jobs(const std::string& value) {
+        char* end = nullptr;
+        errno = 0;
+        const long n = std::strtol(value.c_str(), &end, 10);
+        if (value.empty() || *end != '\0' || errno != 0 || n < 1 || n > max_jobs) {
+            fail(1,
+                 "\nError : Invalid number of jobs (must be from 1 to " + std::to_string(max_jobs) + ")\n");
+        }
+        settings.batch.jobs = static_cast<int>(n);
+    }
+    void update(const std::string&) { settings.batch.update = true; }
 };
+
+// The GNU long options, "--name=value" (or "--name" alone where no value is
+// taken), matched exactly; the classic options keep their own forms.
+struct long_option_entry {
+    std::string_view name; // with "=" when the option takes a value
+    void (parser::*handle)(const std::string& value);
+};
+
+constexpr long_option_entry long_options[] = {
+    {"--speed-limit=", &parser::speed_limit},
+    {"--output-dir=", &parser::output_dir},
+    {"--jobs=", &parser::jobs},
+    {"--update", &parser::update},
+};
+
+void parser::long_option(const std::string& arg) {
+    for (const long_option_entry& entry : long_options) {
+        const bool takes_value = entry.name.ends_with('=');
+        if (takes_value ? arg.starts_with(entry.name) : arg == entry.name) {
+            (this->*entry.handle)(arg.substr(takes_value ? entry.name.size() : arg.size()));
+            return;
+        }
+    }
+    fail(1, "\nError : Invalid option " + arg + "\n");
+}
 
 // The option letters, each with its handler, which receives the whole argument
 // and the text after the letter.
@@ -388,6 +454,9 @@ std::vector<std::string> option_forms() {
     for (std::string_view ignored : ignored_options) {
         forms.push_back("-" + std::string(ignored));
     }
+    for (const long_option_entry& entry : long_options) {
+        forms.emplace_back(entry.name);
+    }
     forms.emplace_back(quiet_marker);
     forms.emplace_back(control_file_marker);
     return forms;
@@ -410,10 +479,19 @@ run_settings get_parameters(const std::string& program_directory, const std::vec
     p.settings.k479.print_units = 1;
     p.settings.k479.units = 0;
     p.settings.taxo = false;
+    // A batch run takes every file name as a source, wherever --output-dir
+    // stands among them; the summary window's values are never file names.
+    for (const std::string& arg : args) {
+        if (arg.starts_with("--output-dir=")) {
+            p.output_dir(arg.substr(std::string_view("--output-dir=").size()));
+        }
+    }
     for (p.index = 0; p.index < args.size(); ++p.index) {
         const std::string& arg = args[p.index];
         if (is_plain_argument(arg)) {
             p.plain_argument(arg);
+        } else if (arg.starts_with("--")) {
+            p.long_option(arg);
         } else {
             p.option(arg);
         }
@@ -421,6 +499,9 @@ run_settings get_parameters(const std::string& program_directory, const std::vec
     // An empty argument is a file name too (one that cannot be opened).
     if (p.files == 0) {
         fail(1, "\nError : No input file specified\n");
+    }
+    if (p.settings.batch.output_dir.empty() && (p.settings.batch.jobs != 0 || p.settings.batch.update)) {
+        fail(1, "\nError : Options --jobs and --update need --output-dir\n");
     }
     return p.settings;
 }

@@ -19,6 +19,21 @@ inline constexpr const char* version_number_cordon = "v3.5.47";
 inline constexpr int anl_format_csv = 9;
 inline constexpr int print_format_csv = 6;
 
+// The traffic study (-fstudy, -fjson, -fhtml): the statistics of a count as a
+// text report, a JSON document or an HTML page of tables and charts.
+inline constexpr int anl_format_study = 10;
+inline constexpr int anl_format_json = 11;
+inline constexpr int anl_format_html = 12;
+
+// A batch run (--output-dir): every source formatted with the same options,
+// each into its own report in one folder.
+struct batch_settings {
+    std::string output_dir;           // empty: a single run, as the classic command line has it
+    std::vector<std::string> sources; // every source named, in the order given
+    int jobs = 0;                     // files formatted at once; 0: every core the process may use
+    bool update = false;              // skip a source whose report is newer than it
+};
+
 // A point in time compared chronologically on (two-digit year, month, day,
 // hour, minute, second): the Zedirozed window ends and vehicle instants.
 // The month counts from 0 (January is 0), as m_mon does.
@@ -47,8 +62,9 @@ struct run_settings {
     bool skip_partial = false;
     bool merge_cars = false;
     bool taxo = false;
-    std::int8_t anl_format = 0; // 0 default, 1-3 INT-n, 4 VBV-1 / cordon, 5-7 VBV-2..4, 8 weekly, 9 CSV
-    int print_format = 1;       // VBV-n number, 5 Zedirozed summary, 6 CSV
+    // 0 default, 1-3 INT-n, 4 VBV-1 / cordon, 5-7 VBV-2..4, 8 weekly, 9 CSV, 10-12 study as text, JSON, HTML
+    std::int8_t anl_format = 0;
+    int print_format = 1; // VBV-n number, 5 Zedirozed summary, 6 CSV
     bool zedirozed = false;
     bool kappa3_format = false;
     bool fhwa_format = false;
@@ -62,6 +78,8 @@ struct run_settings {
     instant mars;                      // Zedirozed window start
     instant marf;                      // Zedirozed window end
     std::vector<std::string> new_argv; // arguments handed to a sibling converter (after name and /QUIET)
+    double speed_limit = 0;            // --speed-limit, in the speed unit printed; 0: none given
+    batch_settings batch;
     // The process-wide output record: its units, print_units and axle_factor come
     // from the command line; date_format and site are copied from the data file.
     k479_defn k479 = default_k479();

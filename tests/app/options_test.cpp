@@ -40,6 +40,24 @@ TEST(GetParameters, StartStateAndSwitches) {
     EXPECT_EQ(s.lang_file, "ocation=x");
 }
 
+TEST(GetParameters, LongOptions) {
+    run_settings s = parse({"A.DAT", "-fjson", "--speed-limit=50.5"});
+    EXPECT_EQ(s.anl_format, anl_format_json);
+    EXPECT_EQ(s.speed_limit, 50.5);
+    EXPECT_TRUE(s.batch.output_dir.empty());
+
+    // With --output-dir every file name is a source, before or after it; the
+    // summary window's values stay values.
+    s = parse({"A.DAT", "B.DAT", "--jobs=3", "-fmarsum", "10:00", "1/2/2013", "11:00", "1/2/2013", "C.DAT",
+               "--output-dir=out/reports", "/data/D.DAT", "--update", "^"});
+    EXPECT_EQ(s.batch.output_dir, "out/reports");
+    EXPECT_EQ(s.batch.sources, (args{"A.DAT", "B.DAT", "C.DAT", "/data/D.DAT"}));
+    EXPECT_EQ(s.batch.jobs, 3);
+    EXPECT_TRUE(s.batch.update && s.quiet_mode);
+    EXPECT_EQ(s.sfn, "A.DAT");
+    EXPECT_EQ(s.dfn, "");
+}
+
 TEST(GetParameters, OutputFormatsSetBothSelectors) {
     const std::tuple<args, int, int> rows[] = {
         {{"-fI1"}, 1, 1},          {{"-fI2"}, 2, 2},
@@ -157,7 +175,19 @@ TEST(GetParameters, RefusedCommandLines) {
          {"-fmarsum 10:00 2013-02-01 11:00 1/2/2013", "-fmarsum 10:00 1/2/2013 11:00 1/2-2013",
           "-fmarsum 10:00 1/2013/2 11:00 1/2/2013"}},
         {"Too many files specified", {"C.TXT", "C.TXT -X"}},
-        {"No input file specified", {"!-S ^ ="}},
+        {"No input file specified", {"!-S ^ =", "!--output-dir=out --jobs=2"}},
+        {"Invalid option --speed-limit", {"--speed-limit"}},
+        {"Invalid option --UPDATE", {"--UPDATE"}},
+        {"Invalid option --update=yes", {"--update=yes"}},
+        {"Invalid speed limit (must be a number above 0)",
+         {"--speed-limit=", "--speed-limit=0", "--speed-limit=-50", "--speed-limit=50km", "--speed-limit=nan",
+          "--speed-limit=inf", "--speed-limit=1e9"}},
+        {"No output folder specified", {"--output-dir="}},
+        {"Invalid number of jobs (must be from 1 to 1024)",
+         {"!A.DAT --output-dir=o --jobs=0", "!A.DAT --output-dir=o --jobs=1025",
+          "!A.DAT --output-dir=o --jobs=", "!A.DAT --output-dir=o --jobs=2x",
+          "!A.DAT --output-dir=o --jobs=99999999999999999999"}},
+        {"Options --jobs and --update need --output-dir", {"--jobs=2", "--update"}},
     };
     for (const auto& [message, lines] : groups) {
         for (const char* line : lines) {
