@@ -76,7 +76,7 @@ std::string language_file() {
 class fault_runner {
   public:
     explicit fault_runner(configuration config) : config_(std::move(config)) {
-        fs::create_directories(dir_ + "/run");
+        fs::create_directories(run_dir_);
     }
     ~fault_runner() { fs::remove_all(dir_); }
     fault_runner(const fault_runner&) = delete;
@@ -84,42 +84,43 @@ class fault_runner {
 
     // A run with the `at`th call of the kinds `calls` failing as `mode` (at 0: none fails).
     seam_run run(const std::string& calls, long at, const std::string& mode) {
-        const std::string run_dir = dir_ + "/run";
         for (const auto& [name, data] : config_.inputs) {
-            write_file(run_dir + "/" + name, data);
+            write_file(run_dir_ / name, data);
         }
         for (const std::string& report : config_.reports) {
-            fs::remove(run_dir + "/" + report);
+            fs::remove(run_dir_ / report);
         }
         const char* asan = std::getenv("ASAN_OPTIONS");
         seam_run r;
         r.result = run_tallycnv(
-            config_.args, run_dir, TALLYCNV_EXE,
-            {"LD_PRELOAD=" TALLYCNV_FAULT_SEAM, "TALLYCNV_FAULT_CALLS=" + calls,
+            config_.args, run_dir_, TALLYCNV_EXE,
+            {std::string("LD_PRELOAD=") + TALLYCNV_FAULT_SEAM, "TALLYCNV_FAULT_CALLS=" + calls,
              "TALLYCNV_FAULT_AT=" + std::to_string(at), "TALLYCNV_FAULT_MODE=" + mode,
-             "TALLYCNV_FAULT_COUNTS=" + dir_ + "/counts",
+             "TALLYCNV_FAULT_COUNTS=" + counts_.string(),
              "ASAN_OPTIONS=" + std::string(asan != nullptr ? asan : "") + ":verify_asan_link_order=0"});
-        std::ifstream counts(dir_ + "/counts");
+        std::ifstream counts(counts_);
         std::string kind;
         long n = 0;
         while (counts >> kind >> n) {
             r.counts[kind] = n;
         }
-        fs::remove(dir_ + "/counts");
+        fs::remove(counts_);
         for (const std::string& report : config_.reports) {
-            if (fs::exists(run_dir + "/" + report)) {
-                r.reports[report] = read_file(run_dir + "/" + report);
+            if (fs::exists(run_dir_ / report)) {
+                r.reports[report] = read_file(run_dir_ / report);
             }
         }
         for (const std::string& side : config_.side_files) {
-            r.side_files[side] = fs::exists(run_dir + "/" + side) ? read_file(run_dir + "/" + side) : "";
+            r.side_files[side] = fs::exists(run_dir_ / side) ? read_file(run_dir_ / side) : "";
         }
         return r;
     }
 
   private:
     configuration config_;
-    std::string dir_ = make_temp_dir();
+    fs::path dir_ = make_temp_dir();
+    fs::path run_dir_ = dir_ / "run";
+    fs::path counts_ = dir_ / "counts";
 };
 
 // A message a run under a fault may end with, and its exit code.
