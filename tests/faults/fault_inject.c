@@ -22,7 +22,8 @@
  * A failing close releases the descriptor first, as Linux does whatever close
  * reports. The short mode applies to reads and writes, eagain as well; on
  * another kind the counted call passes through unharmed. Files opened through
- * C streams (fopen) are counted apart: their calls escape the seam. */
+ * C streams (fopen) are counted apart: their calls escape the seam, as do
+ * calls it does not stand in front of (pwrite, writev, dup). */
 #undef _FORTIFY_SOURCE
 #define _GNU_SOURCE
 #include <dlfcn.h>
@@ -76,6 +77,8 @@ DEFINE_REAL(open64, int (*)(const char*, int, ...))
 DEFINE_REAL(openat, int (*)(int, const char*, int, ...))
 DEFINE_REAL(openat64, int (*)(int, const char*, int, ...))
 DEFINE_REAL(creat, int (*)(const char*, mode_t))
+DEFINE_REAL(mkstemp, int (*)(char*))
+DEFINE_REAL(mkostemp, int (*)(char*, int))
 DEFINE_REAL(read, ssize_t (*)(int, void*, size_t))
 DEFINE_REAL(write, ssize_t (*)(int, const void*, size_t))
 DEFINE_REAL(close, int (*)(int))
@@ -205,6 +208,17 @@ int __openat_2(int dir, const char* path, int flags) {
 int creat(const char* path, mode_t mode) {
     const enum mode m = count(k_open);
     return m != m_none ? fail_with(m) : opened(REAL(creat, int (*)(const char*, mode_t))(path, mode));
+}
+
+/* Temporary files: the C library opens them with its own call. */
+int mkstemp(char* pattern) {
+    const enum mode m = count(k_open);
+    return m != m_none ? fail_with(m) : opened(REAL(mkstemp, int (*)(char*))(pattern));
+}
+
+int mkostemp(char* pattern, int flags) {
+    const enum mode m = count(k_open);
+    return m != m_none ? fail_with(m) : opened(REAL(mkostemp, int (*)(char*, int))(pattern, flags));
 }
 
 ssize_t read(int fd, void* to, size_t size) {
