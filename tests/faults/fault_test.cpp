@@ -172,6 +172,7 @@ std::set<std::string> run_under_faults(const configuration& config) {
     const seam_run clean = runner.run("", 0, "");
     EXPECT_EQ(clean.result.exit_code, 0) << clean.result.err;
     EXPECT_EQ(clean.result.out + clean.result.err, "");
+    EXPECT_EQ(clean.reports.size(), config.reports.size()) << "a clean run writes every report";
     if (clean.counts.empty()) {
         ADD_FAILURE() << "the seam " TALLYCNV_FAULT_SEAM " counted nothing";
         return {};
