@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
     const language_texts lang = load_language(settings.lang_file);
     long lines = 0;
     {
-        report_sink head(out);
+        report_sink head(fileno(out)); // before any byte of the C stream
         print_vbv_header(run_context{settings, lang, head}, header);
         head.flush();
         lines = head.line_count();

@@ -1,5 +1,6 @@
 #include "app/entry.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,10 +10,11 @@
 #include <strings.h>
 #include <vector>
 
-#include "io/fatal.h"
 #include "app/help.h"
 #include "app/options.h"
 #include "app/output_file.h"
+#include "io/fatal.h"
+#include "io/file_io.h"
 
 namespace tallycnv {
 
@@ -68,6 +70,29 @@ void check_distinct(const std::string& sfn, const std::string& dfn) {
     if (same) {
         fail(1, "\nError : Source and destination files have the same name\n");
     }
+}
+
+// Closes the report file and returns the run's exit code. A close that fails
+// (a network file system reports a failed write-back only then) leaves a file
+// that holds the END record but may not hold the report: it is removed, so
+// that it cannot pass for a complete report. Devices and pipes are not.
+int close_destination(const std::string& dfn, int destination, int code) {
+    if (destination < 0) {
+        return code;
+    }
+    struct stat status {};
+    const bool regular = ::fstat(destination, &status) == 0 && S_ISREG(status.st_mode);
+    if (close_file(destination)) {
+        return code;
+    }
+    if (regular) {
+        ::unlink(dfn.c_str());
+    }
+    if (code == 0) {
+        std::fputs(write_failure, stderr);
+        code = 3;
+    }
+    return code;
 }
 
 void full_run(const run_context& ctx) {
@@ -142,29 +167,27 @@ int run_program(int argc, char** argv) {
         const language_texts lang = load_language(settings.lang_file);
 
         if (settings.dfn.empty()) {
-            report_sink out(stdout);
+            // The banner, still in the C stream's buffer, goes before the report.
+            std::fflush(stdout);
+            report_sink out(STDOUT_FILENO);
             return run_formatter(settings, lang, out, full_run);
         }
         check_distinct(settings.sfn, settings.dfn);
         // The driver opens the destination once the source has shown itself to
         // be a data file; until then an existing file stays as it was.
-        std::FILE* destination = nullptr;
+        int destination = -1;
         int code = 0;
         {
             report_sink out([&]() {
-                destination = std::fopen(settings.dfn.c_str(), "wb");
-                if (destination == nullptr) {
+                destination = open_file(settings.dfn, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+                if (destination < 0) {
                     fail(3, write_failure);
                 }
                 return destination;
             });
             code = run_formatter(settings, lang, out, full_run);
         }
-        if (destination != nullptr && std::fclose(destination) != 0 && code == 0) {
-            std::fputs(write_failure, stderr);
-            code = 3;
-        }
-        return code;
+        return close_destination(settings.dfn, destination, code);
     } catch (const fatal_error& error) {
         return report_error(error);
     }

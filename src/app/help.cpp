@@ -3,7 +3,10 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <optional>
+
 #include "app/resource_files.h"
+#include "io/file_io.h"
 #include "io/text_lines.h"
 
 namespace tallycnv {
@@ -13,6 +16,8 @@ namespace {
 constexpr int pieces_per_page = 20;
 constexpr std::size_t piece_width = 80;
 constexpr int escape_key = 27;
+// More than the help text will ever hold.
+constexpr std::size_t help_size_limit = std::size_t{1} << 20;
 
 // One key from the terminal on standard input, without echo and without
 // waiting for the Enter key; a negative value when nothing can be read.
@@ -36,7 +41,7 @@ int read_key_without_echo() {
 
 } // namespace
 
-void page_help(std::FILE* help, std::FILE* out, const std::function<int()>& read_key) {
+void page_help(std::string_view help, std::FILE* out, const std::function<int()>& read_key) {
     text_reader reader(help);
     std::string piece;
     int shown = 0;
@@ -58,18 +63,17 @@ void page_help(std::FILE* help, std::FILE* out, const std::function<int()>& read
 }
 
 void display_help(const std::string& program_directory) {
-    const std::string path = resource_file(program_directory, "TALLYCNV.HLP");
-    std::FILE* help = std::fopen(path.c_str(), "rb");
-    if (help == nullptr) {
+    const std::optional<std::string> help =
+        read_file_head(resource_file(program_directory, "TALLYCNV.HLP"), help_size_limit);
+    if (!help) {
         return;
     }
     const bool terminal = isatty(STDIN_FILENO) != 0 && isatty(STDOUT_FILENO) != 0;
     if (terminal) {
-        page_help(help, stdout, read_key_without_echo);
+        page_help(*help, stdout, read_key_without_echo);
     } else {
-        page_help(help, stdout, nullptr);
+        page_help(*help, stdout, nullptr);
     }
-    std::fclose(help);
 }
 
 } // namespace tallycnv

@@ -1,9 +1,13 @@
 #include "control/control_file.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <array>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
+
+#include "io/file_io.h"
 
 namespace tallycnv {
 
@@ -23,7 +27,7 @@ constexpr std::size_t spec_at = 84;
 constexpr std::size_t spec_size = 10;
 
 // The companion's field: a length byte and the verdict text, zero-filled.
-constexpr long verdict_at = 558;
+constexpr off_t verdict_at = 558;
 constexpr std::size_t verdict_size = 31;
 
 void put_u32(control_record& record, std::size_t at, std::uint32_t value) {
@@ -73,23 +77,26 @@ bool valid_site_name(std::string_view site) {
 }
 
 // Reads the previous record of the site, then stores the new one. True when a
-// whole previous record was read.
+// whole previous record was read. A failure only skips its step.
 bool exchange_site_record(const std::string& path, const control_record& record, control_record& previous) {
     bool have_previous = false;
-    if (std::FILE* old = std::fopen(path.c_str(), "rb")) {
-        have_previous = std::fread(previous.data(), 1, previous.size(), old) == previous.size();
-        std::fclose(old);
+    const int old = open_file(path, O_RDONLY | O_CLOEXEC);
+    if (old >= 0) {
+        have_previous = read_full(old, previous.data(), previous.size()) == std::ssize(previous);
+        close_file(old);
     }
-    if (std::FILE* out = std::fopen(path.c_str(), "wb")) {
-        std::fwrite(record.data(), 1, record.size(), out);
-        std::fclose(out);
+    const int out = open_file(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (out >= 0) {
+        write_all(out, record.data(), record.size());
+        close_file(out);
     }
     return have_previous;
 }
 
+// Writes the verdict field of an existing CONTROL.INF; nothing else of it changes.
 void write_verdict(const std::string& path, bool continued) {
-    std::FILE* control = std::fopen(path.c_str(), "r+b");
-    if (control == nullptr) {
+    const int control = open_file(path, O_RDWR | O_CLOEXEC);
+    if (control < 0) {
         return;
     }
     std::array<std::uint8_t, verdict_size> field{};
@@ -97,10 +104,10 @@ void write_verdict(const std::string& path, bool continued) {
     const std::size_t length = std::strlen(verdict);
     field[0] = static_cast<std::uint8_t>(length);
     std::memcpy(field.data() + 1, verdict, length);
-    if (std::fseek(control, verdict_at, SEEK_SET) == 0) {
-        std::fwrite(field.data(), 1, field.size(), control);
+    if (::lseek(control, verdict_at, SEEK_SET) == verdict_at) {
+        write_all(control, field.data(), field.size());
     }
-    std::fclose(control);
+    close_file(control);
 }
 
 } // namespace

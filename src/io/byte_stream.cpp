@@ -5,11 +5,11 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <limits>
 
 #include "io/fatal.h"
+#include "io/file_io.h"
 
 namespace tallycnv {
 
@@ -24,7 +24,7 @@ namespace {
 byte_stream::descriptor& byte_stream::descriptor::operator=(descriptor&& other) noexcept {
     if (this != &other) {
         if (fd_ >= 0) {
-            ::close(fd_);
+            close_file(fd_);
         }
         fd_ = other.release();
     }
@@ -33,7 +33,7 @@ byte_stream::descriptor& byte_stream::descriptor::operator=(descriptor&& other) 
 
 byte_stream::descriptor::~descriptor() {
     if (fd_ >= 0) {
-        ::close(fd_);
+        close_file(fd_);
     }
 }
 
@@ -47,7 +47,7 @@ byte_stream::byte_stream(std::vector<std::uint8_t> bytes)
     : memory_(std::move(bytes)), buffer_(std::min(memory_.size(), buffer_capacity)) {}
 
 std::optional<byte_stream> byte_stream::open(const std::string& path) {
-    descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    descriptor file(open_file(path, O_RDONLY | O_CLOEXEC));
     struct stat status {};
     if (file.get() < 0 || ::fstat(file.get(), &status) != 0 || S_ISDIR(status.st_mode)) {
         return std::nullopt;
@@ -70,16 +70,13 @@ std::size_t byte_stream::read_source(std::uint8_t* to, std::size_t room) {
         return n;
     }
     // One read call: a pipe or FIFO delivers what its writer has written so
-    // far, which is all the caller may need.
-    for (;;) {
-        const ssize_t n = ::read(file_.get(), to, room);
-        if (n >= 0) {
-            return static_cast<std::size_t>(n);
-        }
-        if (errno != EINTR) {
-            unreadable();
-        }
+    // far, which is all the caller may need. A read that fails mid-file (a
+    // failing disk or network share) ends the run.
+    const ssize_t n = read_some(file_.get(), to, room);
+    if (n < 0) {
+        unreadable();
     }
+    return static_cast<std::size_t>(n);
 }
 
 void byte_stream::reposition(std::uint64_t position) {

@@ -4,23 +4,25 @@
 #include <cstdarg>
 #include <cstring>
 
+#include "io/file_io.h"
+
 namespace tallycnv {
 
 namespace {
-// The stream sees writes of at least this size (less the last reservation
+// The descriptor sees writes of at least this size (less the last reservation
 // that did not fit), so the report reaches the file in few large writes.
 constexpr std::size_t write_size = std::size_t{1} << 16;
 constexpr std::size_t buffer_size = write_size + (std::size_t{1} << 12);
 } // namespace
 
-report_sink::report_sink(std::FILE* stream)
-    : stream_(stream), buffer_(std::make_unique<char[]>(buffer_size)), capacity_(buffer_size) {}
+report_sink::report_sink(int fd)
+    : fd_(fd), buffer_(std::make_unique<char[]>(buffer_size)), capacity_(buffer_size) {}
 
-report_sink::report_sink(std::function<std::FILE*()> open_destination)
+report_sink::report_sink(std::function<int()> open_destination)
     : open_destination_(std::move(open_destination)), buffer_(std::make_unique<char[]>(buffer_size)),
       capacity_(buffer_size) {}
 
-report_sink::report_sink() : report_sink(static_cast<std::FILE*>(nullptr)) {}
+report_sink::report_sink() : report_sink(-1) {}
 
 report_sink::~report_sink() {
     flush();
@@ -28,21 +30,23 @@ report_sink::~report_sink() {
 
 void report_sink::open() {
     if (open_destination_) {
-        const std::function<std::FILE*()> open_destination = std::move(open_destination_);
+        const std::function<int()> open_destination = std::move(open_destination_);
         open_destination_ = nullptr;
-        stream_ = open_destination();
+        fd_ = open_destination();
     }
 }
 
-// Moves the buffered bytes to the stream (or to memory) and empties the
-// buffer; bytes for a destination not yet opened stay.
+// Moves the buffered bytes to the descriptor (or to memory) and empties the
+// buffer; bytes for a destination not yet opened stay. The descriptor is
+// written directly, not through a C stream, which would give up on a write
+// interrupted by a signal.
 void report_sink::drain() {
     if (used_ == 0 || open_destination_) {
         return;
     }
-    if (stream_ == nullptr) {
+    if (fd_ < 0) {
         memory_.append(buffer_.get(), used_);
-    } else if (!failed_ && std::fwrite(buffer_.get(), 1, used_, stream_) != used_) {
+    } else if (!failed_ && !write_all(fd_, buffer_.get(), used_)) {
         failed_ = true;
     }
     used_ = 0;
@@ -105,9 +109,6 @@ void report_sink::printf(const char* format, ...) {
 
 bool report_sink::flush() {
     drain();
-    if (stream_ != nullptr && !failed_ && std::fflush(stream_) != 0) {
-        failed_ = true;
-    }
     return !failed_;
 }
 

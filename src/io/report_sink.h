@@ -18,11 +18,12 @@ namespace tallycnv {
 
 class report_sink {
   public:
-    // Writes to an already open stream (standard output, or a file the caller owns).
-    explicit report_sink(std::FILE* stream);
+    // Writes to an already open descriptor (standard output, or a file the
+    // caller owns and closes).
+    explicit report_sink(int fd);
     // Writes to a destination opened on demand: open() calls `open_destination`
-    // once, which returns the stream (and raises its own failure).
-    explicit report_sink(std::function<std::FILE*()> open_destination);
+    // once, which returns the descriptor (and raises its own failure).
+    explicit report_sink(std::function<int()> open_destination);
     // Collects the report in memory (tests).
     report_sink();
     ~report_sink();
@@ -74,7 +75,7 @@ class report_sink {
     // announcements between data lines are not counted by the END record.
     void uncount_lines(long lines) { line_count_ -= lines; }
 
-    // Pushes buffered bytes to the stream; false once any write has failed.
+    // Pushes buffered bytes to the descriptor; false once any write has failed.
     bool flush();
     [[nodiscard]] bool failed() const { return failed_; }
 
@@ -85,8 +86,8 @@ class report_sink {
     void make_room(std::size_t size);
     void drain();
 
-    std::function<std::FILE*()> open_destination_;
-    std::FILE* stream_ = nullptr;
+    std::function<int()> open_destination_;
+    int fd_ = -1; // -1: the report is collected in memory
     std::unique_ptr<char[]> buffer_;
     std::size_t capacity_ = 0;
     std::size_t used_ = 0;

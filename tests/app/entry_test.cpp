@@ -32,9 +32,6 @@ std::string lines(int from, int to) {
 // What the pager shows for `help_text`, keys answered from `keys` (-1 when none is left);
 // without a key reader when `terminal` is false.
 std::string page(const std::string& help_text, std::deque<int> keys, bool terminal = true) {
-    std::FILE* help = std::tmpfile();
-    std::fwrite(help_text.data(), 1, help_text.size(), help);
-    std::rewind(help);
     std::FILE* out = std::tmpfile();
     std::function<int()> read_key;
     if (terminal) {
@@ -46,13 +43,12 @@ std::string page(const std::string& help_text, std::deque<int> keys, bool termin
             return key;
         };
     }
-    page_help(help, out, read_key);
+    page_help(help_text, out, read_key);
     std::rewind(out);
     std::string shown;
     for (int c = std::getc(out); c != EOF; c = std::getc(out)) {
         shown.push_back(static_cast<char>(c));
     }
-    std::fclose(help);
     std::fclose(out);
     return shown;
 }
