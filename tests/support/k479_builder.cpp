@@ -1,5 +1,6 @@
 #include "support/k479_builder.h"
 
+#include <cctype>
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
@@ -139,6 +140,23 @@ void set_time(std::uint8_t* image, std::size_t offset, std::string_view text) {
     image[offset + 10] = static_cast<std::uint8_t>(s);
 }
 
+// A text field's bytes: the text as written, `\xHH` standing for the byte HH
+// (a damaged header, such as a site text holding a line feed).
+std::string text_bytes(std::string_view text) {
+    std::string bytes;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text.substr(i, 2) == "\\x" && i + 4 <= text.size() &&
+            std::isxdigit(static_cast<unsigned char>(text[i + 2])) &&
+            std::isxdigit(static_cast<unsigned char>(text[i + 3]))) {
+            bytes += static_cast<char>(std::stoi(std::string(text.substr(i + 2, 2)), nullptr, 16));
+            i += 3;
+        } else {
+            bytes += text[i];
+        }
+    }
+    return bytes;
+}
+
 } // namespace
 
 long parse_number(const std::string& word) {
@@ -212,7 +230,8 @@ header_builder& header_builder::describe(std::string_view description) {
                                 std::min<std::size_t>(word.size(), 5));
                 }
             } else {
-                std::memcpy(image + found->offset, rest.data(), std::min(rest.size(), found->count));
+                const std::string text = text_bytes(rest);
+                std::memcpy(image + found->offset, text.data(), std::min(text.size(), found->count));
             }
             continue;
         }
