@@ -226,8 +226,9 @@ header_builder& header_builder::describe(std::string_view description) {
                 std::istringstream words{std::string(rest)};
                 std::string word;
                 for (int i = 0; i < 8 && words >> word; ++i) {
-                    std::memcpy(image + found->offset + 5 * i, word.data(),
-                                std::min<std::size_t>(word.size(), 5));
+                    const std::string heading = text_bytes(word);
+                    std::memcpy(image + found->offset + 5 * i, heading.data(),
+                                std::min<std::size_t>(heading.size(), 5));
                 }
             } else {
                 const std::string text = text_bytes(rest);
