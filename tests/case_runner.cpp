@@ -422,7 +422,7 @@ std::string first_difference(const std::string& expected, const std::string& act
 }
 
 // A report that closes with an END record, star form (`* END 12 FFFF`) or
-// record-coded (`99,"END",12,"FFFF"`), counts every line from its BEGIN record
+// record-coded (`21,"END",12,"FFFF"`), counts every line from its BEGIN record
 // to the END record, both included, and ends each of them with CR LF, texts
 // from the data file included. Returns what is wrong, or nothing for a report
 // that holds or a text that is no such report.

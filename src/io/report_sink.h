@@ -7,9 +7,9 @@
 // and remembers write failures.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdio>
-#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
@@ -82,9 +82,8 @@ class report_sink {
     // Copies a prepared text into the room (which must hold its bytes) and
     // counts the line ends it holds; returns the end of the copy.
     char* put_lines(char* p, const report_text& text) {
-        std::memcpy(p, text.bytes.data(), text.bytes.size());
         line_count_ += text.line_ends;
-        return p + text.bytes.size();
+        return std::copy(text.bytes.begin(), text.bytes.end(), p);
     }
 
     // Number of line ends written so far.

@@ -93,9 +93,9 @@ unsigned carried_fields(unsigned record_type, std::uint32_t mask, const vehicle_
     return fields;
 }
 
-// The longest row: the site quoted, its line feeds as CR LF (62 bytes), 40 numbers of at most 24
-// characters, the separators and the line end.
-constexpr std::size_t max_row_size = 1024;
+// The longest row: the site quoted, its line feeds as CR LF (62 bytes), 40
+// numbers of at most 24 characters, the separators and the line end.
+constexpr std::size_t max_row_size = 1088;
 
 constexpr std::array<std::string_view, 5> chassis_height_codes = {"", "VL", "L", "M", "H"};
 

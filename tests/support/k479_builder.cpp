@@ -1,5 +1,6 @@
 #include "support/k479_builder.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstddef>
 #include <cstdio>
@@ -227,12 +228,12 @@ header_builder& header_builder::describe(std::string_view description) {
                 std::string word;
                 for (int i = 0; i < 8 && words >> word; ++i) {
                     const std::string heading = text_bytes(word);
-                    std::memcpy(image + found->offset + 5 * i, heading.data(),
-                                std::min<std::size_t>(heading.size(), 5));
+                    std::copy_n(heading.data(), std::min<std::size_t>(heading.size(), 5),
+                                image + found->offset + 5 * i);
                 }
             } else {
                 const std::string text = text_bytes(rest);
-                std::memcpy(image + found->offset, text.data(), std::min(text.size(), found->count));
+                std::copy_n(text.data(), std::min(text.size(), found->count), image + found->offset);
             }
             continue;
         }
