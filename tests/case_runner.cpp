@@ -21,9 +21,11 @@
 #include <fstream>
 #include <map>
 #include <optional>
+#include <regex>
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -419,6 +421,45 @@ std::string first_difference(const std::string& expected, const std::string& act
            " written)";
 }
 
+// A report that closes with an END record, star form (`* END 12 FFFF`) or
+// record-coded (`21,"END",12,"FFFF"`), counts every line from its BEGIN record
+// to the END record, both included, and ends each of them with CR LF, texts
+// from the data file included. Returns what is wrong, or nothing for a report
+// that holds or a text that is no such report.
+std::string end_record_fault(const std::string& text) {
+    std::vector<std::string_view> lines; // each with its line end
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t nl = text.find('\n', at);
+        const std::size_t end = nl == std::string::npos ? text.size() : nl + 1;
+        lines.emplace_back(text.data() + at, end - at);
+        at = end;
+    }
+    static const std::regex star_end(R"(\* END (\d+) [0-9A-F]+\r\n)");
+    static const std::regex coded_end(R"(\d+,"END",(\d+),"[0-9A-F]+"\r\n)");
+    std::smatch stated;
+    const std::string last = lines.empty() ? "" : std::string(lines.back());
+    if (!std::regex_match(last, stated, star_end) && !std::regex_match(last, stated, coded_end)) {
+        return "";
+    }
+    std::size_t first = 0; // a banner on standard output may come before the report
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (lines[i] == "* BEGIN\r\n" || lines[i] == "20,\"BEGIN\"\r\n") {
+            first = i;
+        }
+    }
+    for (std::size_t i = first; i < lines.size(); ++i) {
+        if (!lines[i].ends_with("\r\n")) {
+            return "report line " + std::to_string(i - first + 1) +
+                   " does not end with CR LF: " + visible(std::string(lines[i]));
+        }
+    }
+    const std::string counted = std::to_string(lines.size() - first);
+    if (stated[1].str() != counted) {
+        return "the END record counts " + stated[1].str() + " lines, the report holds " + counted;
+    }
+    return "";
+}
+
 std::string listing_of(const std::string& dir) {
     std::vector<std::string> names;
     for (const auto& entry : fs::recursive_directory_iterator(dir)) {
@@ -584,6 +625,8 @@ class case_test : public testing::Test {
                 e == nullptr ? "" : (e->mode == "hex" ? parse_hex(e->text) : substitute(e->text, scratch));
             EXPECT_TRUE(actual == expected)
                 << target << ": " << first_difference(expected, actual, e != nullptr && e->mode == "hex");
+            const std::string fault = end_record_fault(actual);
+            EXPECT_TRUE(fault.empty()) << target << ": " << fault;
             const std::string shown = replace_all(replace_all(actual, scratch, "%t"), today(), "%date");
             if (!shown.empty() || (target != "stdout" && target != "stderr")) {
                 review += render(target, shown);

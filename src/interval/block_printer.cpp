@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "io/fatal.h"
 #include "interval/interval_csv.h"
+#include "io/fatal.h"
 #include "io/text_format.h"
 
 namespace tallycnv {
@@ -137,7 +137,6 @@ void announce(const run_context& ctx, interval_state& st, bool count_only) {
         } else {
             ctx.out.printf("* INTERVAL = %d\n", static_cast<int>(st.clock.recintvl));
         }
-        ctx.out.uncount_lines(1);
     }
 }
 
@@ -236,11 +235,11 @@ void divide_axle_counts(const run_context& ctx, const interval_state& st, const 
 // One binned data line: the prefix, "%02d%c%02d" of the list and row tags,
 // then "%c%04d" of each value, formatted straight into the report.
 template <typename Value>
-void write_binned_line(report_sink& out, std::string_view prefix, char s, std::uint64_t list_tag,
+void write_binned_line(report_sink& out, const report_text& prefix, char s, std::uint64_t list_tag,
                        std::uint64_t row_tag, std::uint64_t count, Value value) {
     constexpr std::size_t value_room = 24; // a separator and an int, with room to spare
-    char* p = out.reserve(prefix.size() + 2 * value_room + count * value_room);
-    p = put_text(p, prefix);
+    char* p = out.reserve(prefix.bytes.size() + 2 * value_room + count * value_room);
+    p = out.put_lines(p, prefix);
     p = put_int(p, static_cast<int>(list_tag), 2, '0');
     p = put_int(put_char(p, s), static_cast<int>(row_tag), 2, '0');
     for (std::uint64_t i = 0; i < count; ++i) {
@@ -253,11 +252,12 @@ void print_binned_lines(const run_context& ctx, const interval_state& st, const 
                         std::span<const std::int16_t> block, bool merge) {
     const bool int3 = ctx.settings.anl_format == format_int3;
     const char s = int3 ? ',' : ' ';
-    std::string prefix;
-    append_site(prefix, ctx.settings, int3);
-    append_date(prefix, ctx.settings, st.clock.retdate, false);
-    appendf(prefix, "%c%02d%02d%c%d%c", s, static_cast<int>(st.clock.retmins / 60),
+    std::string text;
+    append_site(text, ctx.settings, int3);
+    append_date(text, ctx.settings, st.clock.retdate, false);
+    appendf(text, "%c%02d%02d%c%d%c", s, static_cast<int>(st.clock.retmins / 60),
             static_cast<int>(st.clock.retmins % 60), s, static_cast<int>(st.curr_chan + 1), s);
+    const report_text prefix = make_report_text(text);
 
     for_each_binned_run(st, binning, [&](const binned_run& run) {
         write_binned_line(ctx.out, prefix, s, run.list_tag, run.row_tag, run.count,
@@ -474,7 +474,8 @@ void print_part_block(const run_context& ctx, interval_state& st) {
         if (int3 && !row.empty() && row.back() == ',') {
             row.pop_back();
         }
-        ctx.out.end_line(put_text(ctx.out.reserve(row.size() + 2), row));
+        row += '\n';
+        ctx.out.write(row); // the site column may hold a line feed of its own
     }
     st.int1_lines.clear();
     st.int1_pos = 0;

@@ -15,8 +15,8 @@ namespace {
 
 // The row before the bins: the site quoted (42 bytes), the end (at most 22),
 // the minutes, the peak flag, the channel (10 each at most) and the heading
-// quoted (12); then three bin labels of at most 96 bytes quoted, the count and
-// the line end.
+// quoted (12), their line feeds as CR LF at most doubling them; then three bin
+// labels of at most 96 bytes quoted, the count and the line end.
 constexpr std::size_t max_prefix_size = 256;
 constexpr std::size_t max_row_size = max_prefix_size + 3 * (2 * 96 + 3) + 16;
 
@@ -188,10 +188,10 @@ void print_interval_csv(const run_context& ctx, const interval_state& st, std::s
     *p++ = ',';
     p = put_csv_field(p, heading);
     *p++ = ',';
-    const std::string_view head(prefix, static_cast<std::size_t>(p - prefix));
+    const report_text head = make_report_text(std::string_view(prefix, static_cast<std::size_t>(p - prefix)));
 
     const auto write_row = [&](const std::array<std::string_view, 3>& labels, int value) {
-        char* q = put_text(ctx.out.reserve(max_row_size), head);
+        char* q = ctx.out.put_lines(ctx.out.reserve(max_row_size), head);
         for (const std::string_view label : labels) {
             q = put_csv_field(q, label);
             *q++ = ',';

@@ -15,6 +15,19 @@ constexpr std::size_t write_size = std::size_t{1} << 16;
 constexpr std::size_t buffer_size = write_size + (std::size_t{1} << 12);
 } // namespace
 
+report_text make_report_text(std::string_view text) {
+    report_text made;
+    made.bytes.reserve(text.size());
+    for (const char c : text) {
+        if (c == '\n') {
+            made.bytes += '\r';
+            ++made.line_ends;
+        }
+        made.bytes += c;
+    }
+    return made;
+}
+
 report_sink::report_sink(int fd)
     : fd_(fd), buffer_(std::make_unique<char[]>(buffer_size)), capacity_(buffer_size) {}
 

@@ -7,6 +7,7 @@
 // and remembers write failures.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdio>
 #include <functional>
@@ -15,6 +16,17 @@
 #include <string_view>
 
 namespace tallycnv {
+
+// A text from the data file that line writers repeat on many lines (the site
+// column, an export row's leading fields), made fit for the fast path once:
+// each "\n" already "\r\n", with the number of line ends it holds, so a
+// damaged header text holding a line feed is written and counted like any
+// other report line end.
+struct report_text {
+    std::string bytes;
+    long line_ends = 0;
+};
+report_text make_report_text(std::string_view text);
 
 class report_sink {
   public:
@@ -68,12 +80,15 @@ class report_sink {
         commit(end + 2);
         ++line_count_;
     }
+    // Copies a prepared text into the room (which must hold its bytes) and
+    // counts the line ends it holds; returns the end of the copy.
+    char* put_lines(char* p, const report_text& text) {
+        line_count_ += text.line_ends;
+        return std::copy(text.bytes.begin(), text.bytes.end(), p);
+    }
 
     // Number of line ends written so far.
     [[nodiscard]] long line_count() const { return line_count_; }
-    // Takes lines already written out of the count: the INTERVAL and PEAKINT
-    // announcements between data lines are not counted by the END record.
-    void uncount_lines(long lines) { line_count_ -= lines; }
 
     // Pushes buffered bytes to the descriptor; false once any write has failed.
     bool flush();

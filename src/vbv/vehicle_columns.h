@@ -10,6 +10,8 @@
 #include <functional>
 #include <vector>
 
+#include "io/report_sink.h"
+
 namespace tallycnv {
 
 // The text of one column for each value of its field (at most 16 bits),
@@ -69,6 +71,8 @@ struct vehicle_columns {
     std::array<int, 3> last_date{-1, -1, -1};
     std::array<char, 96> date_text{}; // room for the formatters' scratch bytes
     std::size_t date_size = 0;
+    // "%8s" of the site's first 8 characters, made on the first line that shows it.
+    report_text site;
 };
 
 } // namespace tallycnv

@@ -93,9 +93,9 @@ unsigned carried_fields(unsigned record_type, std::uint32_t mask, const vehicle_
     return fields;
 }
 
-// The longest row: the site quoted (42 bytes), 40 numbers of at most 24
-// characters, the separators and the line end.
-constexpr std::size_t max_row_size = 1024;
+// The longest row: the site quoted, its line feeds as CR LF (62 bytes), 40
+// numbers of at most 24 characters, the separators and the line end.
+constexpr std::size_t max_row_size = 1088;
 
 constexpr std::array<std::string_view, 5> chassis_height_codes = {"", "VL", "L", "M", "H"};
 
@@ -130,7 +130,8 @@ char* put_csv_weight(char* p, std::uint16_t weight, bool imperial) {
 vehicle_csv make_vehicle_csv(const run_settings& settings) {
     vehicle_csv table;
     char site[64];
-    table.site.assign(site, put_csv_text(site, field_text(settings.k479.site)));
+    table.site = make_report_text(std::string_view(
+        site, static_cast<std::size_t>(put_csv_text(site, field_text(settings.k479.site)) - site)));
     table.imperial = settings.k479.units == 1;
     return table;
 }
@@ -158,7 +159,7 @@ void print_vehicle_csv(const run_context& ctx, const vehicle_csv& table, const v
     const bool imperial = table.imperial;
     const auto has = [fields](unsigned field) { return (fields & field) != 0; };
 
-    char* p = put_text(ctx.out.reserve(max_row_size), table.site);
+    char* p = ctx.out.put_lines(ctx.out.reserve(max_row_size), table.site);
     *p++ = ',';
     p = put_int(p, v.vehicle_number + 1U);
     *p++ = ',';

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "io/report_sink.h"
 #include "run/run_context.h"
 #include "vbv/vbv_types.h"
 
@@ -13,7 +14,7 @@ namespace tallycnv {
 
 // What every row of one file shares: the site field, ready to write, and the unit system.
 struct vehicle_csv {
-    std::string site;
+    report_text site;
     bool imperial = false;
 };
 

@@ -79,10 +79,15 @@ double seconds(unsigned tenths) {
     return static_cast<double>(static_cast<float>(tenths) / 10.0F);
 }
 
-// "%8s" of the site's first 8 characters.
-char* put_site(char* p, const run_settings& settings) {
-    const std::string_view site = field_text(settings.k479.site).substr(0, 8);
-    return put_padded(p, site.data(), site.size(), 8, ' ');
+// "%8s" of the site's first 8 characters, from the cache made on the first line.
+char* put_site(report_sink& out, char* p, const run_settings& settings, vehicle_columns& c) {
+    if (c.site.bytes.empty()) {
+        const std::string_view site = field_text(settings.k479.site).substr(0, 8);
+        char column[8];
+        c.site = make_report_text(std::string_view(
+            column, static_cast<std::size_t>(put_padded(column, site.data(), site.size(), 8, ' ') - column)));
+    }
+    return out.put_lines(p, c.site);
 }
 
 // "%02d%02d%02d" in the order of the date form.
@@ -280,11 +285,11 @@ void make_coded_columns(vehicle_columns& c, const print_unit_row& row) {
     make_apportioned_columns(c, coded_spacing, coded_axle_weight, row);
 }
 
-char* fixed_line(char* p, const run_settings& settings, const vehicle_info& v, int config,
+char* fixed_line(report_sink& out, char* p, const run_settings& settings, const vehicle_info& v, int config,
                  vehicle_columns& c) {
     const print_unit_row row = unit_row(settings.k479.print_units);
     if (settings.taxo) {
-        p = put_text(put_site(p, settings), "  "); // "%8s  "
+        p = put_text(put_site(out, p, settings, c), "  "); // "%8s  "
     }
     p = put_char(put_int(p, v.vehicle_number + 1U, 6, '0'), ' '); // "%06u "
     p = put_char(put_date(p, settings, v, c), ' ');               // "%02d%02d%02d "
@@ -319,11 +324,11 @@ char* fixed_line(char* p, const run_settings& settings, const vehicle_info& v, i
 }
 
 // The line's last comma is dropped.
-char* record_coded_line(char* p, const run_settings& settings, const vehicle_info& v, int config,
-                        vehicle_columns& c) {
+char* record_coded_line(report_sink& out, char* p, const run_settings& settings, const vehicle_info& v,
+                        int config, vehicle_columns& c) {
     const print_unit_row row = unit_row(settings.k479.print_units);
     if (settings.taxo) {
-        p = put_char(put_site(put_text(p, "1,"), settings), ','); // "1,%8s,%u,"
+        p = put_char(put_site(out, put_text(p, "1,"), settings, c), ','); // "1,%8s,%u,"
         p = put_char(put_int(p, v.vehicle_number + 1U), ',');
     } else {
         p = put_char(put_int(put_text(p, "1,"), v.vehicle_number + 1U, 6, '0'), ','); // "1,%06u,"
@@ -362,14 +367,15 @@ char* record_coded_line(char* p, const run_settings& settings, const vehicle_inf
 
 // VBV-3: three labelled lines, in metres, tonnes and km/h for the metric
 // print units 0 and 1, otherwise in feet, long tons and mph.
-void labelled_lines(report_sink& out, const run_settings& settings, const vehicle_info& v) {
+void labelled_lines(report_sink& out, const run_settings& settings, const vehicle_info& v,
+                    vehicle_columns& c) {
     const unsigned u = settings.k479.print_units <= 1 ? 0U : 4U;
     const print_unit_row row = unit_row(u);
     const unsigned axles = std::min<unsigned>(v.axles, max_drawn_axles);
 
     char* p = out.reserve(max_line);
     if (settings.taxo) {
-        p = put_text(put_site(p, settings), "  ");                    // "%8s  "
+        p = put_text(put_site(out, p, settings, c), "  ");            // "%8s  "
         p = put_char(put_int(p, v.vehicle_number + 1U, 8, '0'), ' '); // "%08u "
     } else {
         p = put_char(put_int(p, v.vehicle_number + 1U, 6, '0'), ' '); // "%06u "
@@ -488,7 +494,7 @@ void print_osp(const run_context& ctx, const vehicle_info& vehicle, const k479_d
         print_zedirozed_summary(ctx, zedirozed);
         return;
     case 3:
-        labelled_lines(ctx.out, settings, vehicle);
+        labelled_lines(ctx.out, settings, vehicle, columns);
         return;
     case 4:
         ctx.out.end_line(picture_line(ctx.out.reserve(max_line), settings, vehicle));
@@ -500,9 +506,9 @@ void print_osp(const run_context& ctx, const vehicle_info& vehicle, const k479_d
     const int config = columns.config;
     char* p = ctx.out.reserve(max_line);
     if (settings.print_format == 2) {
-        p = record_coded_line(p, settings, vehicle, config, columns);
+        p = record_coded_line(ctx.out, p, settings, vehicle, config, columns);
     } else {
-        p = fixed_line(p, settings, vehicle, config, columns);
+        p = fixed_line(ctx.out, p, settings, vehicle, config, columns);
     }
     ctx.out.end_line(p);
 }

@@ -71,6 +71,8 @@ TEST(Calendar, IntervalClockMidnightRoundingAndPeak) {
         {clock_at(1440, 31, 12, 2013, 60), {60, 1, 1, 2014}},
         {clock_at(600, 1, 1, 2013, 0), {600, 1, 1, 2013}},
         {clock_at(430, 1, 1, 2013, 60, 15), {435, 1, 1, 2013}}, // inside the peak: rounded to 420, plus 15
+        {clock_at(1440, 30, 0, 2013, 60), {60, 31, 0, 2013}},   // a month outside 1-12 has 31 days
+        {clock_at(1440, 31, 13, 2013, 60), {60, 1, 1, 2014}},
     };
     for (const row& r : rows) {
         interval_clock c = r.start;

@@ -1,5 +1,7 @@
 #include "support/k479_builder.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
@@ -139,6 +141,23 @@ void set_time(std::uint8_t* image, std::size_t offset, std::string_view text) {
     image[offset + 10] = static_cast<std::uint8_t>(s);
 }
 
+// A text field's bytes: the text as written, `\xHH` standing for the byte HH
+// (a damaged header, such as a site text holding a line feed).
+std::string text_bytes(std::string_view text) {
+    std::string bytes;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text.substr(i, 2) == "\\x" && i + 4 <= text.size() &&
+            std::isxdigit(static_cast<unsigned char>(text[i + 2])) &&
+            std::isxdigit(static_cast<unsigned char>(text[i + 3]))) {
+            bytes += static_cast<char>(std::stoi(std::string(text.substr(i + 2, 2)), nullptr, 16));
+            i += 3;
+        } else {
+            bytes += text[i];
+        }
+    }
+    return bytes;
+}
+
 } // namespace
 
 long parse_number(const std::string& word) {
@@ -208,11 +227,13 @@ header_builder& header_builder::describe(std::string_view description) {
                 std::istringstream words{std::string(rest)};
                 std::string word;
                 for (int i = 0; i < 8 && words >> word; ++i) {
-                    std::memcpy(image + found->offset + 5 * i, word.data(),
-                                std::min<std::size_t>(word.size(), 5));
+                    const std::string heading = text_bytes(word);
+                    std::copy_n(heading.data(), std::min<std::size_t>(heading.size(), 5),
+                                image + found->offset + 5 * i);
                 }
             } else {
-                std::memcpy(image + found->offset, rest.data(), std::min(rest.size(), found->count));
+                const std::string text = text_bytes(rest);
+                std::copy_n(text.data(), std::min(text.size(), found->count), image + found->offset);
             }
             continue;
         }
