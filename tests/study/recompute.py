@@ -4,6 +4,7 @@ manual page gives, and compares the two.
 
     recompute.py TALLYCNV STUDY_CHECK_FILES
 """
+import collections
 import io
 import json
 import math
@@ -193,10 +194,9 @@ def check_speed(name, got, speeds, headways, limit):
 
 def check_counts(name, got, values, keys):
     values = [int(v) for v in values]
-    want = {k: values.count(k) for k in keys}
-    for v in values:
-        want.setdefault(v, values.count(v))
-    want = {k: c for k, c in want.items() if c or k in keys}
+    want = dict(collections.Counter(values))
+    for k in keys:
+        want.setdefault(k, 0)
     check([int(row[list(row)[0]]) for row in got] == sorted(want), f"{name}: keys {got}")
     for row in got:
         key = int(row[list(row)[0]])
