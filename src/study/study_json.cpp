@@ -251,7 +251,7 @@ void write_peak_hours(json_writer& j, const study& s, const study_group& g) {
     j.end_array();
 }
 
-void write_speed(json_writer& j, const study_speed& f, bool vehicles) {
+void write_speed(json_writer& j, const study_speed& f, bool vehicles, const std::string& unit) {
     j.begin_object();
     j.key("count").value(f.count);
     j.key("mean").value(f.mean);
@@ -287,7 +287,7 @@ void write_speed(json_writer& j, const study_speed& f, bool vehicles) {
     j.key("share_above_limit").value(f.share_above_limit);
     j.key("share_above_limit_plus_10").value(f.share_above_limit_10);
     j.key("histogram");
-    write_histogram(j, f.histogram, "");
+    write_histogram(j, f.histogram, unit);
     j.end_object();
 }
 
@@ -359,7 +359,7 @@ void write_group(json_writer& j, const study& s, const study_group& g, bool top)
             j.end_array();
             if (list.speed) {
                 j.key("speed");
-                write_speed(j, *list.speed, false);
+                write_speed(j, *list.speed, false, list.unit);
             }
             j.end_object();
         }
@@ -368,7 +368,7 @@ void write_group(json_writer& j, const study& s, const study_group& g, bool top)
     }
 
     j.key("speed");
-    write_speed(j, g.speed, true);
+    write_speed(j, g.speed, true, s.units.speed);
     j.key("classes");
     write_count_list(j, g.classes, "class");
     j.key("axles");
