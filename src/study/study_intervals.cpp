@@ -229,7 +229,8 @@ void compute_interval_study(const run_context& ctx, byte_stream& input, const k4
     const unsigned peak = header.peak.peak_interval;
     const bool quarters = normal != 0 && 15 % normal == 0 && (peak == 0 || 15 % peak == 0);
     walk.days.groups = static_cast<int>(channels) + 1;
-    walk.days.slot_minutes = static_cast<int>(std::gcd(std::gcd(normal, peak), 15U));
+    // Quarter hours for the peak hours, else hours for the profile.
+    walk.days.slot_minutes = quarters ? static_cast<int>(std::gcd(std::gcd(normal, peak), 15U)) : 60;
 
     const interval_consumer consumer{[&walk](const interval_state& st, std::span<const std::int16_t> block,
                                              const binning_parameters& binning,
