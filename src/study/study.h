@@ -138,8 +138,9 @@ struct study_speed {
     // p85 over the vehicles whose headway is at least 4 s (vehicle files).
     std::optional<double> p85_free_flow;
     std::int64_t free_flow_count = 0;
-    // The 10 km/h (10 mph) pace: the window [pace_from, pace_from + 10] of
-    // whole speeds holding the most vehicles (lowest on a tie).
+    // The 10 km/h (10 mph) pace: the window from pace_from up to (not
+    // including) pace_to = pace_from + 10 holding the most vehicles (the
+    // lowest on a tie); its count and share of the vehicles with a speed.
     std::optional<double> pace_from;
     std::optional<double> pace_to;
     std::int64_t pace_count = 0;
