@@ -1,6 +1,7 @@
 // Calendar days and the volumes of a study: daily totals, full days, ADT,
 // the mean hourly profiles and the peak hours with their peak-hour factor.
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 #include "study/study_compute.h"
