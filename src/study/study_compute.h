@@ -48,6 +48,7 @@ struct recording_span {
 };
 
 std::optional<std::int64_t> seconds_of(const std::optional<study_instant>& instant);
+// An instant of a header or a record; 24:00 is 00:00 of the next day; nullopt for one that does not exist.
 std::optional<study_instant> instant_of(int year, int month, int day, int hour, int minute, int second);
 
 // Fills study::daily, each group's volume figures and the survey's full days

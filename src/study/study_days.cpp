@@ -124,6 +124,9 @@ study_date date_of_day(long day) {
 
 std::optional<study_instant> instant_of(int year, int month, int day, int hour, int minute, int second) {
     const std::optional<long> number = day_number(year, month, day);
+    if (number && hour == 24 && minute == 0 && second == 0) {
+        return study_instant{date_of_day(*number + 1), 0, 0, 0}; // 24:00 ends the day
+    }
     if (!number || hour > 23 || minute > 59 || second > 59) {
         return std::nullopt;
     }

@@ -46,7 +46,6 @@ study make_study(const run_context& ctx, const k479_defn& header) {
     const stop_rec_t& stop = header.stop_rec;
     survey.start = instant_of(start.rec_start_year, start.rec_start_month, start.rec_start_day,
                               start.rec_start_hour, start.rec_start_minute, start.rec_start_second);
-    // A stop at 24:00 is midnight ending the day.
     survey.stop = instant_of(stop.rec_stop_year, stop.rec_stop_month, stop.rec_stop_day, stop.rec_stop_hour,
                              stop.rec_stop_minute, stop.rec_stop_second);
     if (survey.interval_file) {

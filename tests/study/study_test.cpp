@@ -38,6 +38,12 @@ TEST(StudyCalendar, DaysRoundTripOverThreeCenturies) {
     EXPECT_FALSE(day_number(2013, 13, 1));
     EXPECT_FALSE(day_number(2013, 4, 31));
     EXPECT_EQ(date_of_day(*day_number(2013, 3, 7)).weekday, 3); // a Thursday
+    const std::optional<study_instant> midnight = instant_of(2013, 2, 28, 24, 0, 0);
+    ASSERT_TRUE(midnight);
+    EXPECT_EQ(midnight->date.month, 3);
+    EXPECT_EQ(midnight->date.day, 1);
+    EXPECT_EQ(midnight->hour, 0);
+    EXPECT_FALSE(instant_of(2013, 2, 28, 24, 1, 0));
     const long first = *day_number(1900, 1, 1);
     const long last = *day_number(2200, 12, 31);
     for (long day = first; day <= last; ++day) {
