@@ -183,7 +183,7 @@ struct study_group {
 
     // Vehicle files.
     study_speed speed;
-    std::vector<study_count> classes; // every class of the scheme, then any other code seen, by code
+    std::vector<study_count> classes; // codes 1 to the scheme's class count, any other seen, by code
     std::vector<study_count> axles;   // every axle count seen, ascending
     study_histogram headways;         // 1 s bins from 0, the bin from 10 s open
     study_histogram gaps;             // the same for gaps
@@ -192,7 +192,7 @@ struct study_group {
     study_histogram gross_weights;                   // 1 t (2 kip) bins from 0, weigh sites
     std::vector<study_class_weight> weight_by_class; // classes with a weighed vehicle, by code
     double esal = 0;                                 // sum over the weighed axles of (axle load / 8.16 t)^4
-    std::optional<double> esal_per_full_day;         // the full days' esal over the number of full days
+    std::optional<double> esal_per_full_day;         // the full days' esal over their number ("all" only)
 
     // Interval files.
     std::vector<study_bin_list> bin_lists;
@@ -219,7 +219,7 @@ struct study_survey {
     bool stop_at_last_record = false; // a file not closed correctly: stop is its last record's time
     int full_days = 0;
     std::int64_t vehicles = 0;       // vehicles (vehicle files) or the total count (interval files)
-    std::vector<study_count> events; // events by kind (vehicle files), e.g. "sensor fault"
+    std::vector<study_count> events; // events by kind (vehicle files), e.g. "loop card event 1"
     int interval_minutes = 0;        // interval files: the recording interval
     int peak_interval_minutes = 0;   // interval files: the peak-period interval, 0 without
     int channels = 0;                // interval files: channels per block
