@@ -1,0 +1,109 @@
+// The study's figures where the read-back from the CSV export cannot reach:
+// the calendar, vehicles on dates that do not exist, ties between peak hours,
+// and interval grids that have no quarter hours.
+#include <gtest/gtest.h>
+
+#include "study/study_compute.h"
+#include "support/interval_builder.h"
+#include "support/vbv_builder.h"
+
+namespace tallycnv {
+namespace {
+
+struct computed {
+    run_settings settings;
+    language_texts lang;
+    report_sink out;
+    study s;
+};
+
+// The study of a data file, computed as a -fjson run computes it.
+void compute(computed& c, const test::bytes& file) {
+    byte_stream input(file);
+    k479_defn header{};
+    read_header_block(input, header);
+    const run_context ctx{c.settings, c.lang, c.out};
+    c.s = make_study(ctx, header);
+    if (header.type == 'V') {
+        compute_vehicle_study(ctx, input, header, c.s);
+    } else {
+        compute_interval_study(ctx, input, header, c.s);
+    }
+}
+
+TEST(StudyCalendar, DaysRoundTripOverThreeCenturies) {
+    EXPECT_EQ(day_number(1970, 1, 1), 0);
+    EXPECT_TRUE(day_number(2000, 2, 29));
+    EXPECT_FALSE(day_number(2100, 2, 29));
+    EXPECT_FALSE(day_number(2013, 13, 1));
+    EXPECT_FALSE(day_number(2013, 4, 31));
+    EXPECT_EQ(date_of_day(*day_number(2013, 3, 7)).weekday, 3); // a Thursday
+    const std::optional<study_instant> midnight = instant_of(2013, 2, 28, 24, 0, 0);
+    ASSERT_TRUE(midnight);
+    EXPECT_EQ(midnight->date.month, 3);
+    EXPECT_EQ(midnight->date.day, 1);
+    EXPECT_EQ(midnight->hour, 0);
+    EXPECT_FALSE(instant_of(2013, 2, 28, 24, 1, 0));
+    const long first = *day_number(1900, 1, 1);
+    const long last = *day_number(2200, 12, 31);
+    for (long day = first; day <= last; ++day) {
+        const study_date d = date_of_day(day);
+        ASSERT_EQ(day_number(d.year, d.month, d.day), day) << d.year << "-" << d.month << "-" << d.day;
+        ASSERT_EQ(d.weekday, ((day + 3) % 7 + 7) % 7);
+    }
+}
+
+TEST(StudyVehicles, ADateThatDoesNotExistCountsInTheTotalsOnly) {
+    computed c;
+    compute(c, test::build_vbv_file("closed_ok 1\nnum_records 4", test::build_vbv_records(R"(
+        date 2013 3 7
+        type4 lane=0 axles=2 time=360000 speed=80 wheelbase=300
+        date 2013 13 40
+        type4 lane=0 axles=2 time=360100 speed=90 wheelbase=300
+    )")));
+    EXPECT_EQ(c.s.groups[0].volume.total, 2);
+    EXPECT_EQ(c.s.groups[0].speed.count, 2);
+    ASSERT_EQ(c.s.daily.size(), 1U);
+    EXPECT_EQ(c.s.daily[0].total, 1);
+}
+
+TEST(StudyVehicles, PeakHoursTakeTheEarliestOfEqualWindows) {
+    // One full day: a vehicle at 03:00 and one at 05:00 in the morning; sixteen
+    // from 16:00, four in each quarter hour, in the afternoon.
+    std::string records = "date 2013 3 7\n"
+                          "type4 lane=0 axles=2 time=108000 speed=80\n"
+                          "type4 lane=0 axles=2 time=180000 speed=80\n";
+    for (int i = 0; i < 16; ++i) {
+        records += "type4 lane=0 axles=2 speed=80 time=" + std::to_string(576000 + i * 2250) + "\n";
+    }
+    computed c;
+    compute(c, test::build_vbv_file("closed_ok 1\nnum_records 19\nstart 2013-03-07 00:00:00\n"
+                                    "stop 2013-03-08 00:00:00",
+                                    test::build_vbv_records(records)));
+    const std::vector<study_peak_day>& peaks = c.s.groups[0].volume.peak_hours;
+    ASSERT_EQ(peaks.size(), 2U); // the day, then the mean weekday
+    ASSERT_TRUE(peaks[0].am && peaks[0].pm);
+    EXPECT_EQ(peaks[0].am->start_minute, 2 * 60 + 15); // the first window holding 03:00
+    EXPECT_EQ(peaks[0].am->factor, 0.25);
+    EXPECT_EQ(peaks[0].pm->start_minute, 16 * 60);
+    EXPECT_EQ(peaks[0].pm->volume, 16);
+    EXPECT_EQ(peaks[0].pm->factor, 1.0);
+    EXPECT_EQ(c.s.groups[0].volume.adt, 18.0);
+}
+
+TEST(StudyIntervals, TenMinuteIntervalsHaveNoPeakHoursButAProfile) {
+    test::header_builder h;
+    h.describe("type m\ncard_type 1 1\nstart 2013-03-07 00:00:00\nstop 2013-03-08 00:00:00\ninterval 10\n"
+               "no_chans 1\nblock_size 2\nnum_records 144");
+    computed c;
+    compute(c, test::build_interval_file(h, "144* ch1: 6\n", 1));
+    EXPECT_TRUE(c.s.peak_hours_omitted);
+    EXPECT_TRUE(c.s.groups[0].volume.peak_hours.empty());
+    EXPECT_EQ(c.s.survey.full_days, 1);
+    EXPECT_EQ(c.s.groups[0].volume.adt, 864.0);
+    EXPECT_EQ(c.s.groups[0].volume.weekday_profile[0], 36.0);
+    EXPECT_EQ(c.s.groups[0].volume.weekday_profile[23], 36.0);
+}
+
+} // namespace
+} // namespace tallycnv
