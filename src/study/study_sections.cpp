@@ -282,16 +282,16 @@ std::vector<std::vector<std::string>> speed_rows(const study& s, const std::stri
 // Speeds in bands of 10 (from the 1-unit histogram), a column per group.
 text_table speed_bands(const study& s) {
     text_table t{"", group_columns(s, "Speed (" + s.units.speed + ")"), {}};
-    std::size_t bins = 0;
-    for (const study_group& g : s.groups) {
-        const std::vector<std::int64_t>& c = g.speed.histogram.counts;
-        const auto last = std::find_if(c.rbegin(), c.rend(), [](std::int64_t n) { return n != 0; });
-        bins = std::max(bins, static_cast<std::size_t>(c.rend() - last));
-    }
     const study_histogram& shape = s.groups.front().speed.histogram;
+    const std::vector<std::int64_t>& c = shape.counts;
+    const auto last = std::find_if(c.rbegin(), c.rend(), [](std::int64_t n) { return n != 0; });
+    const auto bins = static_cast<std::size_t>(c.rend() - last);
     const double band = 10;
     const auto per_band = static_cast<std::size_t>(std::max(1.0, band / std::max(shape.width, 1e-9)));
-    for (std::size_t from = 0; from < bins; from += per_band) {
+    // From the band of the slowest vehicle ("all" holds every group's vehicles).
+    const auto first = static_cast<std::size_t>(std::find_if(c.begin(), c.end(), [](std::int64_t n) { return n != 0; }) -
+                                                c.begin());
+    for (std::size_t from = first - first % per_band; from < bins; from += per_band) {
         const double lower = shape.first_lower + static_cast<double>(from) * shape.width;
         const bool open = shape.open_last && from + per_band >= shape.counts.size();
         std::vector<std::string> row{open ? "above " + amount_text(lower)

@@ -246,7 +246,11 @@ void write_histogram(report_sink& out, const chart& c, double axis_top) {
         text_at(out, x, top + plot_h + 15, " font-size=\"10\" text-anchor=\"middle\"", number(v, decimals));
     }
     const std::vector<double>& values = c.series.front().values;
-    out.printf("<g fill=\"%s\" stroke=\"#ffffff\" stroke-width=\"0.5\">\n", colour(0));
+    // Bins narrower than a few pixels go without the white line between them.
+    out.printf("<g fill=\"%s\"%s>\n", colour(0),
+               plot_w / static_cast<double>(std::max<std::size_t>(bins, 1)) >= 4
+                   ? " stroke=\"#ffffff\" stroke-width=\"0.5\""
+                   : "");
     for (std::size_t i = 0; i < bins && i < values.size(); ++i) {
         const double v = std::max(0.0, values[i]);
         const double h = v / axis_top * plot_h;

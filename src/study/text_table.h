@@ -20,7 +20,7 @@ struct text_table {
     std::string caption;              // a line above the table; may be empty
     std::vector<std::string> columns; // headings; the first column is left-aligned, the others right
     std::vector<std::vector<std::string>> rows;
-    bool heading_row = true; // false: a list of names and values (the survey)
+    bool heading_row = true; // false: a list of names and values (the survey), left-aligned
     std::string note;        // a sentence under the table; may be empty
 };
 
