@@ -2,9 +2,10 @@
 
 #include <cstring>
 
-#include "io/fatal.h"
 #include "control/control_file.h"
 #include "interval/interval_driver.h"
+#include "io/fatal.h"
+#include "study/study_run.h"
 #include "vbv/vbv_driver.h"
 
 namespace tallycnv {
@@ -29,6 +30,12 @@ void open_report_for(const run_context& ctx, const k479_defn& header) {
     ctx.out.open();
 }
 
+// The traffic study's formats: the study consumes the data in place of a listing.
+bool study_format(const run_settings& settings) {
+    const int format = settings.anl_format;
+    return format == anl_format_study || format == anl_format_json || format == anl_format_html;
+}
+
 } // namespace
 
 void output_file(const run_context& ctx) {
@@ -49,7 +56,9 @@ void output_file(const run_context& ctx, byte_stream& input) {
     const run_context file_ctx{file_settings, ctx.lang, ctx.out};
 
     open_report_for(ctx, header);
-    if (header.type == 'V') {
+    if (study_format(ctx.settings)) {
+        output_study(file_ctx, input, header);
+    } else if (header.type == 'V') {
         output_vbv_file(file_ctx, input, header);
     } else {
         output_interval_file(file_ctx, input, header);
@@ -65,7 +74,9 @@ void out_header_only(const run_context& ctx, byte_stream& input) {
     k479_defn header{};
     read_header_block(input, header);
     open_report_for(ctx, header);
-    if (header.type == 'V') {
+    if (study_format(ctx.settings)) {
+        study_header_only(ctx, header);
+    } else if (header.type == 'V') {
         vbv_header_only(ctx, header);
     } else {
         interval_header_only(ctx, header);

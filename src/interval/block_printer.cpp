@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "io/fatal.h"
-#include "interval/interval_csv.h"
 #include "io/text_format.h"
 
 namespace tallycnv {
@@ -131,7 +130,7 @@ void announce(const run_context& ctx, interval_state& st, bool count_only) {
     if (count_only && format != format_cordon) {
         print_part_block(ctx, st);
     }
-    if (format != format_cordon && format != format_weekly && format != anl_format_csv) {
+    if (st.consumer == nullptr && format != format_cordon && format != format_weekly) {
         if (st.print_peak != 0) {
             ctx.out.printf("* PEAKINT = %d\n", static_cast<int>(st.clock.retr_peak.peak_interval));
         } else {
@@ -495,8 +494,8 @@ void print_block(const run_context& ctx, interval_state& st, std::span<std::int1
     step_clock(ctx, st, count_only);
 
     const int format = ctx.settings.anl_format;
-    if (format == anl_format_csv) {
-        print_interval_csv(ctx, st, block, binning, merge_active(ctx.settings, binning));
+    if (st.consumer != nullptr) {
+        st.consumer->channel(st, block, binning, merge_active(ctx.settings, binning));
     } else if (count_only) {
         if (format == format_weekly) {
             update_array(st.week, st.clock.retmins, value_at(block, st.curr_chan));

@@ -93,7 +93,26 @@ const std::array<bounded_operand, 13> bounded_operands = {{
     {"SPEED", &binning_parameters::speed_bins, bound_unit::speed}, // then two summary values
 }};
 
-// The label of one bin of a list of operand `type`.
+std::string csv_text(std::string_view text) {
+    std::string field(2 * text.size() + 2, '\0');
+    field.resize(static_cast<std::size_t>(put_csv_text(field.data(), text) - field.data()));
+    return field;
+}
+
+// The interval's end: 24:00 is 00:00 of the next day.
+char* put_interval_end(char* p, const interval_clock& clock) {
+    start_rec_t date = clock.retdate;
+    std::uint32_t minutes = clock.retmins;
+    if (minutes >= 1440) {
+        minutes -= 1440;
+        next_day(date);
+    }
+    return put_csv_date_time(p, date.rec_start_year, date.rec_start_month, date.rec_start_day, minutes / 60,
+                             minutes % 60);
+}
+
+} // namespace
+
 std::string bin_label(unsigned type, std::uint64_t bin, const binning_parameters& b, bool imperial) {
     constexpr std::array<std::string_view, 3> gas = {"GAS CO(AVE)", "GAS CO(PK)", "GAS TEMP"};
     switch (type) {
@@ -120,26 +139,6 @@ std::string bin_label(unsigned type, std::uint64_t bin, const binning_parameters
     return bounded_label(operand.name, b.*operand.bins, bin, operand.unit, imperial);
 }
 
-std::string csv_text(std::string_view text) {
-    std::string field(2 * text.size() + 2, '\0');
-    field.resize(static_cast<std::size_t>(put_csv_text(field.data(), text) - field.data()));
-    return field;
-}
-
-// The interval's end: 24:00 is 00:00 of the next day.
-char* put_interval_end(char* p, const interval_clock& clock) {
-    start_rec_t date = clock.retdate;
-    std::uint32_t minutes = clock.retmins;
-    if (minutes >= 1440) {
-        minutes -= 1440;
-        next_day(date);
-    }
-    return put_csv_date_time(p, date.rec_start_year, date.rec_start_month, date.rec_start_day, minutes / 60,
-                             minutes % 60);
-}
-
-} // namespace
-
 interval_csv make_interval_csv(const run_settings& settings, const k479_defn& header,
                                const std::array<std::uint32_t, 3>& printed) {
     interval_csv table;
@@ -164,9 +163,8 @@ void print_interval_csv_header(const run_context& ctx) {
     ctx.out.write("site,end,minutes,peak,channel,heading,bin_1,bin_2,bin_3,count\n");
 }
 
-void print_interval_csv(const run_context& ctx, const interval_state& st, std::span<const std::int16_t> block,
-                        const binning_parameters& binning, bool merge) {
-    const interval_csv& table = st.csv;
+void print_interval_csv(const run_context& ctx, const interval_csv& table, const interval_state& st,
+                        std::span<const std::int16_t> block, const binning_parameters& binning, bool merge) {
     const bool peak = st.print_peak != 0;
     const std::uint32_t minutes = peak ? st.clock.retr_peak.peak_interval : st.clock.recintvl;
     std::string_view heading;

@@ -24,6 +24,10 @@ struct interval_csv {
     std::array<std::vector<std::string>, 3> bin_labels;
 };
 
+// The label of bin `bin` (from 0) of a list of operand `type`: "SPEED 30-50",
+// "SPEED >120", "CLASS 3", with bounds in the units of the export.
+std::string bin_label(unsigned type, std::uint64_t bin, const binning_parameters& binning, bool imperial);
+
 // `printed` holds the number of bins printed per list.
 interval_csv make_interval_csv(const run_settings& settings, const k479_defn& header,
                                const std::array<std::uint32_t, 3>& printed);
@@ -31,7 +35,7 @@ interval_csv make_interval_csv(const run_settings& settings, const k479_defn& he
 void print_interval_csv_header(const run_context& ctx);
 
 // The rows of the current channel of a block, the interval clock standing on the interval's end.
-void print_interval_csv(const run_context& ctx, const interval_state& st, std::span<const std::int16_t> block,
-                        const binning_parameters& binning, bool merge);
+void print_interval_csv(const run_context& ctx, const interval_csv& table, const interval_state& st,
+                        std::span<const std::int16_t> block, const binning_parameters& binning, bool merge);
 
 } // namespace tallycnv

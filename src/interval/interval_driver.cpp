@@ -5,9 +5,10 @@
 #include <cstring>
 #include <vector>
 
-#include "io/fatal.h"
 #include "interval/block_printer.h"
+#include "interval/interval_csv.h"
 #include "interval/weekly.h"
+#include "io/fatal.h"
 
 namespace tallycnv {
 
@@ -51,7 +52,7 @@ bool partial_interval(std::uint8_t sync, std::uint8_t second, std::uint32_t minu
 }
 
 // A value outside what the instrument can count marks a faulty reading in the
-// reports; the CSV export keeps every value as the file holds it.
+// reports; a consumer (the CSV export, the study) gets every value as the file holds it.
 std::int16_t clamp_count(std::int16_t value, bool keep) {
     return !keep && (value < -100 || value > 9999) ? 9999 : value;
 }
@@ -164,7 +165,7 @@ void format_interval_data(const run_context& ctx, byte_stream& input, const k479
                           interval_state& st) {
     const run_settings& settings = ctx.settings;
     const bool weekly = settings.anl_format == format_weekly;
-    const bool csv = settings.anl_format == anl_format_csv;
+    const bool consumed = st.consumer != nullptr;
     const bool count_only = count_only_cfg(header.binning.data_spec);
 
     st.clock.retmins = header.start_rec.rec_start_hour * 60U + header.start_rec.rec_start_minute;
@@ -216,7 +217,8 @@ void format_interval_data(const run_context& ctx, byte_stream& input, const k479
                 --num_recs;
                 --before_wrap;
                 for (std::size_t i = 0; i < block.size(); ++i) {
-                    block[i] = clamp_count(static_cast<std::int16_t>(raw[2 * i] | raw[2 * i + 1] << 8), csv);
+                    block[i] =
+                        clamp_count(static_cast<std::int16_t>(raw[2 * i] | raw[2 * i + 1] << 8), consumed);
                 }
             }
             if (got == rec_size && num_recs >= 0) {
@@ -253,12 +255,15 @@ void format_interval_data(const run_context& ctx, byte_stream& input, const k479
     }
     st.week.arraypointer.clear();
     st.week.arraypointer.shrink_to_fit();
-    if (!csv) {
+    if (!consumed) {
         write_end_record(ctx);
     }
 }
 
-void output_interval_file(const run_context& ctx, byte_stream& input, const k479_defn& header) {
+namespace {
+
+// The format check and the layout check every run on an interval file makes first.
+interval_state checked_interval_state(const run_context& ctx, const k479_defn& header) {
     const int format = ctx.settings.anl_format;
     if (format >= 5 && format <= 7) {
         fail(1, "\nError : Can't display an interval file in a VBV format\n");
@@ -267,15 +272,35 @@ void output_interval_file(const run_context& ctx, byte_stream& input, const k479
     if (!block_holds_layout(st, header)) {
         fail(2, "\nError : Invalid or corrupt input file\n");
     }
+    return st;
+}
+
+} // namespace
+
+void output_interval_file(const run_context& ctx, byte_stream& input, const k479_defn& header) {
+    interval_state st = checked_interval_state(ctx, header);
     const run_settings settings = effective_settings(ctx.settings);
     const run_context report{settings, ctx.lang, ctx.out};
     if (settings.anl_format == anl_format_csv) {
-        st.csv = make_interval_csv(settings, header, st.prnbins);
+        const interval_csv table = make_interval_csv(settings, header, st.prnbins);
         print_interval_csv_header(report);
-    } else {
-        print_interval_header(report, header, bins_of(st));
+        const interval_consumer csv{[&](const interval_state& at, std::span<const std::int16_t> block,
+                                        const binning_parameters& binning, bool merge) {
+            print_interval_csv(report, table, at, block, binning, merge);
+        }};
+        st.consumer = &csv;
+        format_interval_data(report, input, header, st);
+        return;
     }
+    print_interval_header(report, header, bins_of(st));
     format_interval_data(report, input, header, st);
+}
+
+void consume_interval_file(const run_context& ctx, byte_stream& input, const k479_defn& header,
+                           const interval_consumer& consumer) {
+    interval_state st = checked_interval_state(ctx, header);
+    st.consumer = &consumer;
+    format_interval_data(ctx, input, header, st);
 }
 
 void interval_header_only(const run_context& ctx, const k479_defn& header) {

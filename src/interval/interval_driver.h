@@ -18,6 +18,12 @@ namespace tallycnv {
 // Format check, header, every block present in recording order, END record.
 void output_interval_file(const run_context& ctx, byte_stream& input, const k479_defn& header);
 
+// The same walk over the blocks without header, layouts or END record: every
+// channel of every block goes to `consumer`, with the clock, peaks, wrap-round
+// and dropped partial intervals of the reports.
+void consume_interval_file(const run_context& ctx, byte_stream& input, const k479_defn& header,
+                           const interval_consumer& consumer);
+
 // Header-only run of an interval file.
 void interval_header_only(const run_context& ctx, const k479_defn& header);
 

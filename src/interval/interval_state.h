@@ -6,15 +6,29 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "datafile/calendar.h"
 #include "datafile/k479_defn.h"
-#include "interval/interval_csv.h"
 #include "interval/weekly.h"
 
 namespace tallycnv {
+
+struct interval_state;
+
+// Takes each channel of each block in place of the printed layouts (the CSV
+// export, the traffic study): called with the interval clock standing on the
+// interval's end, after the axle-count correction, with the values as the
+// file holds them (no clamping of faulty readings) and `merge` telling
+// whether the car classes are merged.
+struct interval_consumer {
+    std::function<void(const interval_state& st, std::span<const std::int16_t> block,
+                       const binning_parameters& binning, bool merge)>
+        channel;
+};
 
 struct interval_state {
     // Published from the header before the first block.
@@ -35,8 +49,8 @@ struct interval_state {
     // Weekly summary: the hourly tally and the week being filled.
     weekly_state week;
 
-    // CSV export: the texts every row of the file shares.
-    interval_csv csv;
+    // The consumer of the channels instead of the printed layouts; none: the reports print.
+    const interval_consumer* consumer = nullptr;
 };
 
 } // namespace tallycnv

@@ -1,8 +1,472 @@
-// The study as one JSON document.
+// The study as one JSON document (UTF-8): the survey, the volumes, the peak
+// hours and every distribution, in all and by direction or channel. Texts
+// from the file are decoded as Latin-1 and escaped, so the document is valid
+// whatever bytes the file holds.
+#include <cmath>
+#include <cstdio>
+#include <string>
+
 #include "study/study.h"
 
 namespace tallycnv {
 
-void write_study_json(const run_context& /*ctx*/, const study& /*s*/) {}
+namespace {
+
+// Builds the document: values and keys in order, commas where they belong.
+class json_writer {
+  public:
+    void begin_object() { open('{'); }
+    void end_object() { close('}'); }
+    void begin_array() { open('['); }
+    void end_array() { close(']'); }
+
+    json_writer& key(std::string_view name) {
+        separate();
+        indent();
+        string(name);
+        text_ += ": ";
+        after_key_ = true;
+        return *this;
+    }
+
+    void value(std::string_view utf8) {
+        item();
+        string(utf8);
+    }
+    void value(const char* utf8) { value(std::string_view(utf8)); }
+    void value(bool b) {
+        item();
+        text_ += b ? "true" : "false";
+    }
+    void value(std::int64_t n) {
+        item();
+        text_ += std::to_string(n);
+    }
+    void value(int n) { value(static_cast<std::int64_t>(n)); }
+    void value(double x) {
+        item();
+        if (!std::isfinite(x)) {
+            text_ += "null";
+            return;
+        }
+        char number[32];
+        std::snprintf(number, sizeof number, "%.10g", x);
+        text_ += number;
+    }
+    template <typename T> void value(const std::optional<T>& v) {
+        if (v) {
+            value(*v);
+        } else {
+            null();
+        }
+    }
+    void null() {
+        item();
+        text_ += "null";
+    }
+
+    // The document, ending in a line end.
+    std::string finish() {
+        text_ += '\n';
+        return std::move(text_);
+    }
+
+  private:
+    void open(char bracket) {
+        item();
+        text_ += bracket;
+        first_ = true;
+        ++depth_;
+    }
+    void close(char bracket) {
+        --depth_;
+        if (!first_) {
+            text_ += '\n';
+            indent();
+        }
+        text_ += bracket;
+        first_ = false;
+    }
+    // Before a value: inside an array it takes its own line; after a key it follows it.
+    void item() {
+        if (after_key_) {
+            after_key_ = false;
+            return;
+        }
+        if (depth_ > 0) {
+            separate();
+            indent();
+        }
+    }
+    void separate() {
+        text_ += first_ ? "\n" : ",\n";
+        first_ = false;
+    }
+    void indent() { text_.append(static_cast<std::size_t>(2 * depth_), ' '); }
+    void string(std::string_view utf8) {
+        text_ += '"';
+        for (const char c : utf8) {
+            const auto byte = static_cast<unsigned char>(c);
+            if (c == '"' || c == '\\') {
+                text_ += '\\';
+                text_ += c;
+            } else if (byte < 0x20 || byte == 0x7F) {
+                char escape[8];
+                std::snprintf(escape, sizeof escape, "\\u%04x", byte);
+                text_ += escape;
+            } else {
+                text_ += c;
+            }
+        }
+        text_ += '"';
+    }
+
+    std::string text_;
+    int depth_ = 0;
+    bool first_ = true;
+    bool after_key_ = false;
+};
+
+std::string date_text(const study_date& d) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d", d.year, d.month, d.day);
+    return text;
+}
+
+std::string instant_text(const study_instant& t) {
+    char text[48];
+    std::snprintf(text, sizeof text, "%sT%02d:%02d:%02d", date_text(t.date).c_str(), t.hour, t.minute,
+                  t.second);
+    return text;
+}
+
+std::string minute_text(int minutes) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%02d:%02d", minutes / 60 % 100, minutes % 60);
+    return text;
+}
+
+constexpr std::array<const char*, 7> weekday_names = {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
+
+void write_instant(json_writer& j, const std::optional<study_instant>& t) {
+    if (t) {
+        j.value(instant_text(*t));
+    } else {
+        j.null();
+    }
+}
+
+// {"key": count, ...}
+void write_counts(json_writer& j, const std::vector<study_count>& counts) {
+    j.begin_object();
+    for (const study_count& c : counts) {
+        j.key(utf8_from_latin1(c.key)).value(c.count);
+    }
+    j.end_object();
+}
+
+// [{"key": .., "count": .., "share": ..}, ...]
+void write_count_list(json_writer& j, const std::vector<study_count>& counts, const char* key_name) {
+    j.begin_array();
+    for (const study_count& c : counts) {
+        j.begin_object();
+        j.key(key_name).value(utf8_from_latin1(c.key));
+        j.key("count").value(c.count);
+        j.key("share").value(c.share);
+        j.end_object();
+    }
+    j.end_array();
+}
+
+void write_histogram(json_writer& j, const study_histogram& h, const std::string& unit) {
+    j.begin_object();
+    j.key("unit").value(unit);
+    j.key("bin_width").value(h.width);
+    j.key("first_lower").value(h.first_lower);
+    j.key("open_last").value(h.open_last);
+    j.key("total").value(h.total);
+    j.key("counts").begin_array();
+    for (const std::int64_t c : h.counts) {
+        j.value(c);
+    }
+    j.end_array();
+    j.end_object();
+}
+
+void write_profile(json_writer& j, const std::array<std::optional<double>, 24>& profile) {
+    j.begin_array();
+    for (const std::optional<double>& hour : profile) {
+        j.value(hour);
+    }
+    j.end_array();
+}
+
+void write_peak(json_writer& j, const std::optional<study_peak>& peak) {
+    if (!peak) {
+        j.null();
+        return;
+    }
+    j.begin_object();
+    j.key("start").value(minute_text(peak->start_minute));
+    j.key("end").value(minute_text(peak->start_minute + 60));
+    j.key("volume").value(peak->volume);
+    j.key("largest_quarter").value(peak->largest_quarter);
+    j.key("phf").value(peak->factor);
+    j.end_object();
+}
+
+void write_peak_hours(json_writer& j, const study& s, const study_group& g) {
+    if (s.peak_hours_omitted) {
+        j.null();
+        return;
+    }
+    j.begin_array();
+    for (const study_peak_day& day : g.volume.peak_hours) {
+        j.begin_object();
+        if (day.date) {
+            j.key("date").value(date_text(*day.date));
+        } else {
+            j.key("date").value("mean weekday");
+        }
+        j.key("am");
+        write_peak(j, day.am);
+        j.key("pm");
+        write_peak(j, day.pm);
+        j.end_object();
+    }
+    j.end_array();
+}
+
+void write_speed(json_writer& j, const study_speed& f, bool vehicles) {
+    j.begin_object();
+    j.key("count").value(f.count);
+    j.key("mean").value(f.mean);
+    if (!vehicles) {
+        j.key("mean_is_lower_bound").value(f.mean_is_lower_bound);
+    }
+    const char* const names[] = {"p15", "p50", "p85", "p95"};
+    for (std::size_t i = 0; i < f.percentiles.size(); ++i) {
+        const study_percentile& p = f.percentiles[i];
+        if (p.above) {
+            j.key(names[i]).begin_object();
+            j.key("above").value(*p.above);
+            j.end_object();
+        } else {
+            j.key(names[i]).value(p.value);
+        }
+    }
+    if (!vehicles) {
+        j.end_object();
+        return;
+    }
+    j.key("stddev").value(f.stddev);
+    j.key("min").value(f.min);
+    j.key("max").value(f.max);
+    j.key("p85_free_flow").value(f.p85_free_flow);
+    j.key("free_flow_count").value(f.free_flow_count);
+    j.key("pace").begin_object();
+    j.key("from").value(f.pace_from);
+    j.key("to").value(f.pace_to);
+    j.key("count").value(f.pace_count);
+    j.key("share").value(f.pace_share);
+    j.end_object();
+    j.key("share_above_limit").value(f.share_above_limit);
+    j.key("share_above_limit_plus_10").value(f.share_above_limit_10);
+    j.key("histogram");
+    write_histogram(j, f.histogram, "");
+    j.end_object();
+}
+
+// The figures of one group: "all" at the top level, each direction or channel below.
+void write_group(json_writer& j, const study& s, const study_group& g, bool top) {
+    const bool vehicles = !s.survey.interval_file;
+    j.key("volume").begin_object();
+    j.key("total").value(g.volume.total);
+    if (top) {
+        const char* const by = vehicles ? "by_direction" : "by_channel";
+        j.key(by).begin_object();
+        for (std::size_t i = 1; i < s.groups.size(); ++i) {
+            j.key(s.groups[i].key).value(s.groups[i].volume.total);
+        }
+        j.end_object();
+        if (vehicles) {
+            j.key("by_lane");
+            write_counts(j, s.lanes);
+        }
+        j.key("daily").begin_array();
+        for (const study_day& day : s.daily) {
+            j.begin_object();
+            j.key("date").value(date_text(day.date));
+            j.key("weekday").value(weekday_names[static_cast<std::size_t>(day.date.weekday)]);
+            j.key("total").value(day.total);
+            j.key(by).begin_object();
+            for (std::size_t i = 0; i < day.by_group.size() && i + 1 < s.groups.size(); ++i) {
+                j.key(s.groups[i + 1].key).value(day.by_group[i]);
+            }
+            j.end_object();
+            j.key("full_day").value(day.full_day);
+            if (s.weigh_site) {
+                j.key("esal").value(day.esal);
+            }
+            j.end_object();
+        }
+        j.end_array();
+    }
+    j.key("adt").value(g.volume.adt);
+    j.key("adt_weekday").value(g.volume.adt_weekday);
+    j.key("hourly_profile").begin_object();
+    j.key("full_weekdays").value(g.volume.full_weekdays);
+    j.key("full_weekend_days").value(g.volume.full_weekend_days);
+    j.key("weekday");
+    write_profile(j, g.volume.weekday_profile);
+    j.key("weekend");
+    write_profile(j, g.volume.weekend_profile);
+    j.end_object();
+    j.end_object();
+
+    j.key("peak_hours");
+    write_peak_hours(j, s, g);
+
+    if (!vehicles) {
+        j.key("bins").begin_array();
+        for (const study_bin_list& list : g.bin_lists) {
+            j.begin_object();
+            j.key("list").value(list.list);
+            j.key("operand").value(static_cast<int>(list.operand));
+            j.key("name").value(list.name);
+            j.key("unit").value(list.unit);
+            j.key("totals").begin_array();
+            for (std::size_t i = 0; i < list.labels.size(); ++i) {
+                j.begin_object();
+                j.key("bin").value(list.labels[i]);
+                j.key("count").value(list.totals[i]);
+                j.end_object();
+            }
+            j.end_array();
+            if (list.speed) {
+                j.key("speed");
+                write_speed(j, *list.speed, false);
+            }
+            j.end_object();
+        }
+        j.end_array();
+        return;
+    }
+
+    j.key("speed");
+    write_speed(j, g.speed, true);
+    j.key("classes");
+    write_count_list(j, g.classes, "class");
+    j.key("axles");
+    write_count_list(j, g.axles, "axles");
+    j.key("headways");
+    write_histogram(j, g.headways, s.units.time);
+    j.key("headway_under_2s_share").value(g.headway_under_2s_share);
+    j.key("gaps");
+    write_histogram(j, g.gaps, s.units.time);
+    j.key("lengths");
+    write_histogram(j, g.lengths, s.units.length);
+    j.key("gross_weights");
+    write_histogram(j, g.gross_weights, s.units.weight);
+    j.key("weight_by_class").begin_array();
+    for (const study_class_weight& w : g.weight_by_class) {
+        j.begin_object();
+        j.key("class").value(w.key);
+        j.key("weighed").value(w.weighed);
+        j.key("mean_gross_weight").value(w.mean_gross_weight);
+        j.end_object();
+    }
+    j.end_array();
+    j.key("esal").begin_object();
+    j.key("total").value(g.esal);
+    j.key("per_full_day").value(g.esal_per_full_day);
+    j.key("by_class").begin_object();
+    for (const study_class_weight& w : g.weight_by_class) {
+        j.key(w.key).value(w.esal);
+    }
+    j.end_object();
+    j.end_object();
+}
+
+void write_survey(json_writer& j, const study& s) {
+    const study_survey& v = s.survey;
+    j.key("survey").begin_object();
+    j.key("file").value(v.interval_file ? "interval" : "vehicles");
+    j.key("site").value(utf8_from_latin1(v.site));
+    j.key("location").value(utf8_from_latin1(v.location));
+    j.key("instrument").value(utf8_from_latin1(v.instrument));
+    j.key("class_scheme").value(utf8_from_latin1(v.class_scheme));
+    j.key("start");
+    write_instant(j, v.start);
+    j.key("stop");
+    write_instant(j, v.stop);
+    if (!s.header_only) {
+        j.key("stop_at_last_record").value(v.stop_at_last_record);
+        j.key("full_days").value(v.full_days);
+        j.key(v.interval_file ? "count" : "vehicles").value(v.vehicles);
+    }
+    if (v.interval_file) {
+        j.key("interval_minutes").value(v.interval_minutes);
+        j.key("peak_interval_minutes").value(v.peak_interval_minutes);
+        j.key("channels").value(v.channels);
+        j.key("count_only").value(v.count_only);
+    } else if (!s.header_only) {
+        j.key("events").begin_object();
+        for (const study_count& e : v.events) {
+            j.key(e.key).value(e.count);
+        }
+        j.end_object();
+    }
+    j.end_object();
+}
+
+} // namespace
+
+void write_study_json(const run_context& ctx, const study& s) {
+    json_writer j;
+    j.begin_object();
+    j.key("units").begin_object();
+    j.key("speed").value(s.units.speed);
+    j.key("length").value(s.units.length);
+    j.key("weight").value(s.units.weight);
+    j.key("time").value(s.units.time);
+    j.end_object();
+    j.key("header_only").value(s.header_only);
+    write_survey(j, s);
+    if (!s.header_only) {
+        j.key("speed_limit");
+        if (s.speed_limit > 0) {
+            j.value(s.speed_limit);
+        } else {
+            j.null();
+        }
+        j.key("present").begin_object();
+        j.key("speed").value(s.has_speed);
+        j.key("class").value(s.has_class);
+        j.key("axles").value(s.has_axles);
+        j.key("headway").value(s.has_headway);
+        j.key("gap").value(s.has_gap);
+        j.key("length").value(s.has_length);
+        j.key("weight").value(s.weigh_site);
+        j.end_object();
+        j.key("peak_hours_omitted").value(s.peak_hours_omitted);
+        j.key("peak_grid_minutes").value(s.peak_grid_minutes);
+        if (!s.groups.empty()) {
+            write_group(j, s, s.groups[0], true);
+            j.key(s.survey.interval_file ? "channels" : "directions").begin_object();
+            for (std::size_t i = 1; i < s.groups.size(); ++i) {
+                j.key(s.groups[i].key).begin_object();
+                if (s.survey.interval_file) {
+                    j.key("heading").value(utf8_from_latin1(s.groups[i].heading));
+                }
+                write_group(j, s, s.groups[i], false);
+                j.end_object();
+            }
+            j.end_object();
+        }
+    }
+    j.end_object();
+    ctx.out.write(j.finish());
+}
 
 } // namespace tallycnv

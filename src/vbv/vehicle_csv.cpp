@@ -11,24 +11,6 @@ namespace tallycnv {
 
 namespace {
 
-// The fields a vehicle record may or may not carry.
-enum carried_field : unsigned {
-    has_time = 1U << 0,
-    has_lane = 1U << 1,
-    has_direction = 1U << 2,
-    has_headway = 1U << 3,
-    has_gap = 1U << 4,
-    has_speed = 1U << 5,
-    has_length = 1U << 6,
-    has_axles = 1U << 7,
-    has_class = 1U << 8,
-    has_chassis_height = 1U << 9,
-    has_wheelbase = 1U << 10,
-    has_gross_weight = 1U << 11,
-    has_spacings = 1U << 12,
-    has_axle_weights = 1U << 13,
-};
-
 constexpr unsigned fixed_fields = has_time | has_lane | has_direction | has_headway | has_gap | has_speed |
                                   has_length | has_axles | has_class | has_wheelbase | has_gross_weight |
                                   has_spacings;
@@ -51,9 +33,8 @@ constexpr std::array<stream_bit, 10> stream_bits = {{
     {0x400, has_chassis_height},
 }};
 
-// The fields of one expanded vehicle that its record carried. Headway and
-// gap worked out from the lane's previous vehicle count as carried; axle
-// weights are carried only where the record holds their shares.
+} // namespace
+
 unsigned carried_fields(unsigned record_type, std::uint32_t mask, const vehicle_info& v) {
     switch (record_type) {
     case 1:
@@ -93,24 +74,46 @@ unsigned carried_fields(unsigned record_type, std::uint32_t mask, const vehicle_
     return fields;
 }
 
+namespace {
+
 // The longest row: the site quoted (42 bytes), 40 numbers of at most 24
 // characters, the separators and the line end.
 constexpr std::size_t max_row_size = 1024;
 
 constexpr std::array<std::string_view, 5> chassis_height_codes = {"", "VL", "L", "M", "H"};
 
-char* put_speed(char* p, std::uint8_t speed, bool imperial) {
-    if (imperial) {
-        // Whole mph, cut as the fixed-column listing cuts them.
-        return put_int(p, static_cast<int>(static_cast<float>(speed) * speed_conv[1]));
-    }
-    return put_int(p, speed);
-}
-
 // Imperial lengths are in feet, the factor of the MPH-FT-10LB print units.
 constexpr float feet_per_cm = out_length_conv[5];
 
 } // namespace
+
+int csv_speed(std::uint8_t speed, bool imperial) {
+    // Whole mph, cut as the fixed-column listing cuts them.
+    return imperial ? static_cast<int>(static_cast<float>(speed) * speed_conv[1]) : speed;
+}
+
+unsigned long csv_weight(std::uint16_t weight, bool imperial) {
+    if (imperial) {
+        return weight * 10UL;
+    }
+    const float kilograms = static_cast<float>(weight) * weight_conv[0];
+    return static_cast<unsigned long>(static_cast<double>(kilograms) + 0.5);
+}
+
+long csv_length_hundredths(std::uint16_t cm, bool imperial) {
+    if (!imperial) {
+        return cm;
+    }
+    char text[32 + report_sink::slack];
+    const char* const end = put_csv_length(text, cm, true);
+    long hundredths = 0;
+    for (const char* p = text; p != end; ++p) {
+        if (*p >= '0' && *p <= '9') {
+            hundredths = 10 * hundredths + (*p - '0');
+        }
+    }
+    return hundredths;
+}
 
 char* put_csv_length(char* p, std::uint16_t cm, bool imperial) {
     if (imperial) {
@@ -120,11 +123,7 @@ char* put_csv_length(char* p, std::uint16_t cm, bool imperial) {
 }
 
 char* put_csv_weight(char* p, std::uint16_t weight, bool imperial) {
-    if (imperial) {
-        return put_int(p, weight * 10UL);
-    }
-    const float kilograms = static_cast<float>(weight) * weight_conv[0];
-    return put_int(p, static_cast<unsigned long>(static_cast<double>(kilograms) + 0.5));
+    return put_int(p, csv_weight(weight, imperial));
 }
 
 vehicle_csv make_vehicle_csv(const run_settings& settings) {
@@ -179,7 +178,7 @@ void print_vehicle_csv(const run_context& ctx, const vehicle_csv& table, const v
     }
     *p++ = ',';
     if (has(has_speed)) {
-        p = put_speed(p, v.speed, imperial);
+        p = put_int(p, csv_speed(v.speed, imperial));
     }
     *p++ = ',';
     if (has(has_length)) {

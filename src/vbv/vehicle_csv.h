@@ -17,6 +17,36 @@ struct vehicle_csv {
     bool imperial = false;
 };
 
+// The fields a vehicle record may or may not carry.
+enum carried_field : unsigned {
+    has_time = 1U << 0,
+    has_lane = 1U << 1,
+    has_direction = 1U << 2,
+    has_headway = 1U << 3,
+    has_gap = 1U << 4,
+    has_speed = 1U << 5,
+    has_length = 1U << 6,
+    has_axles = 1U << 7,
+    has_class = 1U << 8,
+    has_chassis_height = 1U << 9,
+    has_wheelbase = 1U << 10,
+    has_gross_weight = 1U << 11,
+    has_spacings = 1U << 12,
+    has_axle_weights = 1U << 13,
+};
+
+// The fields of one expanded vehicle that its record (of type `record_type`;
+// `stream_param` says what a type-8 record holds) carried. Headway and gap
+// worked out from the lane's previous vehicle count as carried; axle weights
+// are carried only where the record holds their shares.
+unsigned carried_fields(unsigned record_type, std::uint32_t stream_param, const vehicle_info& v);
+
+// The values as the table writes them: the speed in whole km/h or mph, a
+// weight in whole kilograms or pounds, a length in hundredths of a metre or foot.
+int csv_speed(std::uint8_t speed, bool imperial);
+unsigned long csv_weight(std::uint16_t weight, bool imperial);
+long csv_length_hundredths(std::uint16_t cm, bool imperial);
+
 // A length in centimetres as metres or feet with two decimals.
 char* put_csv_length(char* p, std::uint16_t cm, bool imperial);
 // A weight in units of 10 lb as whole kilograms or pounds.

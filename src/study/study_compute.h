@@ -1,0 +1,73 @@
+// The pieces the vehicle and the interval studies share: calendar days, the
+// table of counts per day and slot of the day from which volumes, profiles
+// and peak hours come, and the survey taken from the header.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <vector>
+
+#include "datafile/k479_defn.h"
+#include "io/byte_stream.h"
+#include "run/run_context.h"
+#include "study/study.h"
+
+namespace tallycnv {
+
+// Days since 1970-01-01 of a Gregorian date; nullopt for a date that does not exist.
+std::optional<long> day_number(int year, int month, int day);
+study_date date_of_day(long day);
+
+// Counts per day, per group (0 is "all") and per slot of `slot_minutes`
+// minutes. A day's slots are allocated with its first count, so the table
+// grows with the number of days, never with the number of counts.
+struct day_table {
+    int groups = 1;
+    int slot_minutes = 15;
+    struct day_counts {
+        std::vector<std::int64_t> slots; // group * slots_per_day + slot
+        double esal = 0;
+    };
+    std::map<long, day_counts> days;
+    long cached_day = 0;
+    day_counts* cached = nullptr;
+
+    [[nodiscard]] int slots_per_day() const { return 1440 / slot_minutes; }
+    // The counts of one day, created empty when first asked for.
+    day_counts& at(long day);
+    // Adds `count` at `minute` of `day` to "all" and, when it is 1 or more, to `group`.
+    void add(long day, int minute, int group, std::int64_t count);
+};
+
+// The recording's bounds in seconds since 1970-01-01, for the full-day rule.
+struct recording_span {
+    std::optional<std::int64_t> start;
+    std::optional<std::int64_t> stop;
+};
+
+std::optional<std::int64_t> seconds_of(const std::optional<study_instant>& instant);
+std::optional<study_instant> instant_of(int year, int month, int day, int hour, int minute, int second);
+
+// Fills study::daily, each group's volume figures and the survey's full days
+// from the table. `peaks` asks for the peak hours, windows starting every
+// `grid` minutes (a multiple of the table's slot, dividing 15 or equal to it).
+void fill_volumes(study& s, const day_table& table, const recording_span& span, bool peaks, int grid);
+
+// The survey, units and settings of a study of the file whose header is given.
+study make_study(const run_context& ctx, const k479_defn& header);
+
+// The figures of a vehicle file or an interval file, read to the end.
+void compute_vehicle_study(const run_context& ctx, byte_stream& input, const k479_defn& header, study& s);
+void compute_interval_study(const run_context& ctx, byte_stream& input, const k479_defn& header, study& s);
+
+// The speed figures of a distribution of whole speeds (index: the speed).
+study_speed speed_figures(const std::vector<std::int64_t>& speeds, double speed_limit);
+// The smallest index v holding at least n % of the total, counting from 0.
+std::optional<double> percentile_of(const std::vector<std::int64_t>& counts, std::int64_t total, int n);
+
+// A share, or nullopt when the whole is not above 0.
+std::optional<double> share_of(std::int64_t part, std::int64_t whole);
+
+} // namespace tallycnv

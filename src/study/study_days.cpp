@@ -1,0 +1,280 @@
+// Calendar days and the volumes of a study: daily totals, full days, ADT,
+// the mean hourly profiles and the peak hours with their peak-hour factor.
+#include <algorithm>
+#include <cmath>
+
+#include "study/study_compute.h"
+
+namespace tallycnv {
+
+namespace {
+
+constexpr std::int64_t seconds_per_day = 86400;
+
+bool leap_year(int year) {
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
+
+int month_length(int month, int year) {
+    constexpr std::array<int, 12> lengths = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return month == 2 && leap_year(year) ? 29 : lengths[static_cast<std::size_t>(month - 1)];
+}
+
+// A longer list of days than this (a damaged header's dates) lists only the days holding counts.
+constexpr long max_listed_days = 3700;
+
+// The first and last day of the recording to list: the span's days and every day holding counts.
+std::vector<long> listed_days(const day_table& table, const recording_span& span) {
+    std::vector<long> days;
+    if (table.days.empty() && (!span.start || !span.stop)) {
+        return days;
+    }
+    long first = table.days.empty() ? LONG_MAX : table.days.begin()->first;
+    long last = table.days.empty() ? LONG_MIN : table.days.rbegin()->first;
+    if (span.start && span.stop && *span.start <= *span.stop) {
+        first = std::min<long>(first, static_cast<long>(*span.start / seconds_per_day));
+        // A stop at midnight ends the day before.
+        last = std::max<long>(last, static_cast<long>((*span.stop - 1) / seconds_per_day));
+    }
+    if (last >= first && last - first < max_listed_days) {
+        for (long day = first; day <= last; ++day) {
+            days.push_back(day);
+        }
+    } else {
+        for (const auto& entry : table.days) {
+            days.push_back(entry.first);
+        }
+    }
+    return days;
+}
+
+bool full_day(long day, const recording_span& span) {
+    return span.start && span.stop && *span.start <= day * seconds_per_day &&
+           (day + 1) * seconds_per_day <= *span.stop;
+}
+
+// The quarter-hour count starting at `minute`, from slots of `slot` minutes.
+double quarter(const std::vector<double>& slots, int minute, int slot) {
+    double sum = 0;
+    for (int m = minute; m < minute + 15 && m < 1440; m += slot) {
+        sum += slots[static_cast<std::size_t>(m / slot)];
+    }
+    return sum;
+}
+
+// The busiest hour among the windows starting from `first` to `last` minute.
+std::optional<study_peak> busiest_hour(const std::vector<double>& slots, int slot, int grid, int first,
+                                       int last) {
+    std::optional<study_peak> best;
+    for (int start = first; start <= last; start += grid) {
+        study_peak peak;
+        peak.start_minute = start;
+        for (int q = 0; q < 4; ++q) {
+            const double count = quarter(slots, start + 15 * q, slot);
+            peak.volume += count;
+            peak.largest_quarter = std::max(peak.largest_quarter, count);
+        }
+        if (peak.volume > 0 && (!best || peak.volume > best->volume)) {
+            best = peak;
+        }
+    }
+    if (best && best->largest_quarter > 0) {
+        best->factor = std::round(best->volume / (4 * best->largest_quarter) * 1000) / 1000;
+    }
+    return best;
+}
+
+study_peak_day peak_day(const std::vector<double>& slots, int slot, int grid) {
+    study_peak_day day;
+    day.am = busiest_hour(slots, slot, grid, 0, 11 * 60);
+    day.pm = busiest_hour(slots, slot, grid, 12 * 60, 23 * 60);
+    return day;
+}
+
+} // namespace
+
+std::optional<long> day_number(int year, int month, int day) {
+    if (month < 1 || month > 12 || day < 1 || day > month_length(month, year)) {
+        return std::nullopt;
+    }
+    // Days from civil: years counted from March so that the leap day ends a year.
+    const int y = month <= 2 ? year - 1 : year;
+    const long era = (y >= 0 ? y : y - 399) / 400;
+    const long yoe = y - era * 400;
+    const long doy = (153L * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
+    const long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + doe - 719468;
+}
+
+study_date date_of_day(long day) {
+    const long z = day + 719468;
+    const long era = (z >= 0 ? z : z - 146096) / 146097;
+    const long doe = z - era * 146097;
+    const long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const long mp = (5 * doy + 2) / 153;
+    study_date date;
+    date.day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+    date.month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    date.year = static_cast<int>(yoe + era * 400 + (date.month <= 2 ? 1 : 0));
+    date.weekday = static_cast<int>(((day + 3) % 7 + 7) % 7); // 1970-01-01 was a Thursday
+    return date;
+}
+
+std::optional<study_instant> instant_of(int year, int month, int day, int hour, int minute, int second) {
+    const std::optional<long> number = day_number(year, month, day);
+    if (!number || hour > 23 || minute > 59 || second > 59) {
+        return std::nullopt;
+    }
+    return study_instant{date_of_day(*number), hour, minute, second};
+}
+
+std::optional<std::int64_t> seconds_of(const std::optional<study_instant>& instant) {
+    if (!instant) {
+        return std::nullopt;
+    }
+    const study_date& d = instant->date;
+    const std::optional<long> day = day_number(d.year, d.month, d.day);
+    if (!day) {
+        return std::nullopt;
+    }
+    return *day * seconds_per_day + instant->hour * 3600 + instant->minute * 60 + instant->second;
+}
+
+day_table::day_counts& day_table::at(long day) {
+    if (cached != nullptr && cached_day == day) {
+        return *cached;
+    }
+    day_counts& counts = days[day];
+    if (counts.slots.empty()) {
+        counts.slots.assign(static_cast<std::size_t>(groups * slots_per_day()), 0);
+    }
+    cached_day = day;
+    cached = &counts;
+    return counts;
+}
+
+void day_table::add(long day, int minute, int group, std::int64_t count) {
+    day_counts& counts = at(day);
+    const int slot = minute / slot_minutes;
+    counts.slots[static_cast<std::size_t>(slot)] += count;
+    if (group >= 1 && group < groups) {
+        counts.slots[static_cast<std::size_t>(group * slots_per_day() + slot)] += count;
+    }
+}
+
+std::optional<double> share_of(std::int64_t part, std::int64_t whole) {
+    if (whole <= 0) {
+        return std::nullopt;
+    }
+    return static_cast<double>(part) / static_cast<double>(whole);
+}
+
+void fill_volumes(study& s, const day_table& table, const recording_span& span, bool peaks, int grid) {
+    const int per_day = table.slots_per_day();
+    const int slot = table.slot_minutes;
+    const std::size_t groups = s.groups.size();
+    const std::vector<std::int64_t> no_counts(static_cast<std::size_t>(table.groups * per_day), 0);
+
+    // Per group: sums over the full days, the full weekdays and weekend days, hour by hour.
+    struct sums {
+        std::int64_t full = 0;
+        std::int64_t weekdays = 0;
+        std::array<std::int64_t, 24> weekday_hours{};
+        std::array<std::int64_t, 24> weekend_hours{};
+        std::vector<double> weekday_slots;
+        double esal = 0;
+    };
+    std::vector<sums> totals(groups);
+    for (sums& t : totals) {
+        t.weekday_slots.assign(static_cast<std::size_t>(per_day), 0);
+    }
+    int full_days = 0;
+    int full_weekdays = 0;
+    int full_weekend_days = 0;
+
+    for (const long day : listed_days(table, span)) {
+        const auto found = table.days.find(day);
+        const std::vector<std::int64_t>& slots = found != table.days.end() ? found->second.slots : no_counts;
+        study_day row;
+        row.date = date_of_day(day);
+        row.full_day = full_day(day, span);
+        row.esal = found != table.days.end() ? found->second.esal : 0;
+        const bool weekday = row.date.weekday < 5;
+        if (row.full_day) {
+            ++full_days;
+            ++(weekday ? full_weekdays : full_weekend_days);
+        }
+        for (std::size_t g = 0; g < groups; ++g) {
+            const auto first = slots.begin() + static_cast<std::ptrdiff_t>(g) * per_day;
+            std::vector<double> group_slots(first, first + per_day);
+            std::int64_t total = 0;
+            for (int i = 0; i < per_day; ++i) {
+                total += first[i];
+            }
+            if (g == 0) {
+                row.total = total;
+            } else {
+                row.by_group.push_back(total);
+            }
+            if (!row.full_day) {
+                continue;
+            }
+            sums& t = totals[g];
+            t.full += total;
+            if (g == 0) {
+                t.esal += row.esal;
+            }
+            for (int i = 0; i < per_day; ++i) {
+                (weekday ? t.weekday_hours : t.weekend_hours)[static_cast<std::size_t>(i * slot / 60)] +=
+                    first[i];
+                if (weekday) {
+                    t.weekday_slots[static_cast<std::size_t>(i)] += static_cast<double>(first[i]);
+                }
+            }
+            if (weekday) {
+                t.weekdays += total;
+            }
+            if (peaks) {
+                study_peak_day peak = peak_day(group_slots, slot, grid);
+                peak.date = row.date;
+                s.groups[g].volume.peak_hours.push_back(peak);
+            }
+        }
+        s.daily.push_back(std::move(row));
+    }
+
+    s.survey.full_days = full_days;
+    for (std::size_t g = 0; g < groups; ++g) {
+        study_volume& v = s.groups[g].volume;
+        const sums& t = totals[g];
+        v.full_weekdays = full_weekdays;
+        v.full_weekend_days = full_weekend_days;
+        if (full_days > 0) {
+            v.adt = static_cast<double>(t.full) / full_days;
+        }
+        if (full_weekdays > 0) {
+            v.adt_weekday = static_cast<double>(t.weekdays) / full_weekdays;
+        }
+        for (std::size_t h = 0; h < 24; ++h) {
+            if (full_weekdays > 0) {
+                v.weekday_profile[h] = static_cast<double>(t.weekday_hours[h]) / full_weekdays;
+            }
+            if (full_weekend_days > 0) {
+                v.weekend_profile[h] = static_cast<double>(t.weekend_hours[h]) / full_weekend_days;
+            }
+        }
+        if (peaks && full_weekdays > 0) {
+            std::vector<double> mean = t.weekday_slots;
+            for (double& count : mean) {
+                count /= full_weekdays;
+            }
+            v.peak_hours.push_back(peak_day(mean, slot, grid));
+        }
+        if (g == 0 && full_days > 0) {
+            s.groups[0].esal_per_full_day = t.esal / full_days;
+        }
+    }
+}
+
+} // namespace tallycnv

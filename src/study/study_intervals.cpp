@@ -1,0 +1,267 @@
+// The study of an interval file: the channels of every block as the interval
+// reports see them (clock, peak periods, wrap-round, dropped partial
+// intervals, merged car classes, axle counts), per channel and in all.
+#include <algorithm>
+#include <numeric>
+#include <string>
+
+#include "datafile/vocabulary.h"
+#include "interval/block_printer.h"
+#include "interval/interval_csv.h"
+#include "interval/interval_driver.h"
+#include "study/study_compute.h"
+
+namespace tallycnv {
+
+namespace {
+
+// Channels with figures of their own; a header announcing more counts the rest in "all" only.
+constexpr std::uint32_t max_channels = 8;
+
+constexpr unsigned operand_speed = 1;
+
+struct channel_tally {
+    std::int64_t total = 0;
+    std::array<std::vector<std::int64_t>, 3> bins;
+};
+
+struct interval_study {
+    day_table days;
+    std::vector<channel_tally> channels; // [0] all
+    std::optional<std::int64_t> first_start;
+    std::optional<std::int64_t> last_end;
+
+    void channel(const interval_state& st, std::span<const std::int16_t> block,
+                 const binning_parameters& binning, bool merge) {
+        const bool count_only = count_only_cfg(st.ret_spec);
+        std::int64_t count = 0;
+        if (count_only) {
+            count = st.curr_chan < block.size() ? block[st.curr_chan] : 0;
+        } else {
+            count = count_intspec(st, block, binning);
+        }
+        const int group = st.curr_chan < max_channels ? static_cast<int>(st.curr_chan) + 1 : -1;
+        for (const int g : {0, group}) {
+            if (g < 0) {
+                continue;
+            }
+            channel_tally& t = channels[static_cast<std::size_t>(g)];
+            t.total += count;
+            if (!count_only) {
+                add_bins(t, st, block, binning, merge);
+            }
+        }
+
+        // The interval ends on the clock's label (24:00 ends the day); its count belongs to the minute
+        // before.
+        const start_rec_t& date = st.clock.retdate;
+        std::optional<long> day = day_number(date.rec_start_year, date.rec_start_month, date.rec_start_day);
+        if (!day) {
+            return;
+        }
+        const std::int64_t end = *day * 86400LL + st.clock.retmins * 60LL;
+        const std::uint32_t length =
+            st.print_peak != 0 ? st.clock.retr_peak.peak_interval : st.clock.recintvl;
+        if (!first_start) {
+            first_start = end - length * 60LL;
+        }
+        last_end = end;
+        const std::uint32_t minute = st.clock.retmins > 0 ? st.clock.retmins - 1 : 0;
+        days.add(*day + minute / 1440, static_cast<int>(minute % 1440), group, count);
+    }
+
+    static void add_bins(channel_tally& t, const interval_state& st, std::span<const std::int16_t> block,
+                         const binning_parameters& binning, bool merge) {
+        for (std::size_t list = 0; list < 3; ++list) {
+            t.bins[list].resize(st.prnbins[list]);
+        }
+        for_each_binned_run(st, binning, [&](const binned_run& run) {
+            for (std::uint64_t i = 0; i < run.count; ++i) {
+                const int value = run_value(block, run, i, merge);
+                add_to(t, run.along, i, value);
+                for (const run_axis& axis : run.fixed) {
+                    add_to(t, axis, axis.bin, value);
+                }
+            }
+        });
+    }
+
+    static void add_to(channel_tally& t, const run_axis& axis, std::uint64_t bin, int value) {
+        if (axis.list < 0) {
+            return;
+        }
+        std::vector<std::int64_t>& bins = t.bins[static_cast<std::size_t>(axis.list)];
+        if (bin < bins.size()) {
+            bins[bin] += value;
+        }
+    }
+};
+
+struct operand_name {
+    const char* name;
+    int unit; // 0 none, 1 speed, 2 time, 3 length, 4 weight
+};
+constexpr std::array<operand_name, 13> operand_names = {{
+    {"COUNT", 0},
+    {"SPEED", 1},
+    {"GAP", 2},
+    {"HEADWAY", 2},
+    {"LENGTH", 3},
+    {"GROSS WEIGHT", 4},
+    {"AXLE WEIGHT", 4},
+    {"CLASS", 0},
+    {"AXLES", 0},
+    {"DIRECTION", 0},
+    {"GAS", 0},
+    {"WHEELBASE", 3},
+    {"SPEED", 1},
+}};
+
+std::string unit_text(int unit, const study_units& units) {
+    switch (unit) {
+    case 1:
+        return units.speed;
+    case 2:
+        return units.time;
+    case 3:
+        return units.length;
+    case 4:
+        return units.weight;
+    default:
+        return {};
+    }
+}
+
+// A speed bin edge as the bin labels write it.
+double speed_edge(std::uint16_t threshold, bool imperial) {
+    if (imperial) {
+        const float mph = static_cast<float>(threshold) * speed_conv[1];
+        return static_cast<double>(static_cast<std::uint32_t>(static_cast<double>(mph) + 0.5));
+    }
+    return threshold;
+}
+
+// The mean and percentiles of a speed list from its bins: a bin counts at its
+// middle, the open last bin at its lower edge; percentiles interpolate
+// linearly within the bin that holds the point.
+study_speed binned_speeds(const std::vector<std::int64_t>& totals, const bin_info& bins, bool imperial) {
+    study_speed f;
+    constexpr std::size_t edges = sizeof bins.threshold / sizeof bins.threshold[0];
+    const std::size_t n = std::min<std::size_t>({totals.size(), bins.count, edges});
+    std::vector<double> low(n);
+    std::vector<double> high(n);
+    double sum = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        low[i] = speed_edge(bins.threshold[i], imperial);
+        const bool open = i + 1 == n;
+        high[i] = open ? low[i] : speed_edge(bins.threshold[i + 1], imperial);
+        f.count += totals[i];
+        sum += static_cast<double>(totals[i]) * (low[i] + high[i]) / 2;
+        if (open && totals[i] > 0) {
+            f.mean_is_lower_bound = true;
+        }
+    }
+    if (f.count <= 0) {
+        return f;
+    }
+    f.mean = sum / static_cast<double>(f.count);
+    constexpr std::array<int, 4> points = {15, 50, 85, 95};
+    for (std::size_t p = 0; p < points.size(); ++p) {
+        study_percentile& q = f.percentiles[p];
+        q.n = points[p];
+        const double target = static_cast<double>(f.count) * points[p] / 100.0;
+        double below = 0;
+        for (std::size_t i = 0; i < n; ++i) {
+            const double c = static_cast<double>(totals[i]);
+            if (c > 0 && below + c >= target) {
+                if (i + 1 == n) {
+                    q.above = low[i];
+                } else {
+                    q.value = low[i] + (target - below) / c * (high[i] - low[i]);
+                }
+                break;
+            }
+            below += c;
+        }
+    }
+    return f;
+}
+
+void fill_bin_lists(study_group& g, const channel_tally& t, const k479_defn& header, const interval_state& st,
+                    const study& s) {
+    const binning_parameters& binning = header.binning;
+    for (std::size_t list = 0; list < 3; ++list) {
+        const unsigned type = binning.data_spec.operands[list];
+        if (st.prnbins[list] == 0 || (list > 0 && type == 0)) {
+            continue;
+        }
+        study_bin_list b;
+        b.list = static_cast<int>(list) + 1;
+        b.operand = type;
+        if (type < operand_names.size()) {
+            b.name = operand_names[type].name;
+            b.unit = unit_text(operand_names[type].unit, s.units);
+        } else {
+            b.name = "OPERAND " + std::to_string(type);
+        }
+        for (std::uint64_t bin = 0; bin < st.prnbins[list]; ++bin) {
+            b.labels.push_back(bin_label(type, bin, binning, s.units.imperial));
+        }
+        b.totals = t.bins[list];
+        b.totals.resize(b.labels.size());
+        if (type == operand_speed || type == operand_speed_summary) {
+            b.speed = binned_speeds(b.totals, binning.speed_bins, s.units.imperial);
+        }
+        g.bin_lists.push_back(std::move(b));
+    }
+}
+
+} // namespace
+
+void compute_interval_study(const run_context& ctx, byte_stream& input, const k479_defn& header, study& s) {
+    const interval_state layout = publish_interval_state(header, ctx.settings);
+    const std::uint32_t channels = std::min<std::uint32_t>(layout.no_chans, max_channels);
+    interval_study walk;
+    walk.channels.resize(channels + 1);
+
+    // Peak hours need quarter hours made of whole intervals.
+    const unsigned normal = header.interval;
+    const unsigned peak = header.peak.peak_interval;
+    const bool quarters = normal != 0 && 15 % normal == 0 && (peak == 0 || 15 % peak == 0);
+    walk.days.groups = static_cast<int>(channels) + 1;
+    walk.days.slot_minutes = static_cast<int>(std::gcd(std::gcd(normal, peak), 15U));
+
+    const interval_consumer consumer{[&walk](const interval_state& st, std::span<const std::int16_t> block,
+                                             const binning_parameters& binning,
+                                             bool merge) { walk.channel(st, block, binning, merge); }};
+    consume_interval_file(ctx, input, header, consumer);
+
+    s.groups.resize(channels + 1);
+    s.groups[0].key = "all";
+    for (std::uint32_t c = 0; c <= channels; ++c) {
+        study_group& g = s.groups[c];
+        if (c > 0) {
+            g.key = std::to_string(c);
+            std::string_view heading = field_text(header.headings[c - 1]);
+            while (!heading.empty() && heading.back() == ' ') {
+                heading.remove_suffix(1);
+            }
+            g.heading = std::string(heading);
+        }
+        g.volume.total = walk.channels[c].total;
+        if (!s.survey.count_only) {
+            fill_bin_lists(g, walk.channels[c], header, layout, s);
+        }
+    }
+    s.survey.vehicles = walk.channels[0].total;
+    for (const study_bin_list& list : s.groups[0].bin_lists) {
+        s.has_speed = s.has_speed || (list.speed && list.speed->count > 0);
+    }
+    s.peak_hours_omitted = !quarters;
+    s.peak_grid_minutes = static_cast<int>(std::max(normal, peak));
+    // The recording: the blocks present, from the first one's start to the last one's end.
+    fill_volumes(s, walk.days, recording_span{walk.first_start, walk.last_end}, quarters,
+                 s.peak_grid_minutes);
+}
+
+} // namespace tallycnv
