@@ -8,7 +8,8 @@
 //   render.js TALLYCNV STUDY_CHECK_FILES [--screenshot OUT.png]
 //
 // Exits 77 (skipped) where Chromium or the vendored driver (npm ci in this
-// folder) is missing. CHROMIUM names another browser binary.
+// folder) is missing, unless TALLYCNV_REQUIRE_CHROMIUM is set (CI), when that
+// is a failure. CHROMIUM names another browser binary.
 'use strict';
 
 const fs = require('fs');
@@ -19,14 +20,14 @@ const { execFileSync } = require('child_process');
 const chromium = process.env.CHROMIUM || '/usr/bin/chromium';
 if (!fs.existsSync(chromium)) {
   console.log(`skipped: no Chromium at ${chromium}`);
-  process.exit(77);
+  process.exit(process.env.TALLYCNV_REQUIRE_CHROMIUM ? 1 : 77);
 }
 let playwright;
 try {
   playwright = require('playwright-core');
 } catch (e) {
   console.log('skipped: playwright-core is not installed (npm ci in tests/html)');
-  process.exit(77);
+  process.exit(process.env.TALLYCNV_REQUIRE_CHROMIUM ? 1 : 77);
 }
 
 const [program, makeFiles, ...rest] = process.argv.slice(2);
