@@ -6,7 +6,7 @@ HTML parser), hold SVG charts that are well-formed XML, load nothing from the
 network and run no script; the hostile site name must appear escaped. Every
 line of a text report must end in CR LF and fit in 80 columns.
 
-    check_views.py TALLYCNV STUDY_CHECK_FILES
+    check_views.py TALLYCNV STUDY_PAGE_FILES
 """
 import html.parser
 import os

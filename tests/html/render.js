@@ -5,7 +5,7 @@
 // non-zero size and fits an A4 page, nothing is reported on the console,
 // and the page prints to A4.
 //
-//   render.js TALLYCNV STUDY_CHECK_FILES [--screenshot OUT.png]
+//   render.js TALLYCNV STUDY_PAGE_FILES [--screenshot OUT.png]
 //
 // Exits 77 (skipped) where Chromium or the vendored driver (npm ci in this
 // folder) is missing, unless TALLYCNV_REQUIRE_CHROMIUM is set (CI), when that

@@ -3,7 +3,7 @@
 // days with partial first and last days, the same with a hostile site name,
 // a speed-binned 15-minute interval file and an hourly count-only one.
 //
-//   study_check_files DIRECTORY
+//   study_page_files DIRECTORY
 #include <algorithm>
 #include <cstdio>
 #include <string>
@@ -82,7 +82,7 @@ bytes weigh_site(const std::string& site_line) {
                            " speed=" + std::to_string(speed) + " gap=" + std::to_string(headway * 8 / 10) +
                            " headway=" + std::to_string(headway) + " overhang=150" +
                            " wheelbase=" + std::to_string(heavy ? v.next(400, 1500) : v.next(230, 300)) +
-                           " gross=" + std::to_string(heavy ? v.next(800, 4400) : v.next(90, 220)) +
+                           " gross=" + std::to_string(heavy ? v.next(1500, 8000) : v.next(250, 450)) +
                            " spacings=" + spacings + " weights=" + weights + "\n";
                 ++count;
             }
@@ -179,7 +179,7 @@ bytes hourly_counts() {
 
 int main(int argc, char** argv) {
     if (argc != 2) {
-        std::fputs("usage: study_check_files DIRECTORY\n", stderr);
+        std::fputs("usage: study_page_files DIRECTORY\n", stderr);
         return 1;
     }
     const std::string dir = argv[1];
