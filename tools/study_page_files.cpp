@@ -5,6 +5,7 @@
 //
 //   study_page_files DIRECTORY
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <string>
 
@@ -43,8 +44,8 @@ struct values {
 unsigned hourly_volume(int hour, bool weekend) {
     static constexpr unsigned weekday[24] = {8,   5,   4,   5,   12,  40,  110, 210, 240, 150, 120, 125,
                                              130, 125, 135, 170, 230, 250, 160, 100, 70,  50,  30,  15};
-    static constexpr unsigned weekend_day[24] = {15,  10,  8,   6,   6,   10,  20,  40,  70,  100, 120, 130,
-                                                 135, 130, 125, 120, 110, 100, 90,  70,  50,  40,  30,  20};
+    static constexpr unsigned weekend_day[24] = {15,  10,  8,   6,   6,   10,  20, 40, 70, 100, 120, 130,
+                                                 135, 130, 125, 120, 110, 100, 90, 70, 50, 40,  30,  20};
     return weekend ? weekend_day[hour] : weekday[hour];
 }
 
@@ -62,7 +63,12 @@ bytes weigh_site(const std::string& site_line) {
         for (int hour = day == first_day ? 9 : 0; hour < (day == 10 ? 15 : 24); ++hour) {
             const unsigned n = hourly_volume(hour, weekend);
             for (unsigned i = 0; i < n; ++i) {
-                const unsigned time = static_cast<unsigned>(hour) * 36000 + i * 36000 / n + v.next(0, 36000 / n - 1);
+                // Denser early in the hour, so that its quarters differ (a peak-hour factor below 1).
+                const auto at = [n](unsigned k) {
+                    return static_cast<unsigned>(36000 * std::pow(static_cast<double>(k) / n, 1.3));
+                };
+                const unsigned time = static_cast<unsigned>(hour) * 36000 + at(i) +
+                                      v.next(0, std::max(at(i + 1) - at(i), 1U) - 1);
                 const unsigned heavy = v.next(0, 9) == 0 ? 1 : 0;
                 const unsigned axles = heavy ? v.next(3, 6) : 2;
                 const unsigned cls = heavy ? v.next(4, 13) : v.next(1, 3);
@@ -99,7 +105,8 @@ bytes weigh_site(const std::string& site_line) {
         vbv_year 2013
         next_veh_no 0
         closed_ok 1
-        num_records )" + std::to_string(count) + "\n",
+        num_records )" + std::to_string(count) +
+                              "\n",
                           build_vbv_records(records));
 }
 
@@ -138,8 +145,8 @@ bytes speed_binned() {
             const unsigned low = total / 4;
             const unsigned rest = total - slow - high - low;
             const unsigned fast = std::min(rest, total / 6 + v.next(0, 2));
-            return std::to_string(slow) + " " + std::to_string(low) + " " + std::to_string(rest - fast) + " " +
-                   std::to_string(fast) + " " + std::to_string(high);
+            return std::to_string(slow) + " " + std::to_string(low) + " " + std::to_string(rest - fast) +
+                   " " + std::to_string(fast) + " " + std::to_string(high);
         };
         blocks += "ch1: " + bins(2) + " ch2: " + bins(1) + "\n";
     }

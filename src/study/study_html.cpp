@@ -61,7 +61,7 @@ chart daily_chart(const study& s) {
         c.series.push_back({parts > 0 ? utf8_from_latin1(group_name(s, s.groups[g + 1])) : "All", {}});
     }
     for (const study_day& d : s.daily) {
-        c.categories.push_back(date_text(d.date).substr(5));
+        c.categories.push_back(weekday_name(d.date) + " " + date_text(d.date).substr(5));
         c.pale.push_back(!d.full_day);
         for (std::size_t g = 0; g < c.series.size(); ++g) {
             const double v = parts == 0 ? static_cast<double>(d.total)
@@ -111,11 +111,12 @@ chart speed_chart(const study& s) {
         c.markers.push_back({"mean " + fixed(v.mean, 1) + " " + s.units.speed, *v.mean});
     }
     if (v.percentiles[2].value) {
-        c.markers.push_back({"p85 " + fixed(v.percentiles[2].value, 1) + " " + s.units.speed,
-                             *v.percentiles[2].value});
+        c.markers.push_back(
+            {"p85 " + fixed(v.percentiles[2].value, 1) + " " + s.units.speed, *v.percentiles[2].value});
     }
     if (s.speed_limit > 0) {
-        c.markers.push_back({"limit " + fixed(s.speed_limit, s.speed_limit == std::floor(s.speed_limit) ? 0 : 1) +
+        c.markers.push_back({"limit " +
+                                 fixed(s.speed_limit, s.speed_limit == std::floor(s.speed_limit) ? 0 : 1) +
                                  " " + s.units.speed,
                              s.speed_limit});
     }
@@ -123,7 +124,7 @@ chart speed_chart(const study& s) {
 }
 
 chart count_chart(const study& s, const std::string& title, const std::string& x_title,
-                  const std::vector<study_count> study_group::* list) {
+                  const std::vector<study_count> study_group::*list) {
     chart c;
     c.kind = chart_kind::bars;
     c.title = title;
@@ -206,7 +207,8 @@ std::vector<chart> charts_of(const study& s, const std::string& id) {
         return charts;
     }
     if (id == "headways" && s.has_headway) {
-        return {histogram_chart("Headway distribution", "Headway (s)", "No headway: no chart.", all.headways, 1)};
+        return {
+            histogram_chart("Headway distribution", "Headway (s)", "No headway: no chart.", all.headways, 1)};
     }
     if (id == "weights") {
         // Kilograms to tonnes, pounds to kips: both by 1000.
@@ -269,8 +271,9 @@ void write_html_table(report_sink& out, const text_table& t) {
 
 void write_study_html(const run_context& ctx, const study& s) {
     report_sink& out = ctx.out;
-    out.write("<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
-              "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>Traffic study: ");
+    out.write(
+        "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+        "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>Traffic study: ");
     write_file_text(out, s.survey.site);
     out.write("</title>\n<style>\n");
     out.write(page_style);

@@ -7,8 +7,6 @@ namespace tallycnv {
 
 namespace {
 
-constexpr const char* weekday_names[] = {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
-
 std::string count_text(std::int64_t n) {
     return std::to_string(n);
 }
@@ -30,7 +28,7 @@ std::string amount_text(double v) {
 std::string instant_text(const study_instant& t) {
     char text[48];
     std::snprintf(text, sizeof text, "%s %s %02d:%02d:%02d", date_text(t.date).c_str(),
-                  weekday_names[std::clamp(t.date.weekday, 0, 6)], t.hour, t.minute, t.second);
+                  weekday_name(t.date).c_str(), t.hour, t.minute, t.second);
     return text;
 }
 
@@ -70,7 +68,9 @@ study_section survey_section(const study& s) {
     study_section section{"survey", "Survey", {}, {}};
     text_table t;
     t.heading_row = false;
-    const auto row = [&](const std::string& name, const std::string& value) { t.rows.push_back({name, value}); };
+    const auto row = [&](const std::string& name, const std::string& value) {
+        t.rows.push_back({name, value});
+    };
     row("File", v.interval_file ? "interval counts" : "vehicle by vehicle");
     row("Site", v.site);
     row("Location", v.location);
@@ -145,10 +145,9 @@ study_section daily_section(const study& s) {
     if (s.weigh_site) {
         t.columns.push_back("ESAL");
     }
-    t.columns.push_back("Day is");
+    t.columns.push_back("Coverage");
     for (const study_day& d : s.daily) {
-        std::vector<std::string> row{date_text(d.date), weekday_names[std::clamp(d.date.weekday, 0, 6)],
-                                     count_text(d.total)};
+        std::vector<std::string> row{date_text(d.date), weekday_name(d.date), count_text(d.total)};
         for (std::size_t i = 0; i + 1 < s.groups.size(); ++i) {
             row.push_back(i < d.by_group.size() ? count_text(d.by_group[i]) : "-");
         }
@@ -231,7 +230,8 @@ study_section peak_section(const study& s) {
 }
 
 // Every group's figure in one row: the figure's name, then a column per group.
-template <typename Cell> std::vector<std::string> figure_row(const study& s, const std::string& name, Cell cell) {
+template <typename Cell>
+std::vector<std::string> figure_row(const study& s, const std::string& name, Cell cell) {
     std::vector<std::string> row{name};
     for (const study_group& g : s.groups) {
         row.push_back(cell(g));
@@ -269,12 +269,10 @@ std::vector<std::vector<std::string>> speed_rows(const study& s, const std::stri
     });
     speed_row("Share in the pace", [](const study_speed& v) { return share_text(v.pace_share); });
     if (s.speed_limit > 0) {
-        speed_row("Above " + amount_text(s.speed_limit), [](const study_speed& v) {
-            return share_text(v.share_above_limit);
-        });
-        speed_row("Above " + amount_text(s.speed_limit + 10), [](const study_speed& v) {
-            return share_text(v.share_above_limit_10);
-        });
+        speed_row("Above " + amount_text(s.speed_limit),
+                  [](const study_speed& v) { return share_text(v.share_above_limit); });
+        speed_row("Above " + amount_text(s.speed_limit + 10),
+                  [](const study_speed& v) { return share_text(v.share_above_limit_10); });
     }
     return rows;
 }
@@ -289,8 +287,8 @@ text_table speed_bands(const study& s) {
     const double band = 10;
     const auto per_band = static_cast<std::size_t>(std::max(1.0, band / std::max(shape.width, 1e-9)));
     // From the band of the slowest vehicle ("all" holds every group's vehicles).
-    const auto first = static_cast<std::size_t>(std::find_if(c.begin(), c.end(), [](std::int64_t n) { return n != 0; }) -
-                                                c.begin());
+    const auto first = static_cast<std::size_t>(
+        std::find_if(c.begin(), c.end(), [](std::int64_t n) { return n != 0; }) - c.begin());
     for (std::size_t from = first - first % per_band; from < bins; from += per_band) {
         const double lower = shape.first_lower + static_cast<double>(from) * shape.width;
         const bool open = shape.open_last && from + per_band >= shape.counts.size();
@@ -315,7 +313,8 @@ study_section speed_section(const study& s) {
         return section;
     }
     section.notes.push_back("pN: the lowest speed at or below which N % of the vehicles drive; the pace: "
-                            "the 10 " + s.units.speed + " range holding the most vehicles.");
+                            "the 10 " +
+                            s.units.speed + " range holding the most vehicles.");
     section.tables.push_back({"", group_columns(s, ""), speed_rows(s, s.units.speed)});
     text_table bands = speed_bands(s);
     if (!bands.rows.empty()) {
@@ -326,7 +325,7 @@ study_section speed_section(const study& s) {
 
 // Counts and shares by key (class, axle count), two columns per group.
 text_table count_table(const study& s, const std::string& first,
-                       const std::vector<study_count> study_group::* list) {
+                       const std::vector<study_count> study_group::*list) {
     text_table t{"", {first}, {}};
     std::vector<std::string> keys;
     for (const study_group& g : s.groups) {
@@ -342,7 +341,8 @@ text_table count_table(const study& s, const std::string& first,
         std::vector<std::string> row{key};
         for (const study_group& g : s.groups) {
             const std::vector<study_count>& counts = g.*list;
-            const auto c = std::find_if(counts.begin(), counts.end(), [&](const study_count& x) { return x.key == key; });
+            const auto c = std::find_if(counts.begin(), counts.end(),
+                                        [&](const study_count& x) { return x.key == key; });
             row.push_back(c == counts.end() ? "0" : count_text(c->count));
             row.push_back(c == counts.end() ? "-" : share_text(c->share));
         }
@@ -368,7 +368,7 @@ study_section class_section(const study& s) {
 }
 
 // The bins of a histogram up to its last non-empty one, a column per group.
-text_table histogram_table(const study& s, const std::string& first, const study_histogram study_group::* h,
+text_table histogram_table(const study& s, const std::string& first, const study_histogram study_group::*h,
                            double scale) {
     text_table t{"", group_columns(s, first), {}};
     std::size_t bins = 0;
@@ -401,9 +401,8 @@ study_section headway_section(const study& s) {
     }
     if (s.has_headway) {
         text_table t = histogram_table(s, "Headway (s)", &study_group::headways, 1);
-        t.rows.push_back(figure_row(s, "Under 2 s", [](const study_group& g) {
-            return share_text(g.headway_under_2s_share);
-        }));
+        t.rows.push_back(figure_row(
+            s, "Under 2 s", [](const study_group& g) { return share_text(g.headway_under_2s_share); }));
         section.tables.push_back(std::move(t));
     }
     if (s.has_gap) {
@@ -429,13 +428,15 @@ study_section weight_section(const study& s) {
     section.tables.push_back({"",
                               group_columns(s, ""),
                               {figure_row(s, "ESAL", [](const study_group& g) { return fixed(g.esal, 2); }),
-                               figure_row(s, "ESAL per full day",
-                                          [](const study_group& g) { return fixed(g.esal_per_full_day, 2); })}});
+                               figure_row(s, "ESAL per full day", [](const study_group& g) {
+                                   return fixed(g.esal_per_full_day, 2);
+                               })}});
     // Kilograms to tonnes, pounds to kips: both by 1000.
     section.tables.push_back(
         histogram_table(s, "Gross weight (" + s.units.weight_bin + ")", &study_group::gross_weights, 1000));
     for (const study_group& g : s.groups) {
-        text_table t{group_name(s, g), {"Class", "Weighed", "Mean gross (" + s.units.weight + ")", "ESAL"}, {}};
+        text_table t{
+            group_name(s, g), {"Class", "Weighed", "Mean gross (" + s.units.weight + ")", "ESAL"}, {}};
         for (const study_class_weight& w : g.weight_by_class) {
             t.rows.push_back({w.key, count_text(w.weighed), fixed(w.mean_gross_weight, 0), fixed(w.esal, 2)});
         }
@@ -459,7 +460,8 @@ study_section bins_section(const study& s) {
     study_section section{"bins", "Binned counts", {}, {}};
     for (const study_group& g : s.groups) {
         for (const study_bin_list& list : g.bin_lists) {
-            text_table t{group_name(s, g) + ": " + list.name + (list.unit.empty() ? "" : " (" + list.unit + ")"),
+            text_table t{group_name(s, g) + ": " + list.name +
+                             (list.unit.empty() ? "" : " (" + list.unit + ")"),
                          {"Bin", "Total", "Share"},
                          {}};
             std::int64_t sum = 0;
@@ -488,6 +490,11 @@ std::string date_text(const study_date& d) {
     char text[32];
     std::snprintf(text, sizeof text, "%04d-%02d-%02d", d.year, d.month, d.day);
     return text;
+}
+
+std::string weekday_name(const study_date& d) {
+    static constexpr const char* names[] = {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
+    return names[std::clamp(d.weekday, 0, 6)];
 }
 
 std::string fixed(std::optional<double> v, int decimals) {

@@ -12,8 +12,8 @@
 namespace tallycnv {
 
 struct study_section {
-    std::string id;    // what the section is about: "survey", "volume", "daily", "speed", ...
-    std::string title; // "Speed"
+    std::string id;                 // what the section is about: "survey", "volume", "daily", "speed", ...
+    std::string title;              // "Speed"
     std::vector<std::string> notes; // sentences before the tables
     std::vector<text_table> tables;
 };
@@ -23,8 +23,10 @@ struct study_section {
 [[nodiscard]] std::vector<study_section> study_sections(const study& s);
 
 // How the writers name things.
-[[nodiscard]] std::string group_name(const study& s, const study_group& g); // "Direction 1", "Channel 2 NORTH"
-[[nodiscard]] std::string date_text(const study_date& d);                 // "2026-03-02"
-[[nodiscard]] std::string fixed(std::optional<double> v, int decimals);    // "-" without a value
+[[nodiscard]] std::string group_name(const study& s,
+                                     const study_group& g);             // "Direction 1", "Channel 2 NORTH"
+[[nodiscard]] std::string date_text(const study_date& d);               // "2026-03-02"
+[[nodiscard]] std::string weekday_name(const study_date& d);            // "Mon"
+[[nodiscard]] std::string fixed(std::optional<double> v, int decimals); // "-" without a value
 
 } // namespace tallycnv

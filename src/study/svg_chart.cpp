@@ -23,8 +23,8 @@ constexpr double plot_h = height - top - bottom;
 constexpr double char_w = 6.2; // width of a character of the 10 px labels
 
 // Colours that stay apart for the colour-blind and in grey print.
-constexpr const char* palette[] = {"#1f77b4", "#ff7f0e", "#2ca02c", "#9467bd", "#8c564b", "#e377c2", "#7f7f7f",
-                                   "#17becf"};
+constexpr const char* palette[] = {"#1f77b4", "#ff7f0e", "#2ca02c", "#9467bd",
+                                   "#8c564b", "#e377c2", "#7f7f7f", "#17becf"};
 constexpr const char* marker_colours[] = {"#222222", "#d62728", "#2ca02c", "#9467bd"};
 constexpr const char* marker_dashes[] = {"6 3", "none", "2 3", "8 3 2 3"};
 
@@ -41,8 +41,9 @@ std::string number(double v, int decimals) {
 
 int decimals_of(double step) {
     int decimals = 0;
-    while (decimals < 6 && std::fabs(step * std::pow(10.0, decimals) - std::round(step * std::pow(10.0, decimals))) >
-                               1e-9 * std::pow(10.0, decimals)) {
+    while (decimals < 6 &&
+           std::fabs(step * std::pow(10.0, decimals) - std::round(step * std::pow(10.0, decimals))) >
+               1e-9 * std::pow(10.0, decimals)) {
         ++decimals;
     }
     return decimals;
@@ -134,8 +135,9 @@ double write_value_axis(report_sink& out, const chart& c) {
     const int decimals = decimals_of(step);
     for (double v = 0; v <= axis_top + step / 2; v += step) {
         const double y = top + plot_h - v / axis_top * plot_h;
-        out.printf("<line x1=\"%s\" y1=\"%s\" x2=\"%s\" y2=\"%s\" stroke=\"#dddddd\"/>\n", coordinate(left).c_str(),
-                   coordinate(y).c_str(), coordinate(left + plot_w).c_str(), coordinate(y).c_str());
+        out.printf("<line x1=\"%s\" y1=\"%s\" x2=\"%s\" y2=\"%s\" stroke=\"#dddddd\"/>\n",
+                   coordinate(left).c_str(), coordinate(y).c_str(), coordinate(left + plot_w).c_str(),
+                   coordinate(y).c_str());
         text_at(out, left - 6, y + 3.5, " font-size=\"10\" text-anchor=\"end\"", number(v, decimals));
     }
     out.printf("<text transform=\"translate(14 %s) rotate(-90)\" font-size=\"11\" text-anchor=\"middle\">",
@@ -206,11 +208,12 @@ void write_lines(report_sink& out, const chart& c, double axis_top) {
     for (std::size_t s = 0; s < c.series.size(); ++s) {
         const chart_series& series = c.series[s];
         const std::size_t points = std::min(n, series.values.size());
-        out.printf("<g stroke=\"%s\" fill=\"%s\">\n<polyline fill=\"none\" stroke-width=\"2\" points=\"", colour(s),
-                   colour(s));
+        out.printf("<g stroke=\"%s\" fill=\"%s\">\n<polyline fill=\"none\" stroke-width=\"2\" points=\"",
+                   colour(s), colour(s));
         for (std::size_t i = 0; i < points; ++i) {
             const double y = top + plot_h - std::max(0.0, series.values[i]) / axis_top * plot_h;
-            out.printf("%s%s,%s", i == 0 ? "" : " ", coordinate(left + (static_cast<double>(i) + 0.5) * slot).c_str(),
+            out.printf("%s%s,%s", i == 0 ? "" : " ",
+                       coordinate(left + (static_cast<double>(i) + 0.5) * slot).c_str(),
                        coordinate(y).c_str());
         }
         out.write("\"/>\n");
@@ -241,8 +244,9 @@ void write_histogram(report_sink& out, const chart& c, double axis_top) {
     const int decimals = decimals_of(x_step);
     for (double v = 0; v <= x_top + x_step / 2; v += x_step) {
         const double x = x_of(v);
-        out.printf("<line x1=\"%s\" y1=\"%s\" x2=\"%s\" y2=\"%s\" stroke=\"#333333\"/>\n", coordinate(x).c_str(),
-                   coordinate(top + plot_h).c_str(), coordinate(x).c_str(), coordinate(top + plot_h + 4).c_str());
+        out.printf("<line x1=\"%s\" y1=\"%s\" x2=\"%s\" y2=\"%s\" stroke=\"#333333\"/>\n",
+                   coordinate(x).c_str(), coordinate(top + plot_h).c_str(), coordinate(x).c_str(),
+                   coordinate(top + plot_h + 4).c_str());
         text_at(out, x, top + plot_h + 15, " font-size=\"10\" text-anchor=\"middle\"", number(v, decimals));
     }
     const std::vector<double>& values = c.series.front().values;
@@ -263,7 +267,8 @@ void write_histogram(report_sink& out, const chart& c, double axis_top) {
         const int edge_decimals = decimals_of(c.edges[i + 1] - c.edges[i]);
         write_value_title(out, "",
                           open ? "above " + number(c.edges[i], edge_decimals)
-                               : number(c.edges[i], edge_decimals) + " to " + number(c.edges[i + 1], edge_decimals),
+                               : number(c.edges[i], edge_decimals) + " to " +
+                                     number(c.edges[i + 1], edge_decimals),
                           v);
         out.write("</rect>\n");
         if (open && v > 0) {
@@ -319,18 +324,25 @@ void write_svg_chart(report_sink& out, const chart& c) {
         out.write("</p>\n");
         return;
     }
-    out.printf("<svg class=\"chart\" xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 %.0f %.0f\" width=\"%.0f\" "
-               "height=\"%.0f\" role=\"img\" font-family=\"sans-serif\">\n<title>",
-               width, height, width, height);
+    out.printf(
+        "<svg class=\"chart\" xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 %.0f %.0f\" width=\"%.0f\" "
+        "height=\"%.0f\" role=\"img\" font-family=\"sans-serif\">\n<title>",
+        width, height, width, height);
     write_escaped(out, c.title);
     out.write("</title>\n");
     text_at(out, left, 16, " font-size=\"13\" font-weight=\"bold\"", c.title);
     write_legend(out, c);
     const double axis_top = write_value_axis(out, c);
     switch (c.kind) {
-    case chart_kind::bars: write_bars(out, c, axis_top); break;
-    case chart_kind::line: write_lines(out, c, axis_top); break;
-    case chart_kind::histogram: write_histogram(out, c, axis_top); break;
+    case chart_kind::bars:
+        write_bars(out, c, axis_top);
+        break;
+    case chart_kind::line:
+        write_lines(out, c, axis_top);
+        break;
+    case chart_kind::histogram:
+        write_histogram(out, c, axis_top);
+        break;
     }
     write_axes(out, c);
     out.write("</svg>\n");

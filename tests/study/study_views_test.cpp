@@ -37,14 +37,15 @@ study_group group(const std::string& key, std::int64_t scale) {
         g.volume.weekend_profile[h] = static_cast<double>(h * scale) / 2;
     }
     g.volume.peak_hours.push_back({study_date{2013, 3, 8, 4}, study_peak{435, 120, 40, 0.75}, std::nullopt});
-    g.volume.peak_hours.push_back({std::nullopt, study_peak{420, 99.5, 30, 0.829}, study_peak{1020, 130, 35, 0.929}});
+    g.volume.peak_hours.push_back(
+        {std::nullopt, study_peak{420, 99.5, 30, 0.829}, study_peak{1020, 130, 35, 0.929}});
     g.speed.count = 100 * scale;
     g.speed.mean = 81.26;
     g.speed.stddev = 9.5;
     g.speed.min = 41;
     g.speed.max = 139;
-    g.speed.percentiles = {study_percentile{15, 71, {}}, study_percentile{50, 80, {}}, study_percentile{85, 92, {}},
-                           study_percentile{95, 101, {}}};
+    g.speed.percentiles = {study_percentile{15, 71, {}}, study_percentile{50, 80, {}},
+                           study_percentile{85, 92, {}}, study_percentile{95, 101, {}}};
     g.speed.p85_free_flow = 93;
     g.speed.pace_from = 75;
     g.speed.pace_to = 85;
@@ -86,7 +87,8 @@ study full_study() {
     s.survey.events = {{"sensor fault", 2, {}}, {"power", 1, {}}};
     s.has_speed = s.has_class = s.has_axles = s.has_headway = s.has_gap = s.has_length = s.weigh_site = true;
     for (int d = 7; d <= 10; ++d) {
-        s.daily.push_back({study_date{2013, 3, d, (d - 4) % 7}, d == 8 || d == 9, 100L * d, {60L * d, 40L * d}, 1.5});
+        s.daily.push_back(
+            {study_date{2013, 3, d, (d - 4) % 7}, d == 8 || d == 9, 100L * d, {60L * d, 40L * d}, 1.5});
     }
     s.lanes = {{"1", 1000, 0.37}, {"2", 1700, 0.63}};
     s.groups = {group("all", 3), group("1", 1), group("2", 2)};
@@ -140,9 +142,9 @@ TEST(StudyText, EveryLineFitsAndEndsInCrLf) {
 
 TEST(StudyText, SectionsFollowTheData) {
     const std::string text = written(full_study(), anl_format_study);
-    for (const char* title : {"Survey\r\n", "Volume\r\n", "Daily totals\r\n", "Hourly profile\r\n",
-                              "Peak hours\r\n", "Speed\r\n", "Classes\r\n", "Headways and gaps\r\n", "Lengths\r\n",
-                              "Weights and pavement load\r\n"}) {
+    for (const char* title :
+         {"Survey\r\n", "Volume\r\n", "Daily totals\r\n", "Hourly profile\r\n", "Peak hours\r\n", "Speed\r\n",
+          "Classes\r\n", "Headways and gaps\r\n", "Lengths\r\n", "Weights and pavement load\r\n"}) {
         EXPECT_NE(text.find(title), std::string::npos) << title;
     }
     EXPECT_NE(text.find("partial"), std::string::npos);
@@ -161,7 +163,8 @@ TEST(StudyText, IntervalFigures) {
     study s = full_study();
     s.survey.interval_file = true;
     s.peak_hours_omitted = true;
-    study_bin_list speeds{1, 1, "SPEED", "km/h", {"SPEED 0-50", "SPEED 50-90", "SPEED 90+"}, {10, 70, 20}, {}};
+    study_bin_list speeds{1, 1, "SPEED", "km/h", {"SPEED 0-50", "SPEED 50-90", "SPEED 90+"}, {10, 70, 20},
+                          {}};
     speeds.speed = study_speed{};
     speeds.speed->mean = 71.5;
     speeds.speed->mean_is_lower_bound = true;
@@ -191,7 +194,7 @@ TEST(TextTable, WideTableSplitsRepeatingTheFirstColumn) {
     write_text_table(out, t);
     const std::string text = out.text();
     expect_report_lines(text);
-    EXPECT_EQ(text.find("first"), text.find("first")); // present
+    EXPECT_EQ(text.find("first"), text.find("first"));       // present
     EXPECT_GE(std::count(text.begin(), text.end(), 'f'), 2); // "first" once per part
     EXPECT_NE(text.find("Column 11"), std::string::npos);
 }
@@ -217,9 +220,10 @@ TEST(StudyHtml, PageHoldsEveryChart) {
     EXPECT_EQ(page.rfind("<!DOCTYPE html>\r\n", 0), 0U);
     EXPECT_NE(page.find("<meta charset=\"utf-8\">"), std::string::npos);
     EXPECT_NE(page.find("size: A4"), std::string::npos);
-    for (const char* title : {"<title>Daily totals</title>", "<title>Mean hourly profile</title>",
-                              "<title>Speed distribution</title>", "<title>Class distribution</title>",
-                              "<title>Headway distribution</title>", "<title>Gross-weight distribution</title>"}) {
+    for (const char* title :
+         {"<title>Daily totals</title>", "<title>Mean hourly profile</title>",
+          "<title>Speed distribution</title>", "<title>Class distribution</title>",
+          "<title>Headway distribution</title>", "<title>Gross-weight distribution</title>"}) {
         EXPECT_NE(page.find(title), std::string::npos) << title;
     }
     EXPECT_NE(page.find("limit 90 km/h"), std::string::npos);
