@@ -2,6 +2,7 @@
 // Nothing is fetched and no script runs: the page reads the same from a
 // file, a mail attachment or a print on A4.
 #include <cmath>
+#include <cstdlib>
 
 #include "study/html_text.h"
 #include "study/study.h"
@@ -163,22 +164,84 @@ chart histogram_chart(const std::string& title, const std::string& x_title, cons
     return c;
 }
 
-// The bins of a list of an interval file as bars.
-chart bin_list_chart(const study_bin_list& list) {
+// The edges of a list's bins read from their labels ("SPEED 30-50", the open
+// last bin "SPEED >90", drawn as wide as the one before it); empty when a
+// label has another form or the bins do not follow each other.
+std::vector<double> bin_edges(const study_bin_list& list, bool& open_last) {
+    std::vector<double> edges;
+    open_last = false;
+    for (std::size_t i = 0; i < list.labels.size(); ++i) {
+        const std::string& label = list.labels[i];
+        const std::string range = label.substr(label.rfind(' ') + 1);
+        char* end = nullptr;
+        if (range.starts_with(">") && i + 1 == list.labels.size() && edges.size() >= 2) {
+            const double lower = std::strtod(range.c_str() + 1, &end);
+            if (*end != '\0' || lower != edges.back()) {
+                return {};
+            }
+            edges.push_back(lower + (lower - edges[edges.size() - 2]));
+            open_last = true;
+            continue;
+        }
+        const double lower = std::strtod(range.c_str(), &end);
+        if (end == range.c_str() || *end != '-') {
+            return {};
+        }
+        const char* from = end + 1;
+        const double upper = std::strtod(from, &end);
+        if (end == from || *end != '\0' || !(upper > lower) || lower < 0 ||
+            (!edges.empty() && edges.back() != lower)) {
+            return {};
+        }
+        if (edges.empty()) {
+            edges.push_back(lower);
+        }
+        edges.push_back(upper);
+    }
+    return edges;
+}
+
+// The bins of a list of an interval file (all channels): a speed list as a
+// histogram with its mean, p85 and the speed limit marked, others as bars.
+chart bin_list_chart(const study& s, const study_bin_list& list) {
     chart c;
-    c.kind = chart_kind::bars;
-    c.title = utf8_from_latin1(list.name) + " distribution, all channels";
-    c.x_title = utf8_from_latin1(list.name) + (list.unit.empty() ? "" : " (" + list.unit + ")");
+    const std::string name = utf8_from_latin1(list.name);
+    const std::string unit = list.unit.empty() && list.speed ? s.units.speed : list.unit;
+    c.title = (list.speed ? std::string("Speed") : name) + " distribution, all channels";
+    c.x_title = name + (unit.empty() ? "" : " (" + unit + ")");
     c.y_title = "Count";
-    c.no_data = "No count in the " + utf8_from_latin1(list.name) + " bins: no chart.";
+    c.no_data = "No count in the " + name + " bins: no chart.";
     chart_series series{"All", {}};
     for (std::size_t i = 0; i < list.labels.size(); ++i) {
         std::string label = utf8_from_latin1(list.labels[i]);
-        const std::size_t blank = label.rfind(' ');
-        c.categories.push_back(blank == std::string::npos ? label : label.substr(blank + 1));
+        c.categories.push_back(label.substr(label.rfind(' ') + 1));
         series.values.push_back(i < list.totals.size() ? static_cast<double>(list.totals[i]) : 0);
     }
     c.series.push_back(std::move(series));
+    c.edges = list.speed ? bin_edges(list, c.open_last) : std::vector<double>{};
+    if (c.edges.empty()) {
+        c.kind = chart_kind::bars;
+        return c;
+    }
+    c.kind = chart_kind::histogram;
+    const study_speed& v = *list.speed;
+    if (v.mean) {
+        c.markers.push_back(
+            {"mean " + std::string(v.mean_is_lower_bound ? "at least " : "") + fixed(v.mean, 1) + " " + unit,
+             *v.mean});
+    }
+    if (v.percentiles[2].value) {
+        c.markers.push_back(
+            {"p85 " + fixed(v.percentiles[2].value, 1) + " " + unit, *v.percentiles[2].value});
+    } else if (v.percentiles[2].above) {
+        c.markers.push_back(
+            {"p85 above " + fixed(v.percentiles[2].above, 0) + " " + unit, *v.percentiles[2].above});
+    }
+    if (s.speed_limit > 0) {
+        c.markers.push_back(
+            {"limit " + fixed(s.speed_limit, s.speed_limit == std::floor(s.speed_limit) ? 0 : 1) + " " + unit,
+             s.speed_limit});
+    }
     return c;
 }
 
@@ -218,7 +281,7 @@ std::vector<chart> charts_of(const study& s, const std::string& id) {
     if (id == "bins") {
         std::vector<chart> charts;
         for (const study_bin_list& list : all.bin_lists) {
-            charts.push_back(bin_list_chart(list));
+            charts.push_back(bin_list_chart(s, list));
         }
         return charts;
     }

@@ -272,7 +272,8 @@ void write_histogram(report_sink& out, const chart& c, double axis_top) {
                           v);
         out.write("</rect>\n");
         if (open && v > 0) {
-            text_at(out, (x0 + x1) / 2, top + plot_h - h - 4, " font-size=\"9\" text-anchor=\"middle\"",
+            text_at(out, (x0 + x1) / 2, top + plot_h - h - 4,
+                    " font-size=\"9\" text-anchor=\"middle\" fill=\"#333333\" stroke=\"none\"",
                     "above " + number(c.edges[i], edge_decimals));
         }
     }

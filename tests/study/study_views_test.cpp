@@ -158,11 +158,11 @@ TEST(StudyText, SectionsFollowTheData) {
     EXPECT_NE(survey.find("MAIN ROAD NORTH"), std::string::npos);
 }
 
-TEST(StudyText, IntervalFigures) {
+study interval_study() {
     study s = full_study();
     s.survey.interval_file = true;
     s.peak_hours_omitted = true;
-    study_bin_list speeds{1, 1, "SPEED", "km/h", {"SPEED 0-50", "SPEED 50-90", "SPEED 90+"}, {10, 70, 20},
+    study_bin_list speeds{1, 1, "SPEED", "km/h", {"SPEED 0-50", "SPEED 50-90", "SPEED >90"}, {10, 70, 20},
                           {}};
     speeds.speed = study_speed{};
     speeds.speed->mean = 71.5;
@@ -170,6 +170,11 @@ TEST(StudyText, IntervalFigures) {
     speeds.speed->percentiles = {study_percentile{15, 48.2, {}}, study_percentile{50, 70, {}},
                                  study_percentile{85, {}, 90}, study_percentile{95, {}, 90}};
     s.groups[0].bin_lists.push_back(speeds);
+    return s;
+}
+
+TEST(StudyText, IntervalFigures) {
+    study s = interval_study();
     const std::string text = written(s, anl_format_study);
     expect_report_lines(text);
     EXPECT_NE(text.find("Peak hours are omitted"), std::string::npos);
@@ -231,6 +236,22 @@ TEST(StudyHtml, PageHoldsEveryChart) {
     EXPECT_NE(page.find("p85 92.0 km/h"), std::string::npos);
     EXPECT_EQ(page.find("<script"), std::string::npos);
     EXPECT_EQ(page.find("http:"), page.find("http://www.w3.org/2000/svg")); // the SVG namespace only
+}
+
+TEST(StudyHtml, SpeedBinsDrawnOnASpeedAxis) {
+    study s = interval_study();
+    std::string page = written(s, anl_format_html);
+    EXPECT_NE(page.find("<title>Speed distribution, all channels</title>"), std::string::npos);
+    EXPECT_NE(page.find("p85 above 90 km/h"), std::string::npos);
+    EXPECT_NE(page.find("mean at least 71.5 km/h"), std::string::npos);
+    EXPECT_NE(page.find(">above 90</text>"), std::string::npos); // the open bin, as wide as the one before
+
+    // Bins that do not follow each other are drawn as bars, without markers.
+    s.groups[0].bin_lists[0].labels[1] = "SPEED 60-90";
+    page = written(s, anl_format_html);
+    EXPECT_NE(page.find("<title>Speed distribution, all channels</title>"), std::string::npos);
+    EXPECT_EQ(page.find("p85 above 90 km/h"), std::string::npos);
+    EXPECT_NE(page.find(">60-90</text>"), std::string::npos);
 }
 
 TEST(SvgChart, NoDataIsSaidInASentence) {
