@@ -15,14 +15,16 @@ namespace {
 // Builds the document: values and keys in order, commas where they belong.
 class json_writer {
   public:
-    void begin_object() { open('{'); }
+    void begin_object() { open('{', false); }
     void end_object() { close('}'); }
-    void begin_array() { open('['); }
+    void begin_array() { open('[', false); }
     void end_array() { close(']'); }
+    // An object or array written on one line, with everything in it.
+    void begin_compact_object() { open('{', true); }
+    void begin_row() { open('[', true); }
 
     json_writer& key(std::string_view name) {
         separate();
-        indent();
         string(name);
         text_ += ": ";
         after_key_ = true;
@@ -72,34 +74,45 @@ class json_writer {
     }
 
   private:
-    void open(char bracket) {
+    void open(char bracket, bool compact) {
         item();
         text_ += bracket;
         first_ = true;
         ++depth_;
+        if (compact && compact_depth_ == 0) {
+            compact_depth_ = depth_;
+        }
     }
     void close(char bracket) {
-        --depth_;
-        if (!first_) {
+        if (compact_depth_ == 0 && !first_) {
             text_ += '\n';
+            --depth_;
             indent();
+        } else {
+            --depth_;
+        }
+        if (compact_depth_ > depth_) {
+            compact_depth_ = 0;
         }
         text_ += bracket;
         first_ = false;
     }
-    // Before a value: inside an array it takes its own line; after a key it follows it.
+    // Before a value: it follows its key, or takes its place in an array.
     void item() {
         if (after_key_) {
             after_key_ = false;
-            return;
-        }
-        if (depth_ > 0) {
+        } else if (depth_ > 0) {
             separate();
-            indent();
         }
     }
+    // Before a member or an array element: a comma, then a new line (or a blank on a compact line).
     void separate() {
-        text_ += first_ ? "\n" : ",\n";
+        if (compact_depth_ != 0) {
+            text_ += first_ ? "" : ", ";
+        } else {
+            text_ += first_ ? "\n" : ",\n";
+            indent();
+        }
         first_ = false;
     }
     void indent() { text_.append(static_cast<std::size_t>(2 * depth_), ' '); }
@@ -123,6 +136,7 @@ class json_writer {
 
     std::string text_;
     int depth_ = 0;
+    int compact_depth_ = 0; // the depth of the compact object or array being written; 0: none
     bool first_ = true;
     bool after_key_ = false;
 };
@@ -169,7 +183,7 @@ void write_counts(json_writer& j, const std::vector<study_count>& counts) {
 void write_count_list(json_writer& j, const std::vector<study_count>& counts, const char* key_name) {
     j.begin_array();
     for (const study_count& c : counts) {
-        j.begin_object();
+        j.begin_compact_object();
         j.key(key_name).value(utf8_from_latin1(c.key));
         j.key("count").value(c.count);
         j.key("share").value(c.share);
@@ -185,7 +199,7 @@ void write_histogram(json_writer& j, const study_histogram& h, const std::string
     j.key("first_lower").value(h.first_lower);
     j.key("open_last").value(h.open_last);
     j.key("total").value(h.total);
-    j.key("counts").begin_array();
+    j.key("counts").begin_row();
     for (const std::int64_t c : h.counts) {
         j.value(c);
     }
@@ -194,7 +208,7 @@ void write_histogram(json_writer& j, const study_histogram& h, const std::string
 }
 
 void write_profile(json_writer& j, const std::array<std::optional<double>, 24>& profile) {
-    j.begin_array();
+    j.begin_row();
     for (const std::optional<double>& hour : profile) {
         j.value(hour);
     }
@@ -206,7 +220,7 @@ void write_peak(json_writer& j, const std::optional<study_peak>& peak) {
         j.null();
         return;
     }
-    j.begin_object();
+    j.begin_compact_object();
     j.key("start").value(minute_text(peak->start_minute));
     j.key("end").value(minute_text(peak->start_minute + 60));
     j.key("volume").value(peak->volume);
@@ -237,7 +251,7 @@ void write_peak_hours(json_writer& j, const study& s, const study_group& g) {
     j.end_array();
 }
 
-void write_speed(json_writer& j, const study_speed& f, bool vehicles) {
+void write_speed(json_writer& j, const study_speed& f, bool vehicles, const std::string& unit) {
     j.begin_object();
     j.key("count").value(f.count);
     j.key("mean").value(f.mean);
@@ -248,7 +262,7 @@ void write_speed(json_writer& j, const study_speed& f, bool vehicles) {
     for (std::size_t i = 0; i < f.percentiles.size(); ++i) {
         const study_percentile& p = f.percentiles[i];
         if (p.above) {
-            j.key(names[i]).begin_object();
+            j.key(names[i]).begin_compact_object();
             j.key("above").value(*p.above);
             j.end_object();
         } else {
@@ -264,7 +278,7 @@ void write_speed(json_writer& j, const study_speed& f, bool vehicles) {
     j.key("max").value(f.max);
     j.key("p85_free_flow").value(f.p85_free_flow);
     j.key("free_flow_count").value(f.free_flow_count);
-    j.key("pace").begin_object();
+    j.key("pace").begin_compact_object();
     j.key("from").value(f.pace_from);
     j.key("to").value(f.pace_to);
     j.key("count").value(f.pace_count);
@@ -273,7 +287,7 @@ void write_speed(json_writer& j, const study_speed& f, bool vehicles) {
     j.key("share_above_limit").value(f.share_above_limit);
     j.key("share_above_limit_plus_10").value(f.share_above_limit_10);
     j.key("histogram");
-    write_histogram(j, f.histogram, "");
+    write_histogram(j, f.histogram, unit);
     j.end_object();
 }
 
@@ -295,7 +309,7 @@ void write_group(json_writer& j, const study& s, const study_group& g, bool top)
         }
         j.key("daily").begin_array();
         for (const study_day& day : s.daily) {
-            j.begin_object();
+            j.begin_compact_object();
             j.key("date").value(date_text(day.date));
             j.key("weekday").value(weekday_names[static_cast<std::size_t>(day.date.weekday)]);
             j.key("total").value(day.total);
@@ -337,7 +351,7 @@ void write_group(json_writer& j, const study& s, const study_group& g, bool top)
             j.key("unit").value(list.unit);
             j.key("totals").begin_array();
             for (std::size_t i = 0; i < list.labels.size(); ++i) {
-                j.begin_object();
+                j.begin_compact_object();
                 j.key("bin").value(list.labels[i]);
                 j.key("count").value(list.totals[i]);
                 j.end_object();
@@ -345,7 +359,7 @@ void write_group(json_writer& j, const study& s, const study_group& g, bool top)
             j.end_array();
             if (list.speed) {
                 j.key("speed");
-                write_speed(j, *list.speed, false);
+                write_speed(j, *list.speed, false, list.unit);
             }
             j.end_object();
         }
@@ -354,7 +368,7 @@ void write_group(json_writer& j, const study& s, const study_group& g, bool top)
     }
 
     j.key("speed");
-    write_speed(j, g.speed, true);
+    write_speed(j, g.speed, true, s.units.speed);
     j.key("classes");
     write_count_list(j, g.classes, "class");
     j.key("axles");
@@ -370,7 +384,7 @@ void write_group(json_writer& j, const study& s, const study_group& g, bool top)
     write_histogram(j, g.gross_weights, s.units.weight);
     j.key("weight_by_class").begin_array();
     for (const study_class_weight& w : g.weight_by_class) {
-        j.begin_object();
+        j.begin_compact_object();
         j.key("class").value(w.key);
         j.key("weighed").value(w.weighed);
         j.key("mean_gross_weight").value(w.mean_gross_weight);
@@ -425,7 +439,7 @@ void write_survey(json_writer& j, const study& s) {
 void write_study_json(const run_context& ctx, const study& s) {
     json_writer j;
     j.begin_object();
-    j.key("units").begin_object();
+    j.key("units").begin_compact_object();
     j.key("speed").value(s.units.speed);
     j.key("length").value(s.units.length);
     j.key("weight").value(s.units.weight);

@@ -157,6 +157,24 @@ header_builder::header_builder() {
     record.axle_factor = 2.0F;
 }
 
+namespace {
+
+// A text value with "\xNN" standing for the byte NN (control bytes, bytes above 127).
+std::string unescaped(std::string_view text) {
+    std::string bytes;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\\' && i + 3 < text.size() && text[i + 1] == 'x') {
+            bytes += static_cast<char>(std::stoi(std::string(text.substr(i + 2, 2)), nullptr, 16));
+            i += 3;
+        } else {
+            bytes += text[i];
+        }
+    }
+    return bytes;
+}
+
+} // namespace
+
 header_builder& header_builder::describe(std::string_view description) {
     auto* image = reinterpret_cast<std::uint8_t*>(&record);
     std::istringstream lines{std::string(description)};
@@ -212,7 +230,8 @@ header_builder& header_builder::describe(std::string_view description) {
                                 std::min<std::size_t>(word.size(), 5));
                 }
             } else {
-                std::memcpy(image + found->offset, rest.data(), std::min(rest.size(), found->count));
+                const std::string bytes = unescaped(rest);
+                std::memcpy(image + found->offset, bytes.data(), std::min(bytes.size(), found->count));
             }
             continue;
         }

@@ -4,6 +4,7 @@
 //   type V                      type byte (a character)
 //   prefix G                    the 128-byte 'G' prefix
 //   site SITE1                  text fields take the rest of the line
+//   site A\x01B                  "\xNN" in a text field is the byte NN
 //   card_type 8 8 0 0           arrays fill from their first element
 //   speed_bins.threshold 30 50  nested records use a dot
 //   vbv_filter.operand 1
