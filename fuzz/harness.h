@@ -35,8 +35,9 @@ enum switch_bit : std::uint8_t {
     axle_factor = 128,
 };
 inline constexpr std::size_t choice_size = 17;
-inline constexpr const char* layout_options[] = {"",     "-fI1", "-fI2",     "-fI3", "-fV1", "-fv2",
-                                                 "-fv3", "-fv4", "-fcordon", "-fwk", "-fcsv"};
+inline constexpr const char* layout_options[] = {"",      "-fI1",    "-fI2",   "-fI3",     "-fV1",
+                                                 "-fv2",  "-fv3",    "-fv4",   "-fcordon", "-fwk",
+                                                 "-fcsv", "-fstudy", "-fjson", "-fhtml"};
 inline constexpr std::size_t layout_count = sizeof layout_options / sizeof layout_options[0];
 
 // The option arguments that the leading choice_size bytes stand for.

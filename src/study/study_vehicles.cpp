@@ -226,7 +226,6 @@ std::string event_kind(std::size_t category, std::size_t code) {
 study_speed speed_figures(const std::vector<std::int64_t>& speeds, double speed_limit) {
     study_speed f;
     double sum = 0;
-    double squares = 0;
     for (std::size_t v = 0; v < speeds.size(); ++v) {
         const std::int64_t n = speeds[v];
         if (n == 0) {
@@ -238,7 +237,6 @@ study_speed speed_figures(const std::vector<std::int64_t>& speeds, double speed_
         f.max = static_cast<double>(v);
         f.count += n;
         sum += static_cast<double>(n) * static_cast<double>(v);
-        squares += static_cast<double>(n) * static_cast<double>(v) * static_cast<double>(v);
     }
     f.histogram = histogram(speeds, 1, false);
     if (f.count == 0) {
