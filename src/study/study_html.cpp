@@ -1,8 +1,11 @@
 // The study as one self-contained HTML page: tables and inline SVG charts.
 // Nothing is fetched and no script runs: the page reads the same from a
 // file, a mail attachment or a print on A4.
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "study/html_text.h"
 #include "study/study.h"
