@@ -1,8 +1,371 @@
 // The study as one self-contained HTML page: tables and inline SVG charts.
+// Nothing is fetched and no script runs: the page reads the same from a
+// file, a mail attachment or a print on A4.
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "study/html_text.h"
 #include "study/study.h"
+#include "study/study_sections.h"
+#include "study/svg_chart.h"
 
 namespace tallycnv {
 
-void write_study_html(const run_context& /*ctx*/, const study& /*s*/) {}
+namespace {
+
+constexpr const char* page_style = R"(@page { size: A4; margin: 15mm; }
+body { font-family: sans-serif; font-size: 10pt; color: #222222; margin: 1em auto; max-width: 180mm; }
+h1 { font-size: 16pt; margin-bottom: 0.2em; }
+h2 { font-size: 13pt; border-bottom: 1px solid #999999; margin-top: 1.5em; break-after: avoid; page-break-after: avoid; }
+table { border-collapse: collapse; margin: 0.6em 0; break-inside: avoid; page-break-inside: avoid; }
+caption { text-align: left; font-weight: bold; padding: 0.2em 0; }
+th, td { padding: 1px 8px; text-align: right; border-bottom: 1px solid #dddddd; white-space: nowrap; }
+th:first-child, td:first-child { text-align: left; }
+thead th { border-bottom: 1px solid #666666; }
+table.survey th { font-weight: normal; color: #555555; }
+table.survey td { text-align: left; white-space: normal; }
+figure { margin: 0.8em 0; break-inside: avoid; page-break-inside: avoid; }
+svg.chart { display: block; max-width: 100%; height: auto; }
+p.nodata { font-style: italic; }
+p.note { margin: 0.2em 0; }
+@media print { body { max-width: none; margin: 0; } h2 { break-before: auto; } }
+)";
+
+// A histogram of the study as a chart's edges and series; `scale` divides
+// the edges (kilograms to tonnes).
+void fill_histogram(chart& c, const study_histogram& h, double scale) {
+    std::size_t bins = h.counts.size();
+    while (bins > 0 && h.counts[bins - 1] == 0) {
+        --bins;
+    }
+    c.open_last = h.open_last && bins == h.counts.size();
+    for (std::size_t i = 0; i <= bins; ++i) {
+        c.edges.push_back((h.first_lower + static_cast<double>(i) * h.width) / scale);
+    }
+    chart_series series;
+    for (std::size_t i = 0; i < bins; ++i) {
+        series.values.push_back(static_cast<double>(h.counts[i]));
+    }
+    c.series.push_back(std::move(series));
+}
+
+chart daily_chart(const study& s) {
+    chart c;
+    c.kind = chart_kind::bars;
+    c.title = "Daily totals";
+    c.x_title = "Day";
+    c.y_title = "Vehicles per day";
+    c.no_data = "No day holds part of the recording: no chart of daily totals.";
+    c.pale_note = "partial day";
+    const std::size_t parts = s.groups.size() > 1 ? s.groups.size() - 1 : 0;
+    for (std::size_t g = 0; g < std::max<std::size_t>(parts, 1); ++g) {
+        c.series.push_back({parts > 0 ? utf8_from_latin1(group_name(s, s.groups[g + 1])) : "All", {}});
+    }
+    for (const study_day& d : s.daily) {
+        c.categories.push_back(weekday_name(d.date) + " " + date_text(d.date).substr(5));
+        c.pale.push_back(!d.full_day);
+        for (std::size_t g = 0; g < c.series.size(); ++g) {
+            const double v = parts == 0 ? static_cast<double>(d.total)
+                                        : static_cast<double>(g < d.by_group.size() ? d.by_group[g] : 0);
+            c.series[g].values.push_back(v);
+        }
+    }
+    return c;
+}
+
+chart profile_chart(const study& s) {
+    chart c;
+    c.kind = chart_kind::line;
+    c.title = "Mean hourly profile";
+    c.x_title = "Hour of the day (start)";
+    c.y_title = "Vehicles per hour";
+    c.no_data = "No full day: no hourly profile.";
+    const study_volume& v = s.groups.front().volume;
+    for (int h = 0; h < 24; ++h) {
+        c.categories.push_back((h < 10 ? "0" : "") + std::to_string(h));
+    }
+    const auto add = [&](const char* name, const std::array<std::optional<double>, 24>& profile, int days) {
+        if (days == 0) {
+            return;
+        }
+        chart_series series{name, {}};
+        for (const std::optional<double>& mean : profile) {
+            series.values.push_back(mean.value_or(0));
+        }
+        c.series.push_back(std::move(series));
+    };
+    add("Weekdays (Mon-Fri)", v.weekday_profile, v.full_weekdays);
+    add("Weekend days", v.weekend_profile, v.full_weekend_days);
+    return c;
+}
+
+chart speed_chart(const study& s) {
+    const study_speed& v = s.groups.front().speed;
+    chart c;
+    c.kind = chart_kind::histogram;
+    c.title = "Speed distribution";
+    c.x_title = "Speed (" + s.units.speed + ")";
+    c.y_title = "Vehicles";
+    c.no_data = "No vehicle has a speed: no speed chart.";
+    fill_histogram(c, v.histogram, 1);
+    if (v.mean) {
+        c.markers.push_back({"mean " + fixed(v.mean, 1) + " " + s.units.speed, *v.mean});
+    }
+    if (v.percentiles[2].value) {
+        c.markers.push_back(
+            {"p85 " + fixed(v.percentiles[2].value, 1) + " " + s.units.speed, *v.percentiles[2].value});
+    }
+    if (s.speed_limit > 0) {
+        c.markers.push_back({"limit " +
+                                 fixed(s.speed_limit, s.speed_limit == std::floor(s.speed_limit) ? 0 : 1) +
+                                 " " + s.units.speed,
+                             s.speed_limit});
+    }
+    return c;
+}
+
+chart count_chart(const study& s, const std::string& title, const std::string& x_title,
+                  const std::vector<study_count> study_group::*list) {
+    chart c;
+    c.kind = chart_kind::bars;
+    c.title = title;
+    c.x_title = x_title;
+    c.y_title = "Vehicles";
+    c.no_data = "No vehicle counted: no chart of " + x_title + ".";
+    const std::size_t first = s.groups.size() > 1 ? 1 : 0;
+    for (const study_count& k : s.groups.front().*list) {
+        c.categories.push_back(utf8_from_latin1(k.key));
+    }
+    for (std::size_t g = first; g < s.groups.size(); ++g) {
+        chart_series series{utf8_from_latin1(group_name(s, s.groups[g])), {}};
+        for (const std::string& key : c.categories) {
+            double n = 0;
+            for (const study_count& k : s.groups[g].*list) {
+                if (utf8_from_latin1(k.key) == key) {
+                    n = static_cast<double>(k.count);
+                }
+            }
+            series.values.push_back(n);
+        }
+        c.series.push_back(std::move(series));
+    }
+    return c;
+}
+
+chart histogram_chart(const std::string& title, const std::string& x_title, const std::string& no_data,
+                      const study_histogram& h, double scale) {
+    chart c;
+    c.kind = chart_kind::histogram;
+    c.title = title;
+    c.x_title = x_title;
+    c.y_title = "Vehicles";
+    c.no_data = no_data;
+    fill_histogram(c, h, scale);
+    return c;
+}
+
+// The edges of a list's bins read from their labels ("SPEED 30-50", the open
+// last bin "SPEED >90", drawn as wide as the one before it); empty when a
+// label has another form or the bins do not follow each other.
+std::vector<double> bin_edges(const study_bin_list& list, bool& open_last) {
+    std::vector<double> edges;
+    open_last = false;
+    for (std::size_t i = 0; i < list.labels.size(); ++i) {
+        const std::string& label = list.labels[i];
+        const std::string range = label.substr(label.rfind(' ') + 1);
+        char* end = nullptr;
+        if (range.starts_with(">") && i + 1 == list.labels.size() && edges.size() >= 2) {
+            const double lower = std::strtod(range.c_str() + 1, &end);
+            if (*end != '\0' || lower != edges.back()) {
+                return {};
+            }
+            edges.push_back(lower + (lower - edges[edges.size() - 2]));
+            open_last = true;
+            continue;
+        }
+        const double lower = std::strtod(range.c_str(), &end);
+        if (end == range.c_str() || *end != '-') {
+            return {};
+        }
+        const char* from = end + 1;
+        const double upper = std::strtod(from, &end);
+        if (end == from || *end != '\0' || !(upper > lower) || lower < 0 ||
+            (!edges.empty() && edges.back() != lower)) {
+            return {};
+        }
+        if (edges.empty()) {
+            edges.push_back(lower);
+        }
+        edges.push_back(upper);
+    }
+    return edges;
+}
+
+// The bins of a list of an interval file (all channels): a speed list as a
+// histogram with its mean, p85 and the speed limit marked, others as bars.
+chart bin_list_chart(const study& s, const study_bin_list& list) {
+    chart c;
+    const std::string name = utf8_from_latin1(list.name);
+    const std::string unit = list.unit.empty() && list.speed ? s.units.speed : list.unit;
+    c.title = (list.speed ? std::string("Speed") : name) + " distribution, all channels";
+    c.x_title = name + (unit.empty() ? "" : " (" + unit + ")");
+    c.y_title = "Count";
+    c.no_data = "No count in the " + name + " bins: no chart.";
+    chart_series series{"All", {}};
+    for (std::size_t i = 0; i < list.labels.size(); ++i) {
+        std::string label = utf8_from_latin1(list.labels[i]);
+        c.categories.push_back(label.substr(label.rfind(' ') + 1));
+        series.values.push_back(i < list.totals.size() ? static_cast<double>(list.totals[i]) : 0);
+    }
+    c.series.push_back(std::move(series));
+    c.edges = list.speed ? bin_edges(list, c.open_last) : std::vector<double>{};
+    if (c.edges.empty()) {
+        c.kind = chart_kind::bars;
+        return c;
+    }
+    c.kind = chart_kind::histogram;
+    const study_speed& v = *list.speed;
+    if (v.mean) {
+        c.markers.push_back(
+            {"mean " + std::string(v.mean_is_lower_bound ? "at least " : "") + fixed(v.mean, 1) + " " + unit,
+             *v.mean});
+    }
+    if (v.percentiles[2].value) {
+        c.markers.push_back(
+            {"p85 " + fixed(v.percentiles[2].value, 1) + " " + unit, *v.percentiles[2].value});
+    } else if (v.percentiles[2].above) {
+        c.markers.push_back(
+            {"p85 above " + fixed(v.percentiles[2].above, 0) + " " + unit, *v.percentiles[2].above});
+    }
+    if (s.speed_limit > 0) {
+        c.markers.push_back(
+            {"limit " + fixed(s.speed_limit, s.speed_limit == std::floor(s.speed_limit) ? 0 : 1) + " " + unit,
+             s.speed_limit});
+    }
+    return c;
+}
+
+std::vector<chart> charts_of(const study& s, const std::string& id) {
+    if (s.groups.empty() || id == "survey") {
+        return {};
+    }
+    const study_group& all = s.groups.front();
+    if (id == "daily") {
+        return {daily_chart(s)};
+    }
+    if (id == "profile") {
+        return {profile_chart(s)};
+    }
+    if (id == "speed" && s.has_speed) {
+        return {speed_chart(s)};
+    }
+    if (id == "classes") {
+        std::vector<chart> charts;
+        if (s.has_class) {
+            charts.push_back(count_chart(s, "Class distribution", "class", &study_group::classes));
+        }
+        if (s.has_axles) {
+            charts.push_back(count_chart(s, "Axle counts", "axles", &study_group::axles));
+        }
+        return charts;
+    }
+    if (id == "headways" && s.has_headway) {
+        return {
+            histogram_chart("Headway distribution", "Headway (s)", "No headway: no chart.", all.headways, 1)};
+    }
+    if (id == "weights") {
+        // Kilograms to tonnes, pounds to kips: both by 1000.
+        return {histogram_chart("Gross-weight distribution", "Gross weight (" + s.units.weight_bin + ")",
+                                "No vehicle weighed: no chart.", all.gross_weights, 1000)};
+    }
+    if (id == "bins") {
+        std::vector<chart> charts;
+        for (const study_bin_list& list : all.bin_lists) {
+            charts.push_back(bin_list_chart(s, list));
+        }
+        return charts;
+    }
+    return {};
+}
+
+void write_cells(report_sink& out, const std::vector<std::string>& cells, const char* tag) {
+    out.write("<tr>");
+    for (const std::string& cell : cells) {
+        out.printf("<%s>", tag);
+        write_file_text(out, cell);
+        out.printf("</%s>", tag);
+    }
+    out.write("</tr>\n");
+}
+
+void write_html_table(report_sink& out, const text_table& t) {
+    out.write(t.heading_row ? "<table>\n" : "<table class=\"survey\">\n");
+    if (!t.caption.empty()) {
+        out.write("<caption>");
+        write_file_text(out, t.caption);
+        out.write("</caption>\n");
+    }
+    if (t.heading_row) {
+        out.write("<thead>");
+        write_cells(out, t.columns, "th");
+        out.write("</thead>\n");
+    }
+    out.write("<tbody>\n");
+    for (const std::vector<std::string>& row : t.rows) {
+        if (t.heading_row) {
+            write_cells(out, row, "td");
+        } else {
+            out.write("<tr><th scope=\"row\">");
+            write_file_text(out, row.empty() ? "" : row[0]);
+            out.write("</th><td>");
+            write_file_text(out, row.size() > 1 ? row[1] : "");
+            out.write("</td></tr>\n");
+        }
+    }
+    out.write("</tbody>\n</table>\n");
+    if (!t.note.empty()) {
+        out.write("<p class=\"note\">");
+        write_file_text(out, t.note);
+        out.write("</p>\n");
+    }
+}
+
+} // namespace
+
+void write_study_html(const run_context& ctx, const study& s) {
+    report_sink& out = ctx.out;
+    out.write(
+        "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+        "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>Traffic study: ");
+    write_file_text(out, s.survey.site);
+    out.write("</title>\n<style>\n");
+    out.write(page_style);
+    out.write("</style>\n</head>\n<body>\n<h1>Traffic study: ");
+    write_file_text(out, s.survey.site);
+    out.write("</h1>\n");
+    for (const study_section& section : study_sections(s)) {
+        out.printf("<section id=\"%s\">\n<h2>", section.id.c_str());
+        write_escaped(out, section.title);
+        out.write("</h2>\n");
+        for (const std::string& note : section.notes) {
+            out.write("<p class=\"note\">");
+            write_file_text(out, note);
+            out.write("</p>\n");
+        }
+        for (const chart& c : charts_of(s, section.id)) {
+            out.write("<figure>\n");
+            write_svg_chart(out, c);
+            out.write("</figure>\n");
+        }
+        for (const text_table& table : section.tables) {
+            write_html_table(out, table);
+        }
+        out.write("</section>\n");
+    }
+    out.write("</body>\n</html>\n");
+}
 
 } // namespace tallycnv
