@@ -139,8 +139,9 @@ struct study_speed {
     std::optional<double> p85_free_flow;
     std::int64_t free_flow_count = 0;
     // The 10 km/h (10 mph) pace: the window from pace_from up to (not
-    // including) pace_to = pace_from + 10 holding the most vehicles (the
-    // lowest on a tie); its count and share of the vehicles with a speed.
+    // including) pace_to = pace_from + 10 holding the most vehicles, starting
+    // at a speed some vehicle drove (the lowest on a tie); its count and share
+    // of the vehicles with a speed.
     std::optional<double> pace_from;
     std::optional<double> pace_to;
     std::int64_t pace_count = 0;

@@ -180,7 +180,8 @@ def check_speed(name, got, speeds, headways, limit):
     free = [s for s, h in zip(speeds, headways) if not math.isnan(h) and h >= 4.0]
     same(got["p85_free_flow"], percentile(free, 85), f"{name} p85_free_flow")
     counts = pd.Series(speeds).value_counts()
-    best = max(range(0, max(speeds) + 1), key=lambda a: (sum(int(counts.get(v, 0)) for v in range(a, a + 10)), -a))
+    # The pace starts at a speed some vehicle drove: the lowest such start on a tie.
+    best = max(sorted(counts.index), key=lambda a: (sum(int(counts.get(v, 0)) for v in range(a, a + 10)), -a))
     in_pace = sum(1 for s in speeds if best <= s < best + 10)
     same(got["pace"]["from"], best, f"{name} pace from")
     same(got["pace"]["share"], in_pace / len(speeds), f"{name} pace share")
