@@ -9,16 +9,15 @@
 #include <strings.h>
 #include <vector>
 
-#include "io/fatal.h"
+#include "app/batch.h"
 #include "app/help.h"
 #include "app/options.h"
 #include "app/output_file.h"
+#include "io/fatal.h"
 
 namespace tallycnv {
 
 namespace {
-
-constexpr const char* write_failure = "\nError : Could not write to the output file\n";
 
 int report_error(const fatal_error& error) {
     std::fflush(stdout);
@@ -70,14 +69,6 @@ void check_distinct(const std::string& sfn, const std::string& dfn) {
     }
 }
 
-void full_run(const run_context& ctx) {
-    if (ctx.settings.hdr_only) {
-        out_header_only(ctx);
-    } else {
-        output_file(ctx);
-    }
-}
-
 } // namespace
 
 std::string program_directory(const std::string& own_path) {
@@ -99,17 +90,8 @@ std::string program_directory(const std::string& own_path) {
 
 int run_formatter(const run_settings& settings, const language_texts& lang, report_sink& out,
                   void (*driver)(const run_context&)) {
-    try {
-        driver(run_context{settings, lang, out});
-    } catch (const fatal_error& error) {
-        out.flush();
-        return report_error(error);
-    }
-    if (!out.flush()) {
-        std::fputs(write_failure, stderr);
-        return 3;
-    }
-    return 0;
+    const fatal_error outcome = format_report(settings, lang, out, driver);
+    return outcome.exit_code == 0 ? 0 : report_error(outcome);
 }
 
 int run_program(int argc, char** argv) {
@@ -130,6 +112,8 @@ int run_program(int argc, char** argv) {
     try {
         const run_settings settings =
             get_parameters(directory, std::vector<std::string>(argv + 1, argv + argc));
+        const bool batch = !settings.batch.output_dir.empty();
+        const std::vector<batch_item> items = batch ? plan_batch(settings) : std::vector<batch_item>();
         if (!settings.quiet_mode) {
             display_program_title(version_number);
         }
@@ -140,10 +124,13 @@ int run_program(int argc, char** argv) {
         }
 
         const language_texts lang = load_language(settings.lang_file);
+        if (batch) {
+            return run_batch(settings, lang, items);
+        }
 
         if (settings.dfn.empty()) {
             report_sink out(stdout);
-            return run_formatter(settings, lang, out, full_run);
+            return run_formatter(settings, lang, out, format_source);
         }
         check_distinct(settings.sfn, settings.dfn);
         // The driver opens the destination once the source has shown itself to
@@ -154,14 +141,14 @@ int run_program(int argc, char** argv) {
             report_sink out([&]() {
                 destination = std::fopen(settings.dfn.c_str(), "wb");
                 if (destination == nullptr) {
-                    fail(3, write_failure);
+                    fail(3, write_failure_message);
                 }
                 return destination;
             });
-            code = run_formatter(settings, lang, out, full_run);
+            code = run_formatter(settings, lang, out, format_source);
         }
         if (destination != nullptr && std::fclose(destination) != 0 && code == 0) {
-            std::fputs(write_failure, stderr);
+            std::fputs(write_failure_message, stderr);
             code = 3;
         }
         return code;

@@ -1,0 +1,129 @@
+#include "app/report_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include "app/output_file.h"
+#include "io/fatal.h"
+
+namespace tallycnv {
+
+void abandon_reports(temporary_files& files) {
+    const std::lock_guard<std::mutex> hold(files.lock);
+    files.abandoned = true;
+    for (const std::string& path : files.paths) {
+        ::unlink(path.c_str());
+    }
+    files.paths.clear();
+}
+
+bool make_folder(const std::string& dir) {
+    struct stat status {};
+    if (::stat(dir.c_str(), &status) == 0) {
+        return S_ISDIR(status.st_mode);
+    }
+    const std::size_t end = dir.find_last_not_of('/');
+    const std::size_t slash = end == std::string::npos ? std::string::npos : dir.find_last_of('/', end);
+    if (slash != std::string::npos && slash > 0 && !make_folder(dir.substr(0, slash))) {
+        return false;
+    }
+    if (::mkdir(dir.c_str(), 0777) == 0) {
+        return true;
+    }
+    // Another process may have made it in the meantime.
+    return errno == EEXIST && ::stat(dir.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+report_file::report_file(temporary_files& files, std::string path) : files_(files), path_(std::move(path)) {}
+
+report_file::~report_file() {
+    discard();
+}
+
+std::FILE* report_file::create() {
+    const std::size_t slash = path_.find_last_of('/');
+    const std::string dir = path_.substr(0, slash + 1);
+    const std::string name = path_.substr(slash + 1);
+    const std::lock_guard<std::mutex> hold(files_.lock);
+    // A name left by another batch in the same folder is passed over.
+    for (int attempt = 0; attempt < 100 && !files_.abandoned; ++attempt) {
+        std::string candidate =
+            dir + "." + name + ".tmp." + std::to_string(::getpid()) + "." + std::to_string(++files_.numbered);
+        const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0) {
+            if (errno == EEXIST) {
+                continue;
+            }
+            break;
+        }
+        std::FILE* stream = ::fdopen(fd, "wb");
+        if (stream == nullptr) {
+            ::close(fd);
+            ::unlink(candidate.c_str());
+            break;
+        }
+        files_.paths.push_back(candidate);
+        temporary_ = std::move(candidate);
+        stream_ = stream;
+        return stream;
+    }
+    fail(3, write_failure_message);
+}
+
+bool report_file::commit() {
+    if (stream_ == nullptr) {
+        return false;
+    }
+    std::FILE* stream = stream_;
+    stream_ = nullptr;
+    const int fd = ::fileno(stream);
+    struct stat written {};
+    // Synced before the rename, so that after a crash the final name holds
+    // the whole report or the one it replaced, never a short one. A file
+    // system without syncing (EINVAL) has nothing more to give.
+    bool complete =
+        std::fflush(stream) == 0 && (::fsync(fd) == 0 || errno == EINVAL) && ::fstat(fd, &written) == 0;
+    complete = std::fclose(stream) == 0 && complete;
+    const std::lock_guard<std::mutex> hold(files_.lock);
+    if (files_.abandoned) {
+        return false; // the temporary file is already gone
+    }
+    complete = complete && ::rename(temporary_.c_str(), path_.c_str()) == 0;
+    if (!complete) {
+        ::unlink(temporary_.c_str());
+    }
+    forget(temporary_);
+    temporary_.clear();
+    size_ = written.st_size;
+    return complete;
+}
+
+void report_file::discard() {
+    if (stream_ != nullptr) {
+        std::fclose(stream_);
+        stream_ = nullptr;
+    }
+    if (!temporary_.empty()) {
+        const std::lock_guard<std::mutex> hold(files_.lock);
+        // An interrupted batch has removed the file already.
+        if (std::find(files_.paths.begin(), files_.paths.end(), temporary_) != files_.paths.end()) {
+            ::unlink(temporary_.c_str());
+            forget(temporary_);
+        }
+        temporary_.clear();
+    }
+}
+
+// Takes a temporary file out of the batch's list (the caller holds the lock).
+void report_file::forget(const std::string& path) {
+    const auto at = std::find(files_.paths.begin(), files_.paths.end(), path);
+    if (at != files_.paths.end()) {
+        files_.paths.erase(at);
+    }
+}
+
+} // namespace tallycnv
