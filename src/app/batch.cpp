@@ -207,7 +207,7 @@ void draw_status(batch_state& state, steady::time_point started) {
     const std::size_t done = state.done;
     std::fflush(stdout);
     std::fprintf(stderr,
-                 "Interrupted: %zu files formatted, %zu skipped, %zu failed, %zu not done; "
+                 "Interrupted: %zu formatted, %zu skipped, %zu failed, %zu not done; "
                  "unfinished reports removed\n",
                  done - failed, state.skipped, failed, state.work.size() - done);
     std::fflush(stderr);
@@ -382,7 +382,7 @@ int run_batch(const run_settings& settings, const language_texts& lang,
     }
     if (!settings.quiet_mode) {
         const double elapsed = std::chrono::duration<double>(steady::now() - started).count();
-        std::printf("%zu files formatted, %zu skipped, %zu failed; %s in, %s out; %.2f s\n",
+        std::printf("Files: %zu formatted, %zu skipped, %zu failed; %s in, %s out; %.2f s\n",
                     state.done - state.failed, state.skipped, state.failed.load(),
                     size_text(state.bytes_in).c_str(), size_text(state.bytes_out).c_str(), elapsed);
     }
