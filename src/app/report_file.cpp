@@ -46,13 +46,13 @@ report_file::~report_file() {
 
 std::FILE* report_file::create() {
     const std::size_t slash = path_.find_last_of('/');
-    const std::string dir = path_.substr(0, slash + 1);
-    const std::string name = path_.substr(slash + 1);
+    // DIR/.NAME.tmp.PID. and a number
+    std::string stem = path_.substr(0, slash + 1);
+    stem.append(".").append(path_, slash + 1).append(".tmp.").append(std::to_string(::getpid())).append(".");
     const std::lock_guard<std::mutex> hold(files_.lock);
     // A name left by another batch in the same folder is passed over.
     for (int attempt = 0; attempt < 100 && !files_.abandoned; ++attempt) {
-        std::string candidate =
-            dir + "." + name + ".tmp." + std::to_string(::getpid()) + "." + std::to_string(++files_.numbered);
+        std::string candidate = stem + std::to_string(++files_.numbered);
         const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0) {
             if (errno == EEXIST) {
