@@ -67,8 +67,8 @@ struct case_file {
     std::vector<std::pair<std::string, std::string>> links; // name, target; "=" before a hard link
     std::vector<std::string> dirs;
     std::vector<std::pair<std::string, long>> ages; // path, seconds since its last modification
-    std::vector<std::string> fifo; // NAME HEAD [FILLER]; empty: none
-    int time_limit = 0;            // seconds; 0: none
+    std::vector<std::string> fifo;                  // NAME HEAD [FILLER]; empty: none
+    int time_limit = 0;                             // seconds; 0: none
     int exit_code = 0;
     std::vector<expectation> expected;
     std::optional<std::string> listing;
@@ -559,7 +559,8 @@ class case_test : public testing::Test {
             }
         }
         for (const auto& [path, seconds] : c.ages) {
-            fs::last_write_time(work / path, fs::file_time_type::clock::now() - std::chrono::seconds(seconds));
+            fs::last_write_time(work / path,
+                                fs::file_time_type::clock::now() - std::chrono::seconds(seconds));
         }
         std::string program = TALLYCNV_EXE;
         if (!c.program.empty()) {

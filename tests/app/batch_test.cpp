@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
@@ -38,8 +39,9 @@ class interrupted_batch : public testing::Test {
         ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
         fifo_ = open(fifo.c_str(), O_RDWR | O_NONBLOCK);
         ASSERT_GE(fifo_, 0);
-        const test::bytes header = test::build_header("type m\nsite HANG\nstart 2013-03-07 10:00:00\n"
-                                                      "interval 15\nno_chans 1\nblock_size 2\nnum_records 1000\n");
+        const test::bytes header =
+            test::build_header("type m\nsite HANG\nstart 2013-03-07 10:00:00\n"
+                               "interval 15\nno_chans 1\nblock_size 2\nnum_records 1000\n");
         ASSERT_EQ(write(fifo_, header.data(), header.size()), static_cast<ssize_t>(header.size()));
     }
     void TearDown() override {
@@ -54,8 +56,8 @@ class interrupted_batch : public testing::Test {
 
     // Starts the batch with its standard output and error on a terminal, or on a pipe.
     void start(bool terminal) {
-        const std::vector<std::string> args = {TALLYCNV_EXE, "--output-dir=out", "--jobs=1", "GOOD.DAT",
-                                               "HANG.DAT", "LATER.DAT"};
+        const std::vector<std::string> args = {TALLYCNV_EXE, "--output-dir=out", "--jobs=1",
+                                               "GOOD.DAT",   "HANG.DAT",         "LATER.DAT"};
         int ends[2] = {-1, -1};
         if (terminal) {
             pid_ = forkpty(&from_program_, nullptr, nullptr, nullptr);
@@ -71,6 +73,7 @@ class interrupted_batch : public testing::Test {
                 dup2(ends[1], STDERR_FILENO);
             }
             std::vector<char*> argv;
+            argv.reserve(args.size() + 1);
             for (const std::string& a : args) {
                 argv.push_back(const_cast<char*>(a.c_str()));
             }
