@@ -333,8 +333,9 @@ std::vector<batch_item> plan_batch(const run_settings& settings) {
     std::vector<batch_item> items;
     std::map<std::string, std::size_t> by_name; // report names in upper case: the first source of each
     for (const std::string& source : settings.batch.sources) {
-        batch_item item{source, folder + report_name(source, settings)};
-        const auto [named, fresh] = by_name.emplace(upper_case(report_name(source, settings)), items.size());
+        const std::string name = report_name(source, settings);
+        batch_item item{source, folder + name};
+        const auto [named, fresh] = by_name.emplace(upper_case(name), items.size());
         if (!fresh) {
             fail(1, "\nError : " + items[named->second].source + " and " + source +
                         " would both be written to " + item.destination + "\n");

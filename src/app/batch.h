@@ -16,7 +16,7 @@ struct batch_item {
     std::string source;      // as named on the command line
     std::string destination; // DIR/NAME
     long long size = 0;      // bytes of the source; 0 for a pipe or a missing file
-    bool skipped = false;    // --update: its report is newer than the source
+    bool skipped = false;    // --update: its report is at least as new as the source
 };
 
 // The extension of the layout the settings select: ".TXT" for the reports,
