@@ -15,6 +15,8 @@ namespace tallycnv {
 void abandon_reports(temporary_files& files) {
     const std::lock_guard<std::mutex> hold(files.lock);
     files.abandoned = true;
+    // A file that cannot be removed stays under its hidden temporary name,
+    // never under a report's name; there is nothing more to do about it.
     for (const std::string& path : files.paths) {
         ::unlink(path.c_str());
     }
@@ -102,6 +104,8 @@ bool report_file::commit() {
     return complete;
 }
 
+// The report failed already: a failure to close or remove its temporary
+// file changes nothing of that, and the file never takes the report's name.
 void report_file::discard() {
     if (stream_ != nullptr) {
         std::fclose(stream_);
