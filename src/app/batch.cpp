@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <map>
+#include <memory>
 #include <thread>
 
 #include "app/options.h"
@@ -83,6 +84,16 @@ struct console {
     }
 };
 
+// A report formatted whole, waiting for the main thread to sync it and put
+// it in place.
+struct finished_report {
+    std::unique_ptr<report_file> report;
+    const batch_item* item;
+};
+
+// Reports waiting at most: a job that finds this many puts its own in place.
+constexpr std::size_t max_waiting = 64;
+
 // What the jobs of one batch share.
 struct batch_state {
     batch_state(const run_settings& s, const language_texts& l) : settings(s), lang(l) {}
@@ -101,8 +112,17 @@ struct batch_state {
     std::atomic<int> worst{0};
     std::atomic<bool> interrupted{false};
     std::atomic<int> finished_jobs{0};
-    int wake_fd = -1; // the main thread's wake-up: a job has ended
+    int wake_fd = -1; // the main thread's wake-up: a report waits, or a job has ended
+    std::mutex waiting_lock;
+    std::vector<finished_report> waiting; // in the order they were finished
 };
+
+void wake_main_thread(const batch_state& state) {
+    const std::uint64_t one = 1;
+    if (state.wake_fd >= 0 && ::write(state.wake_fd, &one, sizeof one) != sizeof one) {
+        // The main thread looks again within a second.
+    }
+}
 
 // The failure of one file, as one line on standard error prefixed by the
 // source's name: "SITE9.DAT: Error : Invalid or corrupt input file".
@@ -121,30 +141,67 @@ void report_failure(batch_state& state, const std::string& source, const std::st
     std::fputs(line.c_str(), stderr);
 }
 
+// Counts a file that failed and prints its error.
+void count_failure(batch_state& state, const batch_item& item, const fatal_error& outcome) {
+    ++state.failed;
+    int worst = state.worst.load();
+    while (worst < outcome.exit_code && !state.worst.compare_exchange_weak(worst, outcome.exit_code)) {
+    }
+    report_failure(state, item.source, outcome.message);
+    state.bytes_in += item.size;
+    ++state.done;
+}
+
+// Syncs a finished report, renames it over its final name and counts it.
+void put_in_place(batch_state& state, finished_report& finished) {
+    if (finished.report->commit()) {
+        state.bytes_in += finished.item->size;
+        state.bytes_out += finished.report->size();
+        ++state.done;
+    } else {
+        count_failure(state, *finished.item, fatal_error{3, write_failure_message});
+    }
+}
+
+// Puts in place the reports waiting: syncing them one after the other, the
+// file system writes most of them with the first, while the jobs format on.
+void put_waiting_in_place(batch_state& state) {
+    std::vector<finished_report> batch;
+    {
+        const std::lock_guard<std::mutex> hold(state.waiting_lock);
+        batch.swap(state.waiting);
+    }
+    for (finished_report& finished : batch) {
+        put_in_place(state, finished);
+    }
+}
+
 void format_item(batch_state& state, run_settings& settings, const batch_item& item) {
     settings.sfn = item.source;
-    report_file report(state.temporaries, item.destination);
+    auto report = std::make_unique<report_file>(state.temporaries, item.destination);
     fatal_error outcome;
     {
         // The temporary file is made once the source shows itself a data file.
-        report_sink out([&report] { return report.create(); });
+        report_sink out([&report] { return report->create(); });
         outcome = format_report(settings, state.lang, out, format_source);
     }
-    if (outcome.exit_code == 0 && !report.commit()) {
-        outcome = fatal_error{3, write_failure_message};
+    if (outcome.exit_code != 0) {
+        report->discard();
+        count_failure(state, item, outcome);
+        return;
     }
-    state.bytes_in += item.size;
-    if (outcome.exit_code == 0) {
-        state.bytes_out += report.size();
-    } else {
-        report.discard();
-        ++state.failed;
-        int worst = state.worst.load();
-        while (worst < outcome.exit_code && !state.worst.compare_exchange_weak(worst, outcome.exit_code)) {
+    finished_report finished{std::move(report), &item};
+    {
+        const std::lock_guard<std::mutex> hold(state.waiting_lock);
+        if (state.waiting.size() < max_waiting) {
+            state.waiting.push_back(std::move(finished));
         }
-        report_failure(state, item.source, outcome.message);
     }
-    ++state.done;
+    if (finished.report) {
+        put_in_place(state, finished);
+    } else {
+        wake_main_thread(state);
+    }
 }
 
 // One job: formats the next source not yet taken until none is left, each
@@ -157,10 +214,7 @@ void run_job(batch_state& state) {
         format_item(state, settings, *state.work[i]);
     }
     ++state.finished_jobs;
-    const std::uint64_t one = 1;
-    if (state.wake_fd >= 0 && ::write(state.wake_fd, &one, sizeof one) != sizeof one) {
-        // The main thread looks again within the redraw interval.
-    }
+    wake_main_thread(state);
 }
 
 std::string duration_text(double seconds) {
@@ -235,8 +289,8 @@ sigset_t interrupting_signals() {
     return signals;
 }
 
-// Runs the jobs and, on this thread, watches for signals and redraws the
-// status line until every job has ended.
+// Runs the jobs and, on this thread, puts their reports in place, watches
+// for signals and redraws the status line until every job has ended.
 void run_jobs(batch_state& state, int jobs, steady::time_point started) {
     // Each file's buffers are freed and made again by the next: kept by the
     // allocator instead of returned to the system page by page.
@@ -275,6 +329,7 @@ void run_jobs(batch_state& state, int jobs, steady::time_point started) {
                 count = 0;
             }
         }
+        put_waiting_in_place(state);
         if (terminal && steady::now() - drawn >= redraw_interval) {
             draw_status(state, started);
             drawn = steady::now();
@@ -283,6 +338,7 @@ void run_jobs(batch_state& state, int jobs, steady::time_point started) {
     for (std::thread& t : threads) {
         t.join();
     }
+    put_waiting_in_place(state);
     if (signal_fd >= 0) {
         ::close(signal_fd);
     }
