@@ -191,16 +191,18 @@ void format_item(batch_state& state, run_settings& settings, const batch_item& i
         return;
     }
     finished_report finished{std::move(report), &item};
+    bool queued = false;
     {
         const std::lock_guard<std::mutex> hold(state.waiting_lock);
-        if (state.waiting.size() < max_waiting) {
+        queued = state.waiting.size() < max_waiting;
+        if (queued) {
             state.waiting.push_back(std::move(finished));
         }
     }
-    if (finished.report) {
-        put_in_place(state, finished);
-    } else {
+    if (queued) {
         wake_main_thread(state);
+    } else {
+        put_in_place(state, finished);
     }
 }
 
