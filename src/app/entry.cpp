@@ -10,6 +10,7 @@
 #include <strings.h>
 #include <vector>
 
+#include "app/batch.h"
 #include "app/help.h"
 #include "app/options.h"
 #include "app/output_file.h"
@@ -19,8 +20,6 @@
 namespace tallycnv {
 
 namespace {
-
-constexpr const char* write_failure = "\nError : Could not write to the output file\n";
 
 int report_error(const fatal_error& error) {
     std::fflush(stdout);
@@ -89,18 +88,10 @@ int close_destination(const std::string& dfn, int destination, int code) {
         ::unlink(dfn.c_str());
     }
     if (code == 0) {
-        std::fputs(write_failure, stderr);
+        std::fputs(write_failure_message, stderr);
         code = 3;
     }
     return code;
-}
-
-void full_run(const run_context& ctx) {
-    if (ctx.settings.hdr_only) {
-        out_header_only(ctx);
-    } else {
-        output_file(ctx);
-    }
 }
 
 } // namespace
@@ -124,17 +115,8 @@ std::string program_directory(const std::string& own_path) {
 
 int run_formatter(const run_settings& settings, const language_texts& lang, report_sink& out,
                   void (*driver)(const run_context&)) {
-    try {
-        driver(run_context{settings, lang, out});
-    } catch (const fatal_error& error) {
-        out.flush();
-        return report_error(error);
-    }
-    if (!out.flush()) {
-        std::fputs(write_failure, stderr);
-        return 3;
-    }
-    return 0;
+    const fatal_error outcome = format_report(settings, lang, out, driver);
+    return outcome.exit_code == 0 ? 0 : report_error(outcome);
 }
 
 int run_program(int argc, char** argv) {
@@ -155,6 +137,8 @@ int run_program(int argc, char** argv) {
     try {
         const run_settings settings =
             get_parameters(directory, std::vector<std::string>(argv + 1, argv + argc));
+        const bool batch = !settings.batch.output_dir.empty();
+        const std::vector<batch_item> items = batch ? plan_batch(settings) : std::vector<batch_item>();
         if (!settings.quiet_mode) {
             display_program_title(version_number);
         }
@@ -165,12 +149,15 @@ int run_program(int argc, char** argv) {
         }
 
         const language_texts lang = load_language(settings.lang_file);
+        if (batch) {
+            return run_batch(settings, lang, items);
+        }
 
         if (settings.dfn.empty()) {
             // The banner, still in the C stream's buffer, goes before the report.
             std::fflush(stdout);
             report_sink out(STDOUT_FILENO);
-            return run_formatter(settings, lang, out, full_run);
+            return run_formatter(settings, lang, out, format_source);
         }
         check_distinct(settings.sfn, settings.dfn);
         // The driver opens the destination once the source has shown itself to
@@ -181,11 +168,11 @@ int run_program(int argc, char** argv) {
             report_sink out([&]() {
                 destination = open_file(settings.dfn, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
                 if (destination < 0) {
-                    fail(3, write_failure);
+                    fail(3, write_failure_message);
                 }
                 return destination;
             });
-            code = run_formatter(settings, lang, out, full_run);
+            code = run_formatter(settings, lang, out, format_source);
         }
         return close_destination(settings.dfn, destination, code);
     } catch (const fatal_error& error) {

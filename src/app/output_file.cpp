@@ -83,4 +83,26 @@ void out_header_only(const run_context& ctx, byte_stream& input) {
     }
 }
 
+void format_source(const run_context& ctx) {
+    if (ctx.settings.hdr_only) {
+        out_header_only(ctx);
+    } else {
+        output_file(ctx);
+    }
+}
+
+fatal_error format_report(const run_settings& settings, const language_texts& lang, report_sink& out,
+                          void (*driver)(const run_context&)) {
+    try {
+        driver(run_context{settings, lang, out});
+    } catch (const fatal_error& error) {
+        out.flush();
+        return error;
+    }
+    if (!out.flush()) {
+        return fatal_error{3, write_failure_message};
+    }
+    return fatal_error{0, ""};
+}
+
 } // namespace tallycnv

@@ -82,6 +82,39 @@ bool close_file(int fd) {
     return ::close(fd) == 0 || errno == EINTR;
 }
 
+bool sync_file(int fd) {
+    for (;;) {
+        if (::fsync(fd) == 0 || errno == EINVAL) {
+            return true;
+        }
+        if (errno != EINTR) {
+            return false;
+        }
+    }
+}
+
+bool rename_file(const std::string& from, const std::string& to) {
+    for (;;) {
+        if (::rename(from.c_str(), to.c_str()) == 0) {
+            return true;
+        }
+        if (errno != EINTR) {
+            return false;
+        }
+    }
+}
+
+bool remove_file(const std::string& path) {
+    for (;;) {
+        if (::unlink(path.c_str()) == 0) {
+            return true;
+        }
+        if (errno != EINTR) {
+            return false;
+        }
+    }
+}
+
 std::optional<std::string> read_file_head(const std::string& path, std::size_t limit) {
     const int fd = open_file(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0) {

@@ -1,0 +1,176 @@
+// What a case cannot reach in a batch run: SIGINT or SIGTERM while a source
+// is still being read, and the status line on a terminal. The source that
+// never ends is a FIFO holding an interval header whose writer stays open.
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "support/k479_builder.h"
+#include "support/run_program.h"
+
+namespace tallycnv {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A batch started in a scratch folder: GOOD.DAT (a sample), HANG.DAT (the
+// endless FIFO) and LATER.DAT, formatted one after the other into out/.
+class interrupted_batch : public testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ = test::make_temp_dir();
+        fs::copy_file(TALLYCNV_SOURCE_DIR "/data/SITE1.DAT", dir_ + "/GOOD.DAT");
+        fs::copy_file(TALLYCNV_SOURCE_DIR "/data/SITE1.DAT", dir_ + "/LATER.DAT");
+        const std::string fifo = dir_ + "/HANG.DAT";
+        ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+        fifo_ = open(fifo.c_str(), O_RDWR | O_NONBLOCK);
+        ASSERT_GE(fifo_, 0);
+        const test::bytes header =
+            test::build_header("type m\nsite HANG\nstart 2013-03-07 10:00:00\n"
+                               "interval 15\nno_chans 1\nblock_size 2\nnum_records 1000\n");
+        ASSERT_EQ(write(fifo_, header.data(), header.size()), static_cast<ssize_t>(header.size()));
+    }
+    void TearDown() override {
+        if (pid_ > 0) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+        close(fifo_);
+        close(from_program_);
+        fs::remove_all(dir_);
+    }
+
+    // Starts the batch with its standard output and error on a terminal, or on a pipe.
+    void start(bool terminal) {
+        const std::vector<std::string> args = {TALLYCNV_EXE, "--output-dir=out", "--jobs=1",
+                                               "GOOD.DAT",   "HANG.DAT",         "LATER.DAT"};
+        int ends[2] = {-1, -1};
+        if (terminal) {
+            pid_ = forkpty(&from_program_, nullptr, nullptr, nullptr);
+        } else {
+            ASSERT_EQ(pipe(ends), 0);
+            pid_ = fork();
+            from_program_ = ends[0];
+        }
+        ASSERT_GE(pid_, 0);
+        if (pid_ == 0) {
+            if (!terminal) {
+                dup2(ends[1], STDOUT_FILENO);
+                dup2(ends[1], STDERR_FILENO);
+            }
+            std::vector<char*> argv;
+            argv.reserve(args.size() + 1);
+            for (const std::string& a : args) {
+                argv.push_back(const_cast<char*>(a.c_str()));
+            }
+            argv.push_back(nullptr);
+            if (chdir(dir_.c_str()) == 0) {
+                execv(argv[0], argv.data());
+            }
+            _exit(127);
+        }
+        if (!terminal) {
+            close(ends[1]);
+        }
+    }
+
+    // Reads what the program prints until `enough` says so or ten seconds pass.
+    bool read_until(const std::function<bool()>& enough) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!enough()) {
+            if (std::chrono::steady_clock::now() > end) {
+                return false;
+            }
+            pollfd ready{from_program_, POLLIN, 0};
+            if (poll(&ready, 1, 50) > 0) {
+                char buffer[4096];
+                const ssize_t n = read(from_program_, buffer, sizeof buffer);
+                if (n > 0) {
+                    printed_.append(buffer, static_cast<std::size_t>(n));
+                }
+            }
+        }
+        return true;
+    }
+
+    std::vector<std::string> output_files() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dir_ + "/out")) {
+            names.push_back(entry.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    bool temporary_file_present() const {
+        const std::vector<std::string> names = output_files();
+        return std::any_of(names.begin(), names.end(),
+                           [](const std::string& n) { return n.starts_with(".HANG.TXT.tmp."); });
+    }
+
+    // Signals the program and returns the signal it ended by (0: it exited).
+    int stop_with(int signal_number) {
+        kill(pid_, signal_number);
+        int status = 0;
+        waitpid(pid_, &status, 0);
+        pid_ = -1;
+        read_until([this] { return printed_.find("removed") != std::string::npos; });
+        return WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+    }
+
+    std::string dir_;
+    int fifo_ = -1;
+    int from_program_ = -1;
+    pid_t pid_ = -1;
+    std::string printed_;
+};
+
+TEST_F(interrupted_batch, SigintOnATerminalShowsTheStatusLineAndRemovesTheUnfinishedReport) {
+    start(true);
+    ASSERT_TRUE(read_until([this] { return printed_.find("1 of 3 files, 0 failed, ") != std::string::npos; }))
+        << printed_;
+    ASSERT_TRUE(temporary_file_present());
+    EXPECT_NE(printed_.find("\r1 of 3 files, 0 failed, "), std::string::npos);
+    EXPECT_NE(printed_.find(" left\x1b[K"), std::string::npos);
+
+    EXPECT_EQ(stop_with(SIGINT), SIGINT);
+    // The status line is cleared before the message.
+    EXPECT_NE(printed_.find("\r\x1b[KInterrupted: 1 formatted, 0 skipped, 0 failed, 2 not done; unfinished "
+                            "reports removed\r\n"),
+              std::string::npos)
+        << printed_;
+    EXPECT_EQ(output_files(), std::vector<std::string>{"GOOD.TXT"});
+}
+
+TEST_F(interrupted_batch, SigtermLeavesAnExistingReportAndPrintsNoStatusLineOffATerminal) {
+    fs::create_directory(dir_ + "/out");
+    std::ofstream(dir_ + "/out/HANG.TXT") << "the report of an earlier run\n";
+    start(false);
+    ASSERT_TRUE(read_until([this] { return temporary_file_present(); }));
+
+    EXPECT_EQ(stop_with(SIGTERM), SIGTERM);
+    EXPECT_EQ(printed_.find('\r'), std::string::npos) << printed_;
+    EXPECT_NE(printed_.find("\nInterrupted: 1 formatted, 0 skipped, 0 failed, 2 not done; unfinished "
+                            "reports removed\n"),
+              std::string::npos)
+        << printed_;
+    EXPECT_EQ(output_files(), (std::vector<std::string>{"GOOD.TXT", "HANG.TXT"}));
+    EXPECT_EQ(test::read_file(dir_ + "/out/HANG.TXT"), "the report of an earlier run\n");
+}
+
+} // namespace
+} // namespace tallycnv
