@@ -33,6 +33,9 @@ template <std::size_t N> bool read_shares(byte_stream& input, unsigned count, st
     if (count == 0) {
         return true;
     }
+    if (count <= N) {
+        return input.read(kept, count) == count;
+    }
     std::array<std::uint8_t, 15> all{};
     const std::size_t got = input.read(all.data(), count);
     std::copy_n(all.begin(), std::min<std::size_t>(count, N), kept);
@@ -218,9 +221,8 @@ vehicle_info walk_vbv_data(byte_stream& input, const k479_defn& header, const ru
             break;
         }
         walk.vehicle = vehicle_info{};
-        const int first = input.get();
+        const int first = input.peek();
         if (first != byte_stream::eof_value) {
-            input.unget(first);
             walk.read_record(static_cast<unsigned>(first) & 0x1F);
         }
 

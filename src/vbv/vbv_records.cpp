@@ -1,6 +1,8 @@
 #include "vbv/vbv_records.h"
 
 #include <algorithm>
+#include <array>
+#include <utility>
 
 #include "datafile/calendar.h"
 #include "vbv/zedirozed.h"
@@ -92,6 +94,34 @@ std::uint16_t gap_stream(std::uint16_t headway, std::uint32_t last_length, std::
         return headway;
     }
     return static_cast<std::uint16_t>(headway - ((last_length * 36) / last_speed + 50) / 100);
+}
+
+// Bytes of a stream-form record before its axle shares: the type byte and
+// the fields its presence bits name.
+constexpr std::size_t stream_head_max = 22;
+
+std::size_t stream_head_size(unsigned long stream_param) {
+    using namespace stream_bits;
+    constexpr std::array<std::pair<unsigned long, std::size_t>, 13> fields = {{
+        {vehicle_number, 2},
+        {time, 3},
+        {lane, 1},
+        {direction, 1},
+        {headway, 2},
+        {gap, 2},
+        {speed, 1},
+        {length, 2},
+        {axles | spacings | weights, 1},
+        {class_code, 1},
+        {chassis_height, 1},
+        {wheelbase | spacings, 2},
+        {gross_weight | weights, 2},
+    }};
+    std::size_t size = 1;
+    for (const auto& [bits, bytes] : fields) {
+        size += (stream_param & bits) != 0 ? bytes : 0;
+    }
+    return size;
 }
 
 void remember_lane(vbv_reading_state& state, unsigned lane, std::int32_t time, const vehicle_info& vehicle) {
@@ -295,20 +325,19 @@ void expand_vbv(const vbv_record_9& record, const date_record& date, vehicle_inf
 
 bool expand_vbv(byte_stream& input, const date_record& date, vehicle_info& vehicle,
                 unsigned long stream_param, vbv_reading_state& state) {
-    bool cut = false;
-    auto byte = [&]() -> unsigned {
-        const int c = input.get();
-        if (c == byte_stream::eof_value) {
-            cut = true;
-            return 0;
-        }
-        return static_cast<unsigned>(c);
-    };
+    auto has = [&](unsigned long bits) { return (stream_param & bits) != 0; };
+    // The fields before the axle shares have a size fixed by the presence
+    // bits: they are read at once, then the shares the fields call for.
+    // Bytes past the end of the file read as 0.
+    std::array<std::uint8_t, stream_head_max> bytes{};
+    const std::size_t head_size = stream_head_size(stream_param);
+    bool cut = input.read(bytes.data(), head_size) != head_size;
+    std::size_t at = 0;
+    auto byte = [&]() -> unsigned { return bytes[at++]; };
     auto word = [&]() -> unsigned {
         const unsigned low = byte();
         return low | (byte() << 8);
     };
-    auto has = [&](unsigned long bits) { return (stream_param & bits) != 0; };
 
     byte(); // record type
     vehicle_info v{};
@@ -369,18 +398,21 @@ bool expand_vbv(byte_stream& input, const date_record& date, vehicle_info& vehic
     if (has(stream_bits::gross_weight | stream_bits::weights)) {
         v.gross_weight = static_cast<std::uint16_t>(word());
     }
-    std::uint8_t shares[15] = {};
-    if (has(stream_bits::spacings) && v.wheelbase != 0 && axles >= 1) {
-        for (unsigned i = 0; i + 1 < axles; ++i) {
-            shares[i] = static_cast<std::uint8_t>(byte());
-        }
-        apportion_stream(shares, axles - 1, v.wheelbase, v.axle_spacing.data(), max_spacings);
+    // Up to 14 spacing shares, then up to 15 weight shares.
+    const bool spaced = has(stream_bits::spacings) && v.wheelbase != 0 && axles >= 1;
+    const bool weighed = has(stream_bits::weights) && v.gross_weight != 0;
+    const std::size_t spacing_count = spaced ? axles - 1 : 0;
+    const std::size_t share_count = spacing_count + (weighed ? axles : 0);
+    std::array<std::uint8_t, 29> shares{};
+    if (share_count > 0 && !cut) {
+        cut = input.read(shares.data(), share_count) != share_count;
     }
-    if (has(stream_bits::weights) && v.gross_weight != 0) {
-        for (unsigned i = 0; i < axles; ++i) {
-            shares[i] = static_cast<std::uint8_t>(byte());
-        }
-        apportion_stream(shares, axles, v.gross_weight, v.axle_weight.data(), max_weights);
+    if (spaced) {
+        apportion_stream(shares.data(), axles - 1, v.wheelbase, v.axle_spacing.data(), max_spacings);
+    }
+    if (weighed) {
+        apportion_stream(shares.data() + spacing_count, axles, v.gross_weight, v.axle_weight.data(),
+                         max_weights);
     }
     if (cut) {
         return false;
