@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <array>
-#include <utility>
+#include <bit>
 
 #include "datafile/calendar.h"
 #include "vbv/zedirozed.h"
@@ -102,26 +102,13 @@ constexpr std::size_t stream_head_max = 22;
 
 std::size_t stream_head_size(unsigned long stream_param) {
     using namespace stream_bits;
-    constexpr std::array<std::pair<unsigned long, std::size_t>, 13> fields = {{
-        {vehicle_number, 2},
-        {time, 3},
-        {lane, 1},
-        {direction, 1},
-        {headway, 2},
-        {gap, 2},
-        {speed, 1},
-        {length, 2},
-        {axles | spacings | weights, 1},
-        {class_code, 1},
-        {chassis_height, 1},
-        {wheelbase | spacings, 2},
-        {gross_weight | weights, 2},
-    }};
-    std::size_t size = 1;
-    for (const auto& [bits, bytes] : fields) {
-        size += (stream_param & bits) != 0 ? bytes : 0;
-    }
-    return size;
+    auto fields = [stream_param](unsigned long bits) { return std::popcount(stream_param & bits); };
+    auto any = [stream_param](unsigned long bits) { return (stream_param & bits) != 0 ? 1 : 0; };
+    const int size = 1 + fields(lane | direction | speed | class_code | chassis_height) +
+                     2 * fields(vehicle_number | headway | gap | length) + 3 * any(time) +
+                     any(axles | spacings | weights) + 2 * any(wheelbase | spacings) +
+                     2 * any(gross_weight | weights);
+    return static_cast<std::size_t>(size);
 }
 
 void remember_lane(vbv_reading_state& state, unsigned lane, std::int32_t time, const vehicle_info& vehicle) {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <string_view>
 #include <vector>
 
 namespace tallycnv {
@@ -49,22 +50,56 @@ struct column_cache {
     }
 };
 
+// Blank columns in a row, copied as one block: `columns` copies of one
+// column's blank text, and the room of a fixed-size copy after them.
+struct blank_run {
+    static constexpr std::size_t room = 64;
+    std::array<char, room> text{};
+    std::size_t width = 0; // bytes of one blank column
+
+    // `columns` of at most 16 bytes each, at most 48 bytes in all.
+    void reset(std::string_view blank, int columns) {
+        text.fill('\0');
+        width = blank.size();
+        for (int i = 0; i < columns; ++i) {
+            std::memcpy(text.data() + static_cast<std::size_t>(i) * width, blank.data(), width);
+        }
+    }
+    // Copies `count` blank columns to `p` (which has room for `room` bytes).
+    char* put(char* p, int count) const {
+        std::memcpy(p, text.data(), room);
+        return p + static_cast<std::size_t>(count) * width;
+    }
+};
+
+// The print units of a run: conversion factors and decimal places of one row.
+struct print_unit_row {
+    float speed;
+    float length;
+    float weight;
+    int length_places;
+    int weight_places;
+};
+
 // The caches of one run's vehicle layout, made for the layout and print
 // units of the first vehicle line.
 struct vehicle_columns {
     int print_format = 0; // layout the caches are made for; 0: none yet
     unsigned print_units = 0;
     int config = 0;      // config_type of the file's header
+    print_unit_row units{};
     column_cache tenths; // headway and gap
     column_cache speed;
     column_cache length; // vehicle length (and the wheelbase where it prints alike)
     column_cache wheelbase;
     column_cache gross;         // gross weight
+    column_cache count;         // axles and class
     column_cache spacing;       // a spacing rounded to whole units
     column_cache weight;        // an axle weight rounded to whole units
     column_cache whole_spacing; // the one spacing of a two-axle vehicle: the whole wheelbase
     column_cache whole_weight;  // the one axle weight of a one-axle vehicle: the whole gross weight
-    column_cache two_digits;    // "%02d" of a clock field
+    blank_run spacing_blanks;   // spacing columns past the vehicle's axles
+    blank_run weight_blanks;    // axle-weight columns past the vehicle's axles
     // The date column of the last vehicle: dates change once a day.
     std::array<int, 3> last_date{-1, -1, -1};
     std::array<char, 96> date_text{}; // room for the formatters' scratch bytes
