@@ -96,20 +96,8 @@ std::uint16_t gap_stream(std::uint16_t headway, std::uint32_t last_length, std::
     return static_cast<std::uint16_t>(headway - ((last_length * 36) / last_speed + 50) / 100);
 }
 
-// Bytes of a stream-form record before its axle shares: the type byte and
-// the fields its presence bits name.
+// Bytes of a stream-form record before its axle shares, at most.
 constexpr std::size_t stream_head_max = 22;
-
-std::size_t stream_head_size(unsigned long stream_param) {
-    using namespace stream_bits;
-    auto fields = [stream_param](unsigned long bits) { return std::popcount(stream_param & bits); };
-    auto any = [stream_param](unsigned long bits) { return (stream_param & bits) != 0 ? 1 : 0; };
-    const int size = 1 + fields(lane | direction | speed | class_code | chassis_height) +
-                     2 * fields(vehicle_number | headway | gap | length) + 3 * any(time) +
-                     any(axles | spacings | weights) + 2 * any(wheelbase | spacings) +
-                     2 * any(gross_weight | weights);
-    return static_cast<std::size_t>(size);
-}
 
 void remember_lane(vbv_reading_state& state, unsigned lane, std::int32_t time, const vehicle_info& vehicle) {
     state.last_time[lane] = time;
@@ -310,15 +298,25 @@ void expand_vbv(const vbv_record_9& record, const date_record& date, vehicle_inf
     remember_lane(state, lane, static_cast<std::int32_t>(t), vehicle);
 }
 
-bool expand_vbv(byte_stream& input, const date_record& date, vehicle_info& vehicle,
-                unsigned long stream_param, vbv_reading_state& state) {
-    auto has = [&](unsigned long bits) { return (stream_param & bits) != 0; };
+stream_layout make_stream_layout(unsigned long stream_param) {
+    using namespace stream_bits;
+    auto fields = [stream_param](unsigned long bits) { return std::popcount(stream_param & bits); };
+    auto any = [stream_param](unsigned long bits) { return (stream_param & bits) != 0 ? 1 : 0; };
+    const int size = 1 + fields(lane | direction | speed | class_code | chassis_height) +
+                     2 * fields(vehicle_number | headway | gap | length) + 3 * any(time) +
+                     any(axles | spacings | weights) + 2 * any(wheelbase | spacings) +
+                     2 * any(gross_weight | weights);
+    return {stream_param, static_cast<std::size_t>(size)};
+}
+
+bool expand_vbv(byte_stream& input, const date_record& date, vehicle_info& vehicle, const stream_layout& layout,
+                vbv_reading_state& state) {
+    auto has = [&](unsigned long bits) { return (layout.fields & bits) != 0; };
     // The fields before the axle shares have a size fixed by the presence
     // bits: they are read at once, then the shares the fields call for.
     // Bytes past the end of the file read as 0.
     std::array<std::uint8_t, stream_head_max> bytes{};
-    const std::size_t head_size = stream_head_size(stream_param);
-    bool cut = input.read(bytes.data(), head_size) != head_size;
+    bool cut = input.read(bytes.data(), layout.head_size) != layout.head_size;
     std::size_t at = 0;
     auto byte = [&]() -> unsigned { return bytes[at++]; };
     auto word = [&]() -> unsigned {
