@@ -165,8 +165,8 @@ template <typename Int> char* put_int(char* p, Int value, int width, char fill =
         return put_padded(p, digits, static_cast<std::size_t>(end - digits), width, fill);
     }
     // The magnitude of the most negative value too.
-    const Unsigned magnitude = negative ? static_cast<Unsigned>(0U - static_cast<Unsigned>(value))
-                                        : static_cast<Unsigned>(value);
+    const Unsigned magnitude =
+        negative ? static_cast<Unsigned>(0U - static_cast<Unsigned>(value)) : static_cast<Unsigned>(value);
     if (magnitude < 10 && !negative && width <= static_cast<int>(format_detail::pad_room)) {
         // One digit (lanes, axles, classes): fill bytes, then the digit.
         const std::size_t columns = width > 1 ? static_cast<std::size_t>(width) : 1;
@@ -174,7 +174,8 @@ template <typename Int> char* put_int(char* p, Int value, int width, char fill =
         p[columns - 1] = static_cast<char>('0' + magnitude);
         return p + columns;
     }
-    if (fill == '0' && width >= 6 && width <= static_cast<int>(format_detail::pad_room) && magnitude < 1000000) {
+    if (fill == '0' && width >= 6 && width <= static_cast<int>(format_detail::pad_room) &&
+        magnitude < 1000000) {
         // Up to six digits zero-filled to six columns or more (vehicle numbers).
         std::memset(p, '0', format_detail::pad_room);
         char* end = p + width;
@@ -213,7 +214,8 @@ inline char* put_hex(char* p, unsigned value, int width) {
     if (width > static_cast<int>(format_detail::pad_room)) {
         char digits[16];
         char* end = std::to_chars(digits, digits + sizeof digits, value, 16).ptr;
-        std::transform(digits, end, digits, [](char d) { return d >= 'a' ? static_cast<char>(d - 'a' + 'A') : d; });
+        std::transform(digits, end, digits,
+                       [](char d) { return d >= 'a' ? static_cast<char>(d - 'a' + 'A') : d; });
         return put_padded(p, digits, static_cast<std::size_t>(end - digits), width, '0');
     }
     format_detail::scratch s('0');

@@ -79,10 +79,10 @@ struct vbv_walk {
     const k479_defn& header;
     const vbv_record_sink& sink;
     zedirozed_scope zedirozed;
-    stream_layout stream;
     vbv_reading_state state;
     date_record current_date;
     vehicle_info vehicle;
+    stream_layout stream;
 
     // Reads the record at the read position and hands it on.
     void read_record(unsigned type);
@@ -179,8 +179,8 @@ void vbv_walk::read_record(unsigned type) {
 
 vehicle_info walk_vbv_data(byte_stream& input, const k479_defn& header, const run_settings& settings,
                            zedirozed_state& zedirozed, const vbv_record_sink& sink) {
-    vbv_walk walk{input, header, sink, zedirozed_scope{settings, zedirozed}, make_stream_layout(header.stream_param),
-                  {},    {},     {}};
+    vbv_walk walk{input, header, sink, zedirozed_scope{settings, zedirozed},
+                  {},    {},     {},   make_stream_layout(header.stream_param)};
     vbv_reading_state& state = walk.state;
 
     bool first_record = true;

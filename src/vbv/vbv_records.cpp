@@ -309,8 +309,8 @@ stream_layout make_stream_layout(unsigned long stream_param) {
     return {stream_param, static_cast<std::size_t>(size)};
 }
 
-bool expand_vbv(byte_stream& input, const date_record& date, vehicle_info& vehicle, const stream_layout& layout,
-                vbv_reading_state& state) {
+bool expand_vbv(byte_stream& input, const date_record& date, vehicle_info& vehicle,
+                const stream_layout& layout, vbv_reading_state& state) {
     auto has = [&](unsigned long bits) { return (layout.fields & bits) != 0; };
     // The fields before the axle shares have a size fixed by the presence
     // bits: they are read at once, then the shares the fields call for.

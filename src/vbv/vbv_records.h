@@ -193,8 +193,8 @@ stream_layout make_stream_layout(unsigned long stream_param);
 // Stream form: reads the record from its type byte on, with the fields that
 // `layout` names. Returns false, and changes neither the counters nor the
 // lane history, when the file ends inside the record.
-bool expand_vbv(byte_stream& input, const date_record& date, vehicle_info& vehicle, const stream_layout& layout,
-                vbv_reading_state& state);
+bool expand_vbv(byte_stream& input, const date_record& date, vehicle_info& vehicle,
+                const stream_layout& layout, vbv_reading_state& state);
 
 // The shares of a fixed-format record scaled to `total`: exact integer
 // arithmetic, the last of `entries` values takes what truncation lost when

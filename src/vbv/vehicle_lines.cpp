@@ -277,7 +277,7 @@ char* fixed_line(char* p, const run_settings& settings, const vehicle_info& v, i
     }
     p = put_char(put_int(p, v.vehicle_number + 1U, 6, '0'), ' '); // "%06u "
     p = put_char(put_date(p, settings, v, c), ' ');               // "%02d%02d%02d "
-    p = put_two_digits(p, v.hour);                             // "%02d%02d %02d "
+    p = put_two_digits(p, v.hour);                                // "%02d%02d %02d "
     p = put_char(put_two_digits(p, v.minute), ' ');
     p = put_char(put_two_digits(p, v.second), ' ');
     p = put_char(put_two_digits(p, v.millisecond / 10U), ' '); // "%02d %06X "
@@ -292,11 +292,11 @@ char* fixed_line(char* p, const run_settings& settings, const vehicle_info& v, i
         p = put_count(p, v.class_code, fixed_loop_class); // "    %2d", or 6 blanks
         return put_text(put_char(p, ' '), name_at(chassis_height_names, v.chassis_height));
     }
-    p = c.count.put(p, v.axles);      // " %2d", or 3 blanks
-    p = c.count.put(p, v.class_code); // " %2d", or 3 blanks
+    p = c.count.put(p, v.axles);                 // " %2d", or 3 blanks
+    p = c.count.put(p, v.class_code);            // " %2d", or 3 blanks
     p = c.length.put(p, v.wheelbase);            // " %5.*f", or 6 blanks
-    const apportioned_columns spacings{c.spacing,         c.whole_spacing,   c.spacing_blanks,
-                                       fixed_spacing,     row.length_places, spacing_columns};
+    const apportioned_columns spacings{c.spacing,     c.whole_spacing,   c.spacing_blanks,
+                                       fixed_spacing, row.length_places, spacing_columns};
     p = put_apportioned(p, spacings, v.wheelbase, v.axle_spacing, v.axles - 2, row.length);
     if (config == 2) {
         p = c.gross.put(p, v.gross_weight); // " %5.*f", or 6 blanks
@@ -318,10 +318,10 @@ char* record_coded_line(char* p, const run_settings& settings, const vehicle_inf
         p = put_char(put_int(put_text(p, "1,"), v.vehicle_number + 1U, 6, '0'), ','); // "1,%06u,"
     }
     p = put_char(put_date(p, settings, v, c), ','); // "%02d%02d%02d,"
-    p = put_two_digits(p, v.hour);               // "%02d%02d,%02d,"
+    p = put_two_digits(p, v.hour);                  // "%02d%02d,%02d,"
     p = put_char(put_two_digits(p, v.minute), ',');
     p = put_char(put_two_digits(p, v.second), ',');
-    p = put_char(put_two_digits(p, v.millisecond / 10U), ','); // "%02d,"
+    p = put_char(put_two_digits(p, v.millisecond / 10U), ',');    // "%02d,"
     p = put_char(put_hex(p, v.result_code, 6), ',');              // "%06X,"
     p = put_char(put_int(p, v.lane + 1, 2), ',');                 // "%2d,"
     p = put_text(p, v.direction != 0 ? "2," : "1,");
@@ -334,8 +334,8 @@ char* record_coded_line(char* p, const run_settings& settings, const vehicle_inf
         p = put_char(put_text(put_char(p, '"'), name_at(chassis_height_names, v.chassis_height)), '"');
         return put_char(p, ',') - 1;
     }
-    p = c.count.put(p, v.axles);      // "%2d,", or "  ,"
-    p = c.count.put(p, v.class_code); // "%2d,", or "  ,"
+    p = c.count.put(p, v.axles);                 // "%2d,", or "  ,"
+    p = c.count.put(p, v.class_code);            // "%2d,", or "  ,"
     p = c.wheelbase.put(p, v.wheelbase);         // "%5.*f,", or "     ,"
     const apportioned_columns spacings{c.spacing,     c.whole_spacing,   c.spacing_blanks,
                                        coded_spacing, row.length_places, spacing_columns};
