@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <functional>
@@ -47,6 +48,44 @@ struct column_cache {
         // Report values are bounded 16-bit fields times unit factors: a column is never longer.
         e.size = static_cast<std::uint8_t>(size < max_text ? size : max_text);
         std::memcpy(e.text.data(), scratch, e.size);
+    }
+};
+
+// The texts of a column whose value may be any single-precision number
+// (what is left of an apportioned total), for the values met last: a table
+// of slots chosen by the value's bits. A value is formatted again only when
+// another one has taken its slot; a text is a fixed function of the value,
+// so the copies are exact.
+struct float_column_cache {
+    struct entry {
+        std::uint32_t bits = 0;
+        std::uint8_t size = 0; // 0: empty
+        std::array<char, 15> text{};
+    };
+    static constexpr std::size_t max_text = 15;
+    static constexpr std::size_t slots = 4096;
+
+    std::vector<entry> entries;
+
+    void reset() { entries.assign(slots, entry{}); }
+
+    // Copies the column of `value` to `p` (which has room for max_text bytes,
+    // and for what `make` writes); `make(p)` writes the column at p and returns its end.
+    template <class Make> char* put(char* p, float value, Make make) {
+        const auto bits = std::bit_cast<std::uint32_t>(value);
+        entry& e = entries[((bits * 2654435761U) >> 20) & (slots - 1)];
+        if (e.bits != bits || e.size == 0) {
+            char* end = make(p);
+            const auto size = static_cast<std::size_t>(end - p);
+            if (size <= max_text) {
+                e.bits = bits;
+                e.size = static_cast<std::uint8_t>(size);
+                std::memcpy(e.text.data(), p, size);
+            }
+            return end;
+        }
+        std::memcpy(p, e.text.data(), max_text);
+        return p + e.size;
     }
 };
 
@@ -98,6 +137,8 @@ struct vehicle_columns {
     column_cache weight;        // an axle weight rounded to whole units
     column_cache whole_spacing; // the one spacing of a two-axle vehicle: the whole wheelbase
     column_cache whole_weight;  // the one axle weight of a one-axle vehicle: the whole gross weight
+    float_column_cache spacing_rest; // the last spacing: what is left of the wheelbase
+    float_column_cache weight_rest;  // the last axle weight: what is left of the gross weight
     blank_run spacing_blanks;   // spacing columns past the vehicle's axles
     blank_run weight_blanks;    // axle-weight columns past the vehicle's axles
     // The date column of the last vehicle: dates change once a day.

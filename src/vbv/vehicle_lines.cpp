@@ -173,6 +173,7 @@ std::function<char*(char*, unsigned)> rounded_column(const column_format& f, flo
 struct apportioned_columns {
     column_cache& rounded_text;
     column_cache& whole_text;
+    float_column_cache& rest_text;
     const blank_run& blanks;
     const column_format& format;
     int places;
@@ -195,8 +196,10 @@ char* put_apportioned(char* p, const apportioned_columns& a, unsigned total_fiel
         } else if (total < 0.0F) {
             p = a.rounded_text.put(p, part);
         } else {
-            p = put_decimal(p, static_cast<double>(total), a.format.lead, a.format.width, a.places,
-                            a.format.trail);
+            p = a.rest_text.put(p, total, [&](char* q) {
+                return put_decimal(q, static_cast<double>(total), a.format.lead, a.format.width, a.places,
+                                   a.format.trail);
+            });
         }
     }
     return a.blanks.put(p, a.columns - present);
@@ -233,6 +236,8 @@ void make_apportioned_columns(vehicle_columns& c, const column_format& spacing, 
     c.weight.reset(word_values, rounded_column(w, row.weight));
     c.whole_spacing.reset(word_values, total_column(s, row.length));
     c.whole_weight.reset(word_values, total_column(w, row.weight));
+    c.spacing_rest.reset();
+    c.weight_rest.reset();
     c.spacing_blanks.reset(std::string_view(spacing.blank.bytes.data(), spacing.blank.size), spacing_columns);
     c.weight_blanks.reset(std::string_view(weight.blank.bytes.data(), weight.blank.size), weight_columns);
 }
@@ -295,13 +300,14 @@ char* fixed_line(char* p, const run_settings& settings, const vehicle_info& v, i
     p = c.count.put(p, v.axles);                 // " %2d", or 3 blanks
     p = c.count.put(p, v.class_code);            // " %2d", or 3 blanks
     p = c.length.put(p, v.wheelbase);            // " %5.*f", or 6 blanks
-    const apportioned_columns spacings{c.spacing,     c.whole_spacing,   c.spacing_blanks,
+    const apportioned_columns spacings{c.spacing,     c.whole_spacing,   c.spacing_rest, c.spacing_blanks,
                                        fixed_spacing, row.length_places, spacing_columns};
     p = put_apportioned(p, spacings, v.wheelbase, v.axle_spacing, v.axles - 2, row.length);
     if (config == 2) {
         p = c.gross.put(p, v.gross_weight); // " %5.*f", or 6 blanks
-        const apportioned_columns weights{c.weight,          c.whole_weight,    c.weight_blanks,
-                                          fixed_axle_weight, row.weight_places, weight_columns};
+        const apportioned_columns weights{c.weight,        c.whole_weight,    c.weight_rest,
+                                          c.weight_blanks, fixed_axle_weight, row.weight_places,
+                                          weight_columns};
         p = put_apportioned(p, weights, v.gross_weight, v.axle_weight, v.axles - 1, row.weight);
     }
     return p;
@@ -337,13 +343,14 @@ char* record_coded_line(char* p, const run_settings& settings, const vehicle_inf
     p = c.count.put(p, v.axles);                 // "%2d,", or "  ,"
     p = c.count.put(p, v.class_code);            // "%2d,", or "  ,"
     p = c.wheelbase.put(p, v.wheelbase);         // "%5.*f,", or "     ,"
-    const apportioned_columns spacings{c.spacing,     c.whole_spacing,   c.spacing_blanks,
+    const apportioned_columns spacings{c.spacing,     c.whole_spacing,   c.spacing_rest, c.spacing_blanks,
                                        coded_spacing, row.length_places, spacing_columns};
     p = put_apportioned(p, spacings, v.wheelbase, v.axle_spacing, v.axles - 2, row.length);
     if (config == 2) {
         p = c.gross.put(p, v.gross_weight); // "%5.*f,", or "     ,"
-        const apportioned_columns weights{c.weight,          c.whole_weight,    c.weight_blanks,
-                                          coded_axle_weight, row.weight_places, weight_columns};
+        const apportioned_columns weights{c.weight,        c.whole_weight,    c.weight_rest,
+                                          c.weight_blanks, coded_axle_weight, row.weight_places,
+                                          weight_columns};
         p = put_apportioned(p, weights, v.gross_weight, v.axle_weight, v.axles - 1, row.weight);
     }
     return p - 1;
