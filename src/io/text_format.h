@@ -1,7 +1,8 @@
 // Formatters of the fast line writers. Each writes one C printf conversion at
 // `p` (into room reserved from the report sink) and returns the end of what
-// it wrote; the output equals snprintf's byte for byte. Numbers go through
-// std::to_chars. A formatter may write scratch bytes up to report_sink::slack
+// it wrote; the output equals snprintf's byte for byte. Padded columns are
+// written right to left, two digits at a time; unpadded and wide ones go
+// through std::to_chars. A formatter may write scratch bytes up to report_sink::slack
 // past the end it returns; the sink's reservations leave room for them, and a
 // buffer of one's own needs that much room after its longest text.
 #pragma once

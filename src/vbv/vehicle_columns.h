@@ -96,12 +96,12 @@ struct blank_run {
     std::array<char, room> text{};
     std::size_t width = 0; // bytes of one blank column
 
-    // `columns` of at most 16 bytes each, at most 48 bytes in all.
+    // The layouts' runs take at most 40 bytes; none is written past the room.
     void reset(std::string_view blank, int columns) {
         text.fill('\0');
         width = blank.size();
-        for (int i = 0; i < columns; ++i) {
-            std::memcpy(text.data() + static_cast<std::size_t>(i) * width, blank.data(), width);
+        for (std::size_t at = 0; columns > 0 && at + width <= room; at += width, --columns) {
+            std::memcpy(text.data() + at, blank.data(), width);
         }
     }
     // Copies `count` blank columns to `p` (which has room for `room` bytes).
