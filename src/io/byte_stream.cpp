@@ -116,7 +116,7 @@ bool byte_stream::fill() {
     return true;
 }
 
-int byte_stream::get() {
+int byte_stream::get_slow() {
     if (pushed_ != eof_value) {
         const int byte = pushed_;
         pushed_ = eof_value;
@@ -129,6 +129,17 @@ int byte_stream::get() {
     return buffer_[pos_++ - buffer_start_];
 }
 
+int byte_stream::peek_slow() {
+    if (pushed_ != eof_value) {
+        return pushed_;
+    }
+    if (!holds(pos_) && !fill()) {
+        eof_ = true;
+        return eof_value;
+    }
+    return buffer_[pos_ - buffer_start_];
+}
+
 void byte_stream::unget(int byte) {
     if (byte == eof_value) {
         return;
@@ -137,7 +148,7 @@ void byte_stream::unget(int byte) {
     eof_ = false;
 }
 
-std::size_t byte_stream::read(void* destination, std::size_t size) {
+std::size_t byte_stream::read_slow(void* destination, std::size_t size) {
     auto* out = static_cast<std::uint8_t*>(destination);
     std::size_t done = 0;
     if (size > 0 && pushed_ != eof_value) {

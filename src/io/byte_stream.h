@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
@@ -32,12 +33,34 @@ class byte_stream {
     // be opened or is a directory.
     static std::optional<byte_stream> open(const std::string& path);
 
+    // The record readers call get, peek and read once or more per record: the
+    // bytes already buffered are served inline, the rest out of line.
+
     // One byte 0..255, or eof_value (and the end-of-file flag) past the end.
-    int get();
+    int get() {
+        if (pushed_ == eof_value && holds(pos_)) {
+            return buffer_[pos_++ - buffer_start_];
+        }
+        return get_slow();
+    }
+    // The byte get() would return, left in place (the end-of-file flag is set as get sets it).
+    int peek() {
+        if (pushed_ == eof_value && holds(pos_)) {
+            return buffer_[pos_ - buffer_start_];
+        }
+        return peek_slow();
+    }
     // Pushes one byte back in front of the read position (C ungetc: clears end-of-file).
     void unget(int byte);
     // Copies up to `size` bytes; returns the count delivered. A short read sets end-of-file.
-    std::size_t read(void* destination, std::size_t size);
+    std::size_t read(void* destination, std::size_t size) {
+        if (pushed_ == eof_value && holds(pos_) && buffered_ - (pos_ - buffer_start_) >= size) {
+            std::memcpy(destination, buffer_.data() + (pos_ - buffer_start_), size);
+            pos_ += size;
+            return size;
+        }
+        return read_slow(destination, size);
+    }
     // Little-endian 16-bit value made of two byte reads; a byte past the end reads as 0xFF.
     std::uint16_t read_u16();
     // Absolute position; clears end-of-file and any pushed-back byte. Positions past the
@@ -69,6 +92,9 @@ class byte_stream {
     [[nodiscard]] bool holds(std::uint64_t position) const {
         return position >= buffer_start_ && position - buffer_start_ < buffered_;
     }
+    int get_slow();
+    int peek_slow();
+    std::size_t read_slow(void* destination, std::size_t size);
     // Makes the buffer hold the read position; false when the source ends before it.
     bool fill();
     // Appends source bytes to the buffer; 0 at the end of the source.

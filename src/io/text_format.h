@@ -1,7 +1,8 @@
 // Formatters of the fast line writers. Each writes one C printf conversion at
 // `p` (into room reserved from the report sink) and returns the end of what
-// it wrote; the output equals snprintf's byte for byte. Numbers go through
-// std::to_chars. A formatter may write scratch bytes up to report_sink::slack
+// it wrote; the output equals snprintf's byte for byte. Padded columns are
+// written right to left, two digits at a time; unpadded and wide ones go
+// through std::to_chars. A formatter may write scratch bytes up to report_sink::slack
 // past the end it returns; the sink's reservations leave room for them, and a
 // buffer of one's own needs that much room after its longest text.
 #pragma once
@@ -74,39 +75,74 @@ inline char* put_padded(char* p, const char* digits, std::size_t size, int width
 
 namespace format_detail {
 
-// The fast conversions build a column in a scratch buffer: up to `pad_room`
-// fill bytes, then the digits, and copy it out with one copy of `copy_size`
-// bytes, which may run past the column's end into the sink's reserved slack
-// (report_sink::slack); what follows overwrites those bytes.
+// The fast conversions write a column right to left into a scratch buffer
+// filled with the column's fill byte, then copy it out with one copy of
+// `copy_size` bytes, which may run past the column's end into the sink's
+// reserved slack (report_sink::slack); what follows overwrites those bytes.
 inline constexpr std::size_t pad_room = 16;
 inline constexpr std::size_t copy_size = 32;
 static_assert(copy_size <= report_sink::slack);
 
+// Room for the fill bytes and the longest text of a fast conversion (a sign
+// and 20 digits, or a sign, 9 digits, a point and 4 decimals), then the
+// bytes the fixed-size copy reads past the text's end.
 struct scratch {
-    char bytes[pad_room + 32 + copy_size];
-    explicit scratch(char fill) { std::memset(bytes, fill, pad_room); }
-    char* digits() { return bytes + pad_room; }
+    static constexpr std::size_t text_room = pad_room + 24;
+    char bytes[text_room + copy_size];
+    explicit scratch(char fill) { std::memset(bytes, fill, text_room); }
+    // Where the text ends; it is written backwards from here.
+    char* end() { return bytes + text_room; }
 };
 
-// Copies the column that ends at `end`: the digits from `digits`, with fill
+// "00" to "99": two digits written with one copy.
+inline constexpr char digit_pairs[] = "00010203040506070809"
+                                      "10111213141516171819"
+                                      "20212223242526272829"
+                                      "30313233343536373839"
+                                      "40414243444546474849"
+                                      "50515253545556575859"
+                                      "60616263646566676869"
+                                      "70717273747576777879"
+                                      "80818283848586878889"
+                                      "90919293949596979899";
+
+// Writes the decimal digits of n so that they end at `end`; returns their start.
+template <typename Unsigned> char* digits_before(char* end, Unsigned n) {
+    while (n >= 100) {
+        end -= 2;
+        std::memcpy(end, digit_pairs + 2 * (n % 100), 2);
+        n /= 100;
+    }
+    if (n >= 10) {
+        end -= 2;
+        std::memcpy(end, digit_pairs + 2 * n, 2);
+    } else {
+        *--end = static_cast<char>('0' + n);
+    }
+    return end;
+}
+
+// Copies the column that ends at `end`: the text from `start`, with fill
 // bytes in front up to `width` columns.
-inline char* copy_column(char* p, const char* digits, const char* end, int width) {
-    const auto size = static_cast<std::size_t>(end - digits);
+inline char* copy_column(char* p, const char* start, const char* end, int width) {
+    const auto size = static_cast<std::size_t>(end - start);
     const std::size_t columns = std::max(size, static_cast<std::size_t>(width));
     std::memcpy(p, end - columns, copy_size);
     return p + columns;
 }
 
-// The digits of n / Power, a point and the Power's decimals of n (with their
-// leading zeros: Power + the fraction, its leading 1 made the point).
-template <std::uint64_t Power> char* put_scaled(char* end, std::uint64_t n) {
-    end = std::to_chars(end, end + 20, n / Power).ptr;
+// Writes n / Power, a point and the Power's decimals of n (with their
+// leading zeros) so that they end at `end`; returns their start.
+template <std::uint64_t Power> char* scaled_before(char* end, std::uint64_t n) {
     if constexpr (Power > 1) {
-        char* point = end;
-        end = std::to_chars(point, point + 8, Power + n % Power).ptr;
-        *point = '.';
+        auto fraction = static_cast<std::uint32_t>(n % Power);
+        for (std::uint64_t p = 1; p < Power; p *= 10) {
+            *--end = static_cast<char>('0' + fraction % 10);
+            fraction /= 10;
+        }
+        *--end = '.';
     }
-    return end;
+    return digits_before(end, static_cast<std::uint32_t>(n / Power)); // below 10^9 + 1
 }
 
 } // namespace format_detail
@@ -118,18 +154,50 @@ template <typename Int> char* put_int(char* p, Int value) {
 
 // "%Nd", "%Nu" (fill ' ') and "%0Nd", "%0Nu" (fill '0').
 template <typename Int> char* put_int(char* p, Int value, int width, char fill = ' ') {
-    bool exact = width > static_cast<int>(format_detail::pad_room);
+    using Unsigned = std::make_unsigned_t<Int>;
+    bool negative = false;
     if constexpr (std::is_signed_v<Int>) {
-        exact = exact || (fill == '0' && value < 0); // the sign goes in front of the zeros
+        negative = value < 0;
     }
-    if (exact) {
+    if (width > static_cast<int>(format_detail::pad_room) || (negative && fill == '0')) {
+        // Wide columns, and the sign in front of the zeros.
         char digits[24];
         const char* end = std::to_chars(digits, digits + sizeof digits, value).ptr;
         return put_padded(p, digits, static_cast<std::size_t>(end - digits), width, fill);
     }
+    // The magnitude of the most negative value too.
+    const Unsigned magnitude =
+        negative ? static_cast<Unsigned>(0U - static_cast<Unsigned>(value)) : static_cast<Unsigned>(value);
+    if (magnitude < 10 && !negative && width <= static_cast<int>(format_detail::pad_room)) {
+        // One digit (lanes, axles, classes): fill bytes, then the digit.
+        const std::size_t columns = width > 1 ? static_cast<std::size_t>(width) : 1;
+        std::memset(p, fill, format_detail::pad_room);
+        p[columns - 1] = static_cast<char>('0' + magnitude);
+        return p + columns;
+    }
+    if (fill == '0' && width >= 6 && width <= static_cast<int>(format_detail::pad_room) &&
+        magnitude < 1000000) {
+        // Up to six digits zero-filled to six columns or more (vehicle numbers).
+        std::memset(p, '0', format_detail::pad_room);
+        char* end = p + width;
+        format_detail::digits_before(end, static_cast<std::uint32_t>(magnitude));
+        return end;
+    }
     format_detail::scratch s(fill);
-    const char* end = std::to_chars(s.digits(), s.digits() + 24, value).ptr;
-    return format_detail::copy_column(p, s.digits(), end, width);
+    char* start = format_detail::digits_before(s.end(), magnitude);
+    if (negative) {
+        *--start = '-';
+    }
+    return format_detail::copy_column(p, start, s.end(), width);
+}
+
+// "%02u" of a clock field: the value's two digits, as put_int(p, value, 2, '0').
+inline char* put_two_digits(char* p, unsigned value) {
+    if (value < 100) {
+        std::memcpy(p, format_detail::digit_pairs + 2 * value, 2);
+        return p + 2;
+    }
+    return put_int(p, value, 2, '0');
 }
 
 // "%-Nu": left-aligned, blanks after.
@@ -144,19 +212,20 @@ template <typename Int> char* put_int_left(char* p, Int value, int width) {
 
 // "%0NX": upper-case hexadecimal, zero-filled.
 inline char* put_hex(char* p, unsigned value, int width) {
-    char digits[16];
-    char* end = std::to_chars(digits, digits + sizeof digits, value, 16).ptr;
-    for (char* d = digits; d != end; ++d) {
-        if (*d >= 'a') {
-            *d = static_cast<char>(*d - 'a' + 'A');
-        }
-    }
     if (width > static_cast<int>(format_detail::pad_room)) {
+        char digits[16];
+        char* end = std::to_chars(digits, digits + sizeof digits, value, 16).ptr;
+        std::transform(digits, end, digits,
+                       [](char d) { return d >= 'a' ? static_cast<char>(d - 'a' + 'A') : d; });
         return put_padded(p, digits, static_cast<std::size_t>(end - digits), width, '0');
     }
     format_detail::scratch s('0');
-    std::memcpy(s.digits(), digits, sizeof digits);
-    return format_detail::copy_column(p, s.digits(), s.digits() + (end - digits), width);
+    char* start = s.end();
+    do {
+        *--start = "0123456789ABCDEF"[value & 0xF];
+        value >>= 4;
+    } while (value != 0);
+    return format_detail::copy_column(p, start, s.end(), width);
 }
 
 // "%N.Pf": fixed notation with P decimals, right-aligned in N columns.
@@ -180,28 +249,28 @@ inline char* put_fixed(char* p, double value, int precision, int width) {
         constexpr double whole = 0x1p52;
         const auto n = static_cast<std::uint64_t>((magnitude * static_cast<double>(power) + whole) - whole);
         format_detail::scratch s(' ');
-        char* end = s.digits();
-        if (std::signbit(value)) {
-            *end++ = '-';
-        }
+        char* start = nullptr;
         switch (precision) {
         case 0:
-            end = format_detail::put_scaled<1>(end, n);
+            start = format_detail::scaled_before<1>(s.end(), n);
             break;
         case 1:
-            end = format_detail::put_scaled<10>(end, n);
+            start = format_detail::scaled_before<10>(s.end(), n);
             break;
         case 2:
-            end = format_detail::put_scaled<100>(end, n);
+            start = format_detail::scaled_before<100>(s.end(), n);
             break;
         case 3:
-            end = format_detail::put_scaled<1000>(end, n);
+            start = format_detail::scaled_before<1000>(s.end(), n);
             break;
         default:
-            end = format_detail::put_scaled<10000>(end, n);
+            start = format_detail::scaled_before<10000>(s.end(), n);
             break;
         }
-        return format_detail::copy_column(p, s.digits(), end, width);
+        if (std::signbit(value)) {
+            *--start = '-';
+        }
+        return format_detail::copy_column(p, start, s.end(), width);
     }
     char digits[400]; // the longest double in fixed notation, with up to 80 decimals
     const int n = std::snprintf(digits, sizeof digits, "%.*f", std::min(precision, 80), value);

@@ -33,6 +33,9 @@ template <std::size_t N> bool read_shares(byte_stream& input, unsigned count, st
     if (count == 0) {
         return true;
     }
+    if (count <= N) {
+        return input.read(kept, count) == count;
+    }
     std::array<std::uint8_t, 15> all{};
     const std::size_t got = input.read(all.data(), count);
     std::copy_n(all.begin(), std::min<std::size_t>(count, N), kept);
@@ -79,6 +82,7 @@ struct vbv_walk {
     vbv_reading_state state;
     date_record current_date;
     vehicle_info vehicle;
+    stream_layout stream;
 
     // Reads the record at the read position and hands it on.
     void read_record(unsigned type);
@@ -148,7 +152,7 @@ void vbv_walk::read_record(unsigned type) {
         break;
     }
     case type_stream:
-        if (expand_vbv(input, current_date, vehicle, header.stream_param, state)) {
+        if (expand_vbv(input, current_date, vehicle, stream, state)) {
             sink.vehicle(vehicle, type);
         }
         break;
@@ -175,7 +179,8 @@ void vbv_walk::read_record(unsigned type) {
 
 vehicle_info walk_vbv_data(byte_stream& input, const k479_defn& header, const run_settings& settings,
                            zedirozed_state& zedirozed, const vbv_record_sink& sink) {
-    vbv_walk walk{input, header, sink, zedirozed_scope{settings, zedirozed}, {}, {}, {}};
+    vbv_walk walk{input, header, sink, zedirozed_scope{settings, zedirozed},
+                  {},    {},     {},   make_stream_layout(header.stream_param)};
     vbv_reading_state& state = walk.state;
 
     bool first_record = true;
@@ -218,9 +223,8 @@ vehicle_info walk_vbv_data(byte_stream& input, const k479_defn& header, const ru
             break;
         }
         walk.vehicle = vehicle_info{};
-        const int first = input.get();
+        const int first = input.peek();
         if (first != byte_stream::eof_value) {
-            input.unget(first);
             walk.read_record(static_cast<unsigned>(first) & 0x1F);
         }
 

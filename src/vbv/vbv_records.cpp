@@ -1,6 +1,8 @@
 #include "vbv/vbv_records.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 
 #include "datafile/calendar.h"
 #include "vbv/zedirozed.h"
@@ -93,6 +95,9 @@ std::uint16_t gap_stream(std::uint16_t headway, std::uint32_t last_length, std::
     }
     return static_cast<std::uint16_t>(headway - ((last_length * 36) / last_speed + 50) / 100);
 }
+
+// Bytes of a stream-form record before its axle shares, at most.
+constexpr std::size_t stream_head_max = 22;
 
 void remember_lane(vbv_reading_state& state, unsigned lane, std::int32_t time, const vehicle_info& vehicle) {
     state.last_time[lane] = time;
@@ -293,22 +298,31 @@ void expand_vbv(const vbv_record_9& record, const date_record& date, vehicle_inf
     remember_lane(state, lane, static_cast<std::int32_t>(t), vehicle);
 }
 
+stream_layout make_stream_layout(unsigned long stream_param) {
+    using namespace stream_bits;
+    auto fields = [stream_param](unsigned long bits) { return std::popcount(stream_param & bits); };
+    auto any = [stream_param](unsigned long bits) { return (stream_param & bits) != 0 ? 1 : 0; };
+    const int size = 1 + fields(lane | direction | speed | class_code | chassis_height) +
+                     2 * fields(vehicle_number | headway | gap | length) + 3 * any(time) +
+                     any(axles | spacings | weights) + 2 * any(wheelbase | spacings) +
+                     2 * any(gross_weight | weights);
+    return {stream_param, static_cast<std::size_t>(size)};
+}
+
 bool expand_vbv(byte_stream& input, const date_record& date, vehicle_info& vehicle,
-                unsigned long stream_param, vbv_reading_state& state) {
-    bool cut = false;
-    auto byte = [&]() -> unsigned {
-        const int c = input.get();
-        if (c == byte_stream::eof_value) {
-            cut = true;
-            return 0;
-        }
-        return static_cast<unsigned>(c);
-    };
+                const stream_layout& layout, vbv_reading_state& state) {
+    auto has = [&](unsigned long bits) { return (layout.fields & bits) != 0; };
+    // The fields before the axle shares have a size fixed by the presence
+    // bits: they are read at once, then the shares the fields call for.
+    // Bytes past the end of the file read as 0.
+    std::array<std::uint8_t, stream_head_max> bytes{};
+    bool cut = input.read(bytes.data(), layout.head_size) != layout.head_size;
+    std::size_t at = 0;
+    auto byte = [&]() -> unsigned { return bytes[at++]; };
     auto word = [&]() -> unsigned {
         const unsigned low = byte();
         return low | (byte() << 8);
     };
-    auto has = [&](unsigned long bits) { return (stream_param & bits) != 0; };
 
     byte(); // record type
     vehicle_info v{};
@@ -369,18 +383,21 @@ bool expand_vbv(byte_stream& input, const date_record& date, vehicle_info& vehic
     if (has(stream_bits::gross_weight | stream_bits::weights)) {
         v.gross_weight = static_cast<std::uint16_t>(word());
     }
-    std::uint8_t shares[15] = {};
-    if (has(stream_bits::spacings) && v.wheelbase != 0 && axles >= 1) {
-        for (unsigned i = 0; i + 1 < axles; ++i) {
-            shares[i] = static_cast<std::uint8_t>(byte());
-        }
-        apportion_stream(shares, axles - 1, v.wheelbase, v.axle_spacing.data(), max_spacings);
+    // Up to 14 spacing shares, then up to 15 weight shares.
+    const bool spaced = has(stream_bits::spacings) && v.wheelbase != 0 && axles >= 1;
+    const bool weighed = has(stream_bits::weights) && v.gross_weight != 0;
+    const std::size_t spacing_count = spaced ? axles - 1 : 0;
+    const std::size_t share_count = spacing_count + (weighed ? axles : 0);
+    std::array<std::uint8_t, 29> shares{};
+    if (share_count > 0 && !cut) {
+        cut = input.read(shares.data(), share_count) != share_count;
     }
-    if (has(stream_bits::weights) && v.gross_weight != 0) {
-        for (unsigned i = 0; i < axles; ++i) {
-            shares[i] = static_cast<std::uint8_t>(byte());
-        }
-        apportion_stream(shares, axles, v.gross_weight, v.axle_weight.data(), max_weights);
+    if (spaced) {
+        apportion_stream(shares.data(), axles - 1, v.wheelbase, v.axle_spacing.data(), max_spacings);
+    }
+    if (weighed) {
+        apportion_stream(shares.data() + spacing_count, axles, v.gross_weight, v.axle_weight.data(),
+                         max_weights);
     }
     if (cut) {
         return false;

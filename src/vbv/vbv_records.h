@@ -182,11 +182,19 @@ void expand_vbv(const vbv_record_7& record, const date_record& date, vehicle_inf
                 vbv_reading_state& state);
 void expand_vbv(const vbv_record_9& record, const date_record& date, vehicle_info& vehicle,
                 vbv_reading_state& state);
+// The record layout of a stream-form file: the presence bits of its header
+// and the bytes they give a record before its axle shares (the type byte included).
+struct stream_layout {
+    unsigned long fields = 0;
+    std::size_t head_size = 1;
+};
+stream_layout make_stream_layout(unsigned long stream_param);
+
 // Stream form: reads the record from its type byte on, with the fields that
-// `stream_param` names. Returns false, and changes neither the counters nor
-// the lane history, when the file ends inside the record.
+// `layout` names. Returns false, and changes neither the counters nor the
+// lane history, when the file ends inside the record.
 bool expand_vbv(byte_stream& input, const date_record& date, vehicle_info& vehicle,
-                unsigned long stream_param, vbv_reading_state& state);
+                const stream_layout& layout, vbv_reading_state& state);
 
 // The shares of a fixed-format record scaled to `total`: exact integer
 // arithmetic, the last of `entries` values takes what truncation lost when

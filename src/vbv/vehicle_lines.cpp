@@ -34,7 +34,7 @@ constexpr unsigned max_drawn_axles = 13;
 
 // Room reserved for one vehicle line: the longest line of any layout (a
 // VBV-3 line of 13 axles of 16-bit values) with its CR LF, plus the slack
-// of the fixed-size copies out of the column caches.
+// of the fixed-size copies out of the column caches and the blank runs.
 constexpr std::size_t max_line = 512;
 
 // Distinct values of the headway and gap columns (tenths above 999 print as 999).
@@ -45,15 +45,6 @@ constexpr unsigned word_values = 65536;
 int decimals_at(const std::array<int, 16>& table, unsigned index) {
     return index < table.size() ? table[index] : 0;
 }
-
-// The print units of the run: conversion factors and decimal places of one row.
-struct print_unit_row {
-    float speed;
-    float length;
-    float weight;
-    int length_places;
-    int weight_places;
-};
 
 print_unit_row unit_row(unsigned u) {
     return {factor_at(out_speed_conv, u), factor_at(out_length_conv, u), factor_at(out_weight_conv, u),
@@ -110,18 +101,13 @@ char* put_date(char* p, const run_settings& settings, const vehicle_info& v, veh
     return p + c.date_size;
 }
 
-// "%02d" of a clock field, from the cache of the byte values.
-char* put_two_digits(char* p, unsigned value, vehicle_columns& c) {
-    return value < byte_values ? c.two_digits.put(p, value) : put_int(p, value, 2, '0');
-}
-
 // "%02d" of each value, separated by `separator`.
 char* put_clock(char* p, const vehicle_info& v, std::string_view separator) {
-    p = put_int(p, v.hour, 2, '0');
+    p = put_two_digits(p, v.hour);
     p = put_text(p, separator);
-    p = put_int(p, v.minute, 2, '0');
+    p = put_two_digits(p, v.minute);
     p = put_text(p, separator);
-    return put_int(p, v.second, 2, '0');
+    return put_two_digits(p, v.second);
 }
 
 // A column of a fixed-point number: `lead`, "%W.Pf" of the value, `trail`.
@@ -151,6 +137,11 @@ char* put_count(char* p, unsigned value, const column_format& f) {
     p = put_short(p, f.lead);
     p = put_int(p, value, f.width);
     return put_short(p, f.trail);
+}
+
+// The maker of a cached column of a whole number (put_count).
+std::function<char*(char*, unsigned)> count_column(const column_format& f) {
+    return [f](char* p, unsigned value) { return put_count(p, value, f); };
 }
 
 // The maker of a cached column: the field value times `factor`, or the blank for a zero value.
@@ -187,6 +178,8 @@ std::function<char*(char*, unsigned)> rounded_column(const column_format& f, flo
 struct apportioned_columns {
     column_cache& rounded_text;
     column_cache& whole_text;
+    float_column_cache& rest_text;
+    const blank_run& blanks;
     const column_format& format;
     int places;
     int columns;
@@ -196,18 +189,11 @@ template <std::size_t M>
 char* put_apportioned(char* p, const apportioned_columns& a, unsigned total_field,
                       const std::array<std::uint16_t, M>& parts, int last, float factor) {
     if (last == 0) {
-        p = a.whole_text.put(p, total_field);
-        for (int i = 1; i < a.columns; ++i) {
-            p = put_short(p, a.format.blank);
-        }
-        return p;
+        return a.blanks.put(a.whole_text.put(p, total_field), a.columns - 1);
     }
+    const int present = std::clamp(last + 1, 0, a.columns); // columns up to the last present one
     float total = static_cast<float>(total_field) * factor;
-    for (int i = 0; i < a.columns; ++i) {
-        if (i > last) {
-            p = put_short(p, a.format.blank);
-            continue;
-        }
+    for (int i = 0; i < present; ++i) {
         const unsigned part = parts[static_cast<std::size_t>(i)];
         if (i < last) {
             total -= static_cast<float>(rounded(part, factor));
@@ -215,11 +201,13 @@ char* put_apportioned(char* p, const apportioned_columns& a, unsigned total_fiel
         } else if (total < 0.0F) {
             p = a.rounded_text.put(p, part);
         } else {
-            p = put_decimal(p, static_cast<double>(total), a.format.lead, a.format.width, a.places,
-                            a.format.trail);
+            p = a.rest_text.put(p, total, [&](char* q) {
+                return put_decimal(q, static_cast<double>(total), a.format.lead, a.format.width, a.places,
+                                   a.format.trail);
+            });
         }
     }
-    return p;
+    return a.blanks.put(p, a.columns - present);
 }
 
 // VBV-1, fixed columns under the "* HEAD ..." heading. The decimal places
@@ -253,6 +241,10 @@ void make_apportioned_columns(vehicle_columns& c, const column_format& spacing, 
     c.weight.reset(word_values, rounded_column(w, row.weight));
     c.whole_spacing.reset(word_values, total_column(s, row.length));
     c.whole_weight.reset(word_values, total_column(w, row.weight));
+    c.spacing_rest.reset();
+    c.weight_rest.reset();
+    c.spacing_blanks.reset(std::string_view(spacing.blank.bytes.data(), spacing.blank.size), spacing_columns);
+    c.weight_blanks.reset(std::string_view(weight.blank.bytes.data(), weight.blank.size), weight_columns);
 }
 
 void make_fixed_columns(vehicle_columns& c, const print_unit_row& row) {
@@ -266,6 +258,7 @@ void make_fixed_columns(vehicle_columns& c, const print_unit_row& row) {
     });
     c.length.reset(word_values, converted_column(with_places(fixed_length, row.length_places), row.length));
     c.gross.reset(word_values, converted_column(with_places(fixed_gross, row.weight_places), row.weight));
+    c.count.reset(byte_values, count_column(fixed_count));
     make_apportioned_columns(c, fixed_spacing, fixed_axle_weight, row);
 }
 
@@ -282,21 +275,22 @@ void make_coded_columns(vehicle_columns& c, const print_unit_row& row) {
     c.wheelbase.reset(word_values,
                       converted_column(with_places(coded_wheelbase, row.length_places), row.length));
     c.gross.reset(word_values, converted_column(with_places(coded_gross, row.weight_places), row.weight));
+    c.count.reset(byte_values, count_column(coded_count));
     make_apportioned_columns(c, coded_spacing, coded_axle_weight, row);
 }
 
 char* fixed_line(report_sink& out, char* p, const run_settings& settings, const vehicle_info& v, int config,
                  vehicle_columns& c) {
-    const print_unit_row row = unit_row(settings.k479.print_units);
+    const print_unit_row& row = c.units;
     if (settings.taxo) {
         p = put_text(put_site(out, p, settings, c), "  "); // "%8s  "
     }
     p = put_char(put_int(p, v.vehicle_number + 1U, 6, '0'), ' '); // "%06u "
     p = put_char(put_date(p, settings, v, c), ' ');               // "%02d%02d%02d "
-    p = put_two_digits(p, v.hour, c);                             // "%02d%02d %02d "
-    p = put_char(put_two_digits(p, v.minute, c), ' ');
-    p = put_char(put_two_digits(p, v.second, c), ' ');
-    p = put_char(put_two_digits(p, v.millisecond / 10U, c), ' '); // "%02d %06X "
+    p = put_two_digits(p, v.hour);                                // "%02d%02d %02d "
+    p = put_char(put_two_digits(p, v.minute), ' ');
+    p = put_char(put_two_digits(p, v.second), ' ');
+    p = put_char(put_two_digits(p, v.millisecond / 10U), ' '); // "%02d %06X "
     p = put_char(put_hex(p, v.result_code, 6), ' ');
     p = put_char(put_int(p, v.lane + 1, 2), ' '); // "%2d "
     p = put_char(p, v.direction != 0 ? '2' : '1');
@@ -308,15 +302,16 @@ char* fixed_line(report_sink& out, char* p, const run_settings& settings, const 
         p = put_count(p, v.class_code, fixed_loop_class); // "    %2d", or 6 blanks
         return put_text(put_char(p, ' '), name_at(chassis_height_names, v.chassis_height));
     }
-    p = put_count(p, v.axles, fixed_count);      // " %2d", or 3 blanks
-    p = put_count(p, v.class_code, fixed_count); // " %2d", or 3 blanks
+    p = c.count.put(p, v.axles);                 // " %2d", or 3 blanks
+    p = c.count.put(p, v.class_code);            // " %2d", or 3 blanks
     p = c.length.put(p, v.wheelbase);            // " %5.*f", or 6 blanks
-    const apportioned_columns spacings{c.spacing, c.whole_spacing, fixed_spacing, row.length_places,
-                                       spacing_columns};
+    const apportioned_columns spacings{c.spacing,     c.whole_spacing,   c.spacing_rest, c.spacing_blanks,
+                                       fixed_spacing, row.length_places, spacing_columns};
     p = put_apportioned(p, spacings, v.wheelbase, v.axle_spacing, v.axles - 2, row.length);
     if (config == 2) {
         p = c.gross.put(p, v.gross_weight); // " %5.*f", or 6 blanks
-        const apportioned_columns weights{c.weight, c.whole_weight, fixed_axle_weight, row.weight_places,
+        const apportioned_columns weights{c.weight,        c.whole_weight,    c.weight_rest,
+                                          c.weight_blanks, fixed_axle_weight, row.weight_places,
                                           weight_columns};
         p = put_apportioned(p, weights, v.gross_weight, v.axle_weight, v.axles - 1, row.weight);
     }
@@ -326,7 +321,7 @@ char* fixed_line(report_sink& out, char* p, const run_settings& settings, const 
 // The line's last comma is dropped.
 char* record_coded_line(report_sink& out, char* p, const run_settings& settings, const vehicle_info& v,
                         int config, vehicle_columns& c) {
-    const print_unit_row row = unit_row(settings.k479.print_units);
+    const print_unit_row& row = c.units;
     if (settings.taxo) {
         p = put_char(put_site(out, put_text(p, "1,"), settings, c), ','); // "1,%8s,%u,"
         p = put_char(put_int(p, v.vehicle_number + 1U), ',');
@@ -334,10 +329,10 @@ char* record_coded_line(report_sink& out, char* p, const run_settings& settings,
         p = put_char(put_int(put_text(p, "1,"), v.vehicle_number + 1U, 6, '0'), ','); // "1,%06u,"
     }
     p = put_char(put_date(p, settings, v, c), ','); // "%02d%02d%02d,"
-    p = put_two_digits(p, v.hour, c);               // "%02d%02d,%02d,"
-    p = put_char(put_two_digits(p, v.minute, c), ',');
-    p = put_char(put_two_digits(p, v.second, c), ',');
-    p = put_char(put_two_digits(p, v.millisecond / 10U, c), ','); // "%02d,"
+    p = put_two_digits(p, v.hour);                  // "%02d%02d,%02d,"
+    p = put_char(put_two_digits(p, v.minute), ',');
+    p = put_char(put_two_digits(p, v.second), ',');
+    p = put_char(put_two_digits(p, v.millisecond / 10U), ',');    // "%02d,"
     p = put_char(put_hex(p, v.result_code, 6), ',');              // "%06X,"
     p = put_char(put_int(p, v.lane + 1, 2), ',');                 // "%2d,"
     p = put_text(p, v.direction != 0 ? "2," : "1,");
@@ -350,15 +345,16 @@ char* record_coded_line(report_sink& out, char* p, const run_settings& settings,
         p = put_char(put_text(put_char(p, '"'), name_at(chassis_height_names, v.chassis_height)), '"');
         return put_char(p, ',') - 1;
     }
-    p = put_count(p, v.axles, coded_count);      // "%2d,", or "  ,"
-    p = put_count(p, v.class_code, coded_count); // "%2d,", or "  ,"
+    p = c.count.put(p, v.axles);                 // "%2d,", or "  ,"
+    p = c.count.put(p, v.class_code);            // "%2d,", or "  ,"
     p = c.wheelbase.put(p, v.wheelbase);         // "%5.*f,", or "     ,"
-    const apportioned_columns spacings{c.spacing, c.whole_spacing, coded_spacing, row.length_places,
-                                       spacing_columns};
+    const apportioned_columns spacings{c.spacing,     c.whole_spacing,   c.spacing_rest, c.spacing_blanks,
+                                       coded_spacing, row.length_places, spacing_columns};
     p = put_apportioned(p, spacings, v.wheelbase, v.axle_spacing, v.axles - 2, row.length);
     if (config == 2) {
         p = c.gross.put(p, v.gross_weight); // "%5.*f,", or "     ,"
-        const apportioned_columns weights{c.weight, c.whole_weight, coded_axle_weight, row.weight_places,
+        const apportioned_columns weights{c.weight,        c.whole_weight,    c.weight_rest,
+                                          c.weight_blanks, coded_axle_weight, row.weight_places,
                                           weight_columns};
         p = put_apportioned(p, weights, v.gross_weight, v.axle_weight, v.axles - 1, row.weight);
     }
@@ -458,12 +454,12 @@ void prepare_columns(vehicle_columns& columns, const run_settings& settings, con
     columns.print_format = settings.print_format;
     columns.print_units = u;
     columns.config = config_type(header);
-    columns.two_digits.reset(byte_values, [](char* p, unsigned v) { return put_int(p, v, 2, '0'); });
     columns.last_date = {-1, -1, -1};
+    columns.units = unit_row(u);
     if (settings.print_format == 2) {
-        make_coded_columns(columns, unit_row(u));
+        make_coded_columns(columns, columns.units);
     } else {
-        make_fixed_columns(columns, unit_row(u));
+        make_fixed_columns(columns, columns.units);
     }
 }
 

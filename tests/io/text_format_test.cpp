@@ -46,6 +46,9 @@ TEST(TextFormat, WholeNumbersAsPrintf) {
                 << c.format << ' ' << v;
         }
     }
+    for (unsigned v = 0; v <= 1000; ++v) {
+        ASSERT_EQ(formatted([&](char* p) { return put_two_digits(p, v); }), printed("%02u", v)) << v;
+    }
     for (const unsigned long v : {0UL, 7UL, 1234UL, 99999999UL, 4294967295UL}) {
         EXPECT_EQ(formatted([&](char* p) { return put_int(p, v, 8, '0'); }), printed("%08lu", v));
         EXPECT_EQ(formatted([&](char* p) { return put_int(p, v); }), printed("%lu", v));

@@ -10,6 +10,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "plain_lines.h"
 #include "vbv/vehicle_lines.h"
@@ -97,6 +98,41 @@ std::string first_difference(const std::string& ours, const std::string& plain) 
     return ours == plain ? "" : "same lines, other bytes";
 }
 
+// The lines of `vehicles` from the program and from the plain formatter, an
+// event line after every tenth vehicle when `events` holds one per ten.
+struct both_reports {
+    std::string ours;
+    std::string plain;
+    long lines = 0;
+};
+
+both_reports write_both(const run_settings& settings, const k479_defn& header,
+                        const std::vector<vehicle_info>& vehicles, const std::vector<event_record>& events) {
+    const language_texts lang;
+    report_sink out;
+    zedirozed_state zedirozed;
+    vehicle_columns columns;
+    char* plain_text = nullptr;
+    std::size_t plain_size = 0;
+    std::FILE* plain_out = open_memstream(&plain_text, &plain_size);
+    if (plain_out == nullptr) {
+        return {};
+    }
+    const plain::plain_run plain_run = plain::plain_run_for(plain_out, settings, header);
+    for (std::size_t i = 0; i < vehicles.size(); ++i) {
+        print_osp(run_context{settings, lang, out}, vehicles[i], header, zedirozed, columns);
+        plain::plain_vehicle_line(plain_run, vehicles[i]);
+        if (i % 10 == 0 && i / 10 < events.size()) {
+            print_event_line(run_context{settings, lang, out}, events[i / 10]);
+            plain::plain_event_line(plain_run, events[i / 10]);
+        }
+    }
+    std::fclose(plain_out);
+    both_reports reports{out.text(), std::string(plain_text, plain_size), out.line_count()};
+    std::free(plain_text);
+    return reports;
+}
+
 TEST(VbvVehicleLines, EqualThePlainFormatterInEveryUnitAndConfiguration) {
     std::mt19937 random(479);
     for (unsigned units = 0; units < 10; ++units) {
@@ -110,35 +146,51 @@ TEST(VbvVehicleLines, EqualThePlainFormatterInEveryUnitAndConfiguration) {
                     settings.k479.date_format = static_cast<std::uint8_t>(units % 3);
                     std::strncpy(settings.k479.site, units % 2 == 0 ? "SITE0042 NORTH" : "A1",
                                  sizeof settings.k479.site);
-                    const k479_defn header = header_with(config);
-                    const language_texts lang;
-                    report_sink out;
-                    zedirozed_state zedirozed;
-                    vehicle_columns columns;
-                    char* plain_text = nullptr;
-                    std::size_t plain_size = 0;
-                    std::FILE* plain_out = open_memstream(&plain_text, &plain_size);
-                    ASSERT_NE(plain_out, nullptr);
-                    const plain::plain_run plain_run = plain::plain_run_for(plain_out, settings, header);
+                    std::vector<vehicle_info> vehicles;
+                    std::vector<event_record> events;
                     for (int i = 0; i < 150; ++i) {
-                        const vehicle_info v = random_vehicle(random);
-                        print_osp(run_context{settings, lang, out}, v, header, zedirozed, columns);
-                        plain::plain_vehicle_line(plain_run, v);
+                        vehicles.push_back(random_vehicle(random));
                         if (i % 10 == 0) {
-                            const event_record e = random_event(random);
-                            print_event_line(run_context{settings, lang, out}, e);
-                            plain::plain_event_line(plain_run, e);
+                            events.push_back(random_event(random));
                         }
                     }
-                    std::fclose(plain_out);
-                    const std::string plain(plain_text, plain_size);
-                    std::free(plain_text);
-                    EXPECT_EQ(out.line_count(), 165);
-                    EXPECT_EQ(first_difference(out.text(), plain), "")
+                    const both_reports reports = write_both(settings, header_with(config), vehicles, events);
+                    EXPECT_EQ(reports.lines, 165);
+                    EXPECT_EQ(first_difference(reports.ours, reports.plain), "")
                         << "units " << units << " layout " << format << " config " << config << " taxo "
                         << taxo;
                 }
             }
+        }
+    }
+}
+
+// The last spacing and axle weight (what is left of the totals) are kept per
+// value in a table of slots: many vehicles of a weighing site, each written
+// twice, meet values again and values that share a slot.
+TEST(VbvVehicleLines, RemaindersMetAgainEqualThePlainFormatter) {
+    std::mt19937 random(17);
+    std::vector<vehicle_info> vehicles;
+    for (int i = 0; i < 8000; ++i) {
+        vehicle_info v = random_vehicle(random);
+        v.axles = static_cast<std::uint8_t>(draw_from(random, 2, 9));
+        v.wheelbase = static_cast<std::uint16_t>(draw_from(random, 200, 2500));
+        v.gross_weight = static_cast<std::uint16_t>(draw_from(random, 100, 8000));
+        for (unsigned a = 0; a < v.axles; ++a) {
+            v.axle_spacing[a] = static_cast<std::uint16_t>(v.wheelbase / (v.axles - 1U));
+            v.axle_weight[a] = static_cast<std::uint16_t>(draw_from(random, 0, v.gross_weight / v.axles));
+        }
+        vehicles.push_back(v);
+    }
+    vehicles.insert(vehicles.end(), vehicles.begin(), vehicles.end());
+    for (const unsigned units : {0U, 2U, 4U}) {
+        for (const int format : {1, 2}) {
+            run_settings settings;
+            settings.print_format = format;
+            settings.k479.print_units = units;
+            const both_reports reports = write_both(settings, header_with(2), vehicles, {});
+            EXPECT_EQ(first_difference(reports.ours, reports.plain), "")
+                << "units " << units << " layout " << format;
         }
     }
 }
