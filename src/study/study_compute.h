@@ -51,10 +51,23 @@ std::optional<std::int64_t> seconds_of(const std::optional<study_instant>& insta
 // An instant of a header or a record; 24:00 is 00:00 of the next day; nullopt for one that does not exist.
 std::optional<study_instant> instant_of(int year, int month, int day, int hour, int minute, int second);
 
+// The windows the peak hours are taken from: minute m of the day (0 to 1440)
+// is in `ends` when an interval ends there (vehicle files: every quarter
+// hour). A window starts and ends on an end; with `quarters` its quarter
+// hours end on ends too and the factor comes from them, otherwise from the
+// intervals between the ends.
+struct peak_grid {
+    std::vector<bool> ends = std::vector<bool>(1441);
+    bool quarters = true;
+};
+
+// The grid of a quarter hour's intervals, as vehicle files use it.
+peak_grid quarter_hour_grid();
+
 // Fills study::daily, each group's volume figures and the survey's full days
-// from the table. `peaks` asks for the peak hours, windows starting every
-// `grid` minutes (a multiple of the table's slot, dividing 15 or equal to it).
-void fill_volumes(study& s, const day_table& table, const recording_span& span, bool peaks, int grid);
+// from the table; with a grid (whose ends lie on the table's slots), the
+// peak hours too.
+void fill_volumes(study& s, const day_table& table, const recording_span& span, const peak_grid* peaks);
 
 // The survey, units and settings of a study of the file whose header is given.
 study make_study(const run_context& ctx, const k479_defn& header);

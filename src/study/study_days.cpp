@@ -54,38 +54,68 @@ bool full_day(long day, const recording_span& span) {
            (day + 1) * seconds_per_day <= *span.stop;
 }
 
-// The quarter-hour count starting at `minute`, from slots of `slot` minutes.
-double quarter(const std::vector<double>& slots, int minute, int slot) {
+// The count from minute `from` up to minute `to`, from slots of `slot` minutes.
+double count_between(const std::vector<double>& slots, int slot, int from, int to) {
     double sum = 0;
-    for (int m = minute; m < minute + 15 && m < 1440; m += slot) {
+    for (int m = from; m < to; m += slot) {
         sum += slots[static_cast<std::size_t>(m / slot)];
     }
     return sum;
 }
 
-// The busiest hour among the windows starting from `first` to `last` minute.
-std::optional<study_peak> busiest_hour(const std::vector<double>& slots, int slot, int grid, int first,
-                                       int last) {
-    std::optional<study_peak> best;
-    for (int start = first; start <= last; start += grid) {
-        study_peak peak;
-        peak.start_minute = start;
-        for (int q = 0; q < 4; ++q) {
-            const double count = quarter(slots, start + 15 * q, slot);
-            peak.volume += count;
-            peak.largest_quarter = std::max(peak.largest_quarter, count);
+// The window's volume and busiest part; nullopt when it does not start and end
+// on interval ends (with quarter hours: when one of them does not).
+std::optional<study_peak> window_at(const std::vector<double>& slots, int slot, const peak_grid& grid,
+                                    int start) {
+    const int step = grid.quarters ? 15 : slot;
+    study_peak peak;
+    peak.start_minute = start;
+    if (!grid.ends[static_cast<std::size_t>(start)]) {
+        return std::nullopt;
+    }
+    double busiest_rate = 0;
+    int part_start = start;
+    for (int m = start + step; m <= start + 60; m += step) {
+        if (!grid.ends[static_cast<std::size_t>(m)]) {
+            if (grid.quarters) {
+                return std::nullopt;
+            }
+            continue;
         }
-        if (peak.volume > 0 && (!best || peak.volume > best->volume)) {
+        const double count = count_between(slots, slot, part_start, m);
+        const int minutes = m - part_start;
+        const double rate = count * 60 / minutes;
+        if (part_start == start || rate > busiest_rate) {
+            busiest_rate = rate;
+            peak.largest_part = count;
+            peak.largest_part_minutes = minutes;
+        }
+        peak.volume += count;
+        part_start = m;
+    }
+    if (part_start != start + 60) {
+        return std::nullopt;
+    }
+    if (busiest_rate > 0) {
+        peak.factor = std::round(peak.volume / busiest_rate * 1000) / 1000;
+    }
+    return peak;
+}
+
+// The busiest hour among the windows starting from `first` to `last` minute.
+std::optional<study_peak> busiest_hour(const std::vector<double>& slots, int slot, const peak_grid& grid,
+                                       int first, int last) {
+    std::optional<study_peak> best;
+    for (int start = first; start <= last; start += slot) {
+        const std::optional<study_peak> peak = window_at(slots, slot, grid, start);
+        if (peak && peak->volume > 0 && (!best || peak->volume > best->volume)) {
             best = peak;
         }
-    }
-    if (best && best->largest_quarter > 0) {
-        best->factor = std::round(best->volume / (4 * best->largest_quarter) * 1000) / 1000;
     }
     return best;
 }
 
-study_peak_day peak_day(const std::vector<double>& slots, int slot, int grid) {
+study_peak_day peak_day(const std::vector<double>& slots, int slot, const peak_grid& grid) {
     study_peak_day day;
     day.am = busiest_hour(slots, slot, grid, 0, 11 * 60);
     day.pm = busiest_hour(slots, slot, grid, 12 * 60, 23 * 60);
@@ -93,6 +123,14 @@ study_peak_day peak_day(const std::vector<double>& slots, int slot, int grid) {
 }
 
 } // namespace
+
+peak_grid quarter_hour_grid() {
+    peak_grid grid;
+    for (std::size_t m = 0; m < grid.ends.size(); m += 15) {
+        grid.ends[m] = true;
+    }
+    return grid;
+}
 
 std::optional<long> day_number(int year, int month, int day) {
     if (month < 1 || month > 12 || day < 1 || day > month_length(month, year)) {
@@ -174,7 +212,7 @@ std::optional<double> share_of(std::int64_t part, std::int64_t whole) {
     return static_cast<double>(part) / static_cast<double>(whole);
 }
 
-void fill_volumes(study& s, const day_table& table, const recording_span& span, bool peaks, int grid) {
+void fill_volumes(study& s, const day_table& table, const recording_span& span, const peak_grid* peaks) {
     const int per_day = table.slots_per_day();
     const int slot = table.slot_minutes;
     const std::size_t groups = s.groups.size();
@@ -239,8 +277,8 @@ void fill_volumes(study& s, const day_table& table, const recording_span& span, 
             if (weekday) {
                 t.weekdays += total;
             }
-            if (peaks) {
-                study_peak_day peak = peak_day(group_slots, slot, grid);
+            if (peaks != nullptr) {
+                study_peak_day peak = peak_day(group_slots, slot, *peaks);
                 peak.date = row.date;
                 s.groups[g].volume.peak_hours.push_back(peak);
             }
@@ -268,12 +306,12 @@ void fill_volumes(study& s, const day_table& table, const recording_span& span, 
                 v.weekend_profile[h] = static_cast<double>(t.weekend_hours[h]) / full_weekend_days;
             }
         }
-        if (peaks && full_weekdays > 0) {
+        if (peaks != nullptr && full_weekdays > 0) {
             std::vector<double> mean = t.weekday_slots;
             for (double& count : mean) {
                 count /= full_weekdays;
             }
-            v.peak_hours.push_back(peak_day(mean, slot, grid));
+            v.peak_hours.push_back(peak_day(mean, slot, *peaks));
         }
         if (g == 0 && full_days > 0) {
             s.groups[0].esal_per_full_day = t.esal / full_days;

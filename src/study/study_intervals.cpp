@@ -216,6 +216,51 @@ void fill_bin_lists(study_group& g, const channel_tally& t, const k479_defn& hea
     }
 }
 
+// The peak hours' grid of an interval file, or why it has none.
+struct interval_peaks {
+    peak_grid grid;
+    int step = 60;      // the finest grid of the ends: the intervals' greatest common divisor
+    std::string reason; // empty: peak hours are computed
+};
+
+// Peak hours need every interval in force (the normal one, and the peak
+// one when a peak period exists) to be 15 minutes or shorter and to divide
+// the hour, so that every window holds whole intervals. An interval ends at
+// minute m when m is a multiple of the interval in force there, as the clock
+// steps; with peak periods the windows take in both grids.
+interval_peaks interval_peak_grid(const k479_defn& header) {
+    interval_peaks p;
+    std::vector<unsigned> lengths{header.interval};
+    for (unsigned m = 1; m <= 1440; ++m) {
+        if (peak_period(m, header.peak) != 0) {
+            lengths.push_back(header.peak.peak_interval);
+            break;
+        }
+    }
+    p.step = static_cast<int>(std::gcd(lengths.front(), lengths.back()));
+    for (const unsigned length : lengths) {
+        if (length > 15) {
+            p.reason = "the counting interval is longer than 15 minutes";
+            return p;
+        }
+    }
+    for (const unsigned length : lengths) {
+        if (length == 0 || 60 % length != 0) {
+            p.reason = "the counting interval does not divide the hour";
+            return p;
+        }
+    }
+    p.grid.quarters = true;
+    for (const unsigned length : lengths) {
+        p.grid.quarters = p.grid.quarters && 15 % length == 0;
+    }
+    for (unsigned m = 0; m <= 1440; ++m) {
+        const unsigned length = peak_period(m, header.peak) != 0 ? header.peak.peak_interval : header.interval;
+        p.grid.ends[m] = m % length == 0;
+    }
+    return p;
+}
+
 } // namespace
 
 void compute_interval_study(const run_context& ctx, byte_stream& input, const k479_defn& header, study& s) {
@@ -224,13 +269,10 @@ void compute_interval_study(const run_context& ctx, byte_stream& input, const k4
     interval_study walk;
     walk.channels.resize(channels + 1);
 
-    // Peak hours need quarter hours made of whole intervals.
-    const unsigned normal = header.interval;
-    const unsigned peak = header.peak.peak_interval;
-    const bool quarters = normal != 0 && 15 % normal == 0 && (peak == 0 || 15 % peak == 0);
+    const interval_peaks peaks = interval_peak_grid(header);
     walk.days.groups = static_cast<int>(channels) + 1;
-    // Quarter hours for the peak hours, else hours for the profile.
-    walk.days.slot_minutes = quarters ? static_cast<int>(std::gcd(std::gcd(normal, peak), 15U)) : 60;
+    // Slots of the finest grid in force for the peak hours, else hours for the profile.
+    walk.days.slot_minutes = peaks.reason.empty() ? peaks.step : 60;
 
     const interval_consumer consumer{[&walk](const interval_state& st, std::span<const std::int16_t> block,
                                              const binning_parameters& binning,
@@ -258,11 +300,13 @@ void compute_interval_study(const run_context& ctx, byte_stream& input, const k4
     for (const study_bin_list& list : s.groups[0].bin_lists) {
         s.has_speed = s.has_speed || (list.speed && list.speed->count > 0);
     }
-    s.peak_hours_omitted = !quarters;
-    s.peak_grid_minutes = static_cast<int>(std::max(normal, peak));
+    s.peak_hours_omitted = !peaks.reason.empty();
+    s.peak_hours_omitted_reason = peaks.reason;
+    s.peak_grid_minutes = peaks.step;
+    s.peak_by_quarters = peaks.grid.quarters;
     // The recording: the blocks present, from the first one's start to the last one's end.
-    fill_volumes(s, walk.days, recording_span{walk.first_start, walk.last_end}, quarters,
-                 s.peak_grid_minutes);
+    fill_volumes(s, walk.days, recording_span{walk.first_start, walk.last_end},
+                 s.peak_hours_omitted ? nullptr : &peaks.grid);
 }
 
 } // namespace tallycnv
