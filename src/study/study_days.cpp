@@ -11,6 +11,13 @@ namespace tallycnv {
 namespace {
 
 constexpr std::int64_t seconds_per_day = 86400;
+constexpr std::size_t minutes_per_day = 1440;
+
+// The minutes of the day windows may start and end at, and where the factor's parts end.
+struct peak_grid {
+    std::vector<bool> ends;
+    bool quarters = true;
+};
 
 bool leap_year(int year) {
     return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
@@ -124,14 +131,6 @@ study_peak_day peak_day(const std::vector<double>& slots, int slot, const peak_g
 
 } // namespace
 
-peak_grid quarter_hour_grid() {
-    peak_grid grid;
-    for (std::size_t m = 0; m < grid.ends.size(); m += 15) {
-        grid.ends[m] = true;
-    }
-    return grid;
-}
-
 std::optional<long> day_number(int year, int month, int day) {
     if (month < 1 || month > 12 || day < 1 || day > month_length(month, year)) {
         return std::nullopt;
@@ -190,10 +189,19 @@ day_table::day_counts& day_table::at(long day) {
     day_counts& counts = days[day];
     if (counts.slots.empty()) {
         counts.slots.assign(static_cast<std::size_t>(groups * slots_per_day()), 0);
+        if (keeps_ends) {
+            counts.ends.assign(minutes_per_day + 1, false);
+            counts.ends[0] = true;
+        }
     }
     cached_day = day;
     cached = &counts;
     return counts;
+}
+
+void day_table::end_at(long day, int minute) {
+    day_counts& counts = at(day);
+    counts.ends[static_cast<std::size_t>(minute)] = true;
 }
 
 void day_table::add(long day, int minute, int group, std::int64_t count) {
@@ -212,7 +220,23 @@ std::optional<double> share_of(std::int64_t part, std::int64_t whole) {
     return static_cast<double>(part) / static_cast<double>(whole);
 }
 
-void fill_volumes(study& s, const day_table& table, const recording_span& span, const peak_grid* peaks) {
+void fill_volumes(study& s, const day_table& table, const recording_span& span, peak_parts parts) {
+    const bool peaks = parts != peak_parts::none;
+    peak_grid quarter_hours{std::vector<bool>(minutes_per_day + 1), true};
+    for (std::size_t m = 0; m <= minutes_per_day; m += 15) {
+        quarter_hours.ends[m] = true;
+    }
+    // A day's grid: the quarter hours, or the interval ends recorded for it.
+    const auto grid_of = [&](const day_table::day_counts* counts) {
+        if (!table.keeps_ends) {
+            return quarter_hours;
+        }
+        peak_grid grid{std::vector<bool>(minutes_per_day + 1), parts == peak_parts::quarter_hours};
+        if (counts != nullptr) {
+            grid.ends = counts->ends;
+        }
+        return grid;
+    };
     const int per_day = table.slots_per_day();
     const int slot = table.slot_minutes;
     const std::size_t groups = s.groups.size();
@@ -234,6 +258,9 @@ void fill_volumes(study& s, const day_table& table, const recording_span& span, 
     int full_days = 0;
     int full_weekdays = 0;
     int full_weekend_days = 0;
+    // The mean weekday's windows: on the ends every full weekday has.
+    peak_grid weekday_grid = grid_of(nullptr);
+    weekday_grid.ends.assign(minutes_per_day + 1, true);
 
     for (const long day : listed_days(table, span)) {
         const auto found = table.days.find(day);
@@ -243,9 +270,14 @@ void fill_volumes(study& s, const day_table& table, const recording_span& span, 
         row.full_day = full_day(day, span);
         row.esal = found != table.days.end() ? found->second.esal : 0;
         const bool weekday = row.date.weekday < 5;
+        peak_grid day_grid;
         if (row.full_day) {
             ++full_days;
             ++(weekday ? full_weekdays : full_weekend_days);
+            day_grid = grid_of(found != table.days.end() ? &found->second : nullptr);
+            for (std::size_t m = 0; weekday && m <= minutes_per_day; ++m) {
+                weekday_grid.ends[m] = weekday_grid.ends[m] && day_grid.ends[m];
+            }
         }
         for (std::size_t g = 0; g < groups; ++g) {
             const auto first = slots.begin() + static_cast<std::ptrdiff_t>(g) * per_day;
@@ -277,8 +309,8 @@ void fill_volumes(study& s, const day_table& table, const recording_span& span, 
             if (weekday) {
                 t.weekdays += total;
             }
-            if (peaks != nullptr) {
-                study_peak_day peak = peak_day(group_slots, slot, *peaks);
+            if (peaks) {
+                study_peak_day peak = peak_day(group_slots, slot, day_grid);
                 peak.date = row.date;
                 s.groups[g].volume.peak_hours.push_back(peak);
             }
@@ -306,12 +338,12 @@ void fill_volumes(study& s, const day_table& table, const recording_span& span, 
                 v.weekend_profile[h] = static_cast<double>(t.weekend_hours[h]) / full_weekend_days;
             }
         }
-        if (peaks != nullptr && full_weekdays > 0) {
+        if (peaks && full_weekdays > 0) {
             std::vector<double> mean = t.weekday_slots;
             for (double& count : mean) {
                 count /= full_weekdays;
             }
-            v.peak_hours.push_back(peak_day(mean, slot, *peaks));
+            v.peak_hours.push_back(peak_day(mean, slot, weekday_grid));
         }
         if (g == 0 && full_days > 0) {
             s.groups[0].esal_per_full_day = t.esal / full_days;

@@ -68,6 +68,9 @@ struct interval_study {
         last_end = end;
         const std::uint32_t minute = st.clock.retmins > 0 ? st.clock.retmins - 1 : 0;
         days.add(*day + minute / 1440, static_cast<int>(minute % 1440), group, count);
+        if (days.keeps_ends && st.clock.retmins >= 1 && st.clock.retmins <= 1440) {
+            days.end_at(*day, static_cast<int>(st.clock.retmins));
+        }
     }
 
     static void add_bins(channel_tally& t, const interval_state& st, std::span<const std::int16_t> block,
@@ -216,19 +219,18 @@ void fill_bin_lists(study_group& g, const channel_tally& t, const k479_defn& hea
     }
 }
 
-// The peak hours' grid of an interval file, or why it has none.
+// What the peak hours' factor of an interval file comes from, or why it has none.
 struct interval_peaks {
-    peak_grid grid;
+    peak_parts parts = peak_parts::none;
     int step = 60;      // the finest grid of the ends: the intervals' greatest common divisor
-    std::string reason; // empty: peak hours are computed
+    std::string reason; // why there are no peak hours
 };
 
-// Peak hours need every interval in force (the normal one, and the peak
-// one when a peak period exists) to be 15 minutes or shorter and to divide
-// the hour, so that every window holds whole intervals. An interval ends at
-// minute m when m is a multiple of the interval in force there, as the clock
-// steps; with peak periods the windows take in both grids.
-interval_peaks interval_peak_grid(const k479_defn& header) {
+// Peak hours need every interval in force (the normal one, and the peak one
+// when a peak period exists) to be 15 minutes or shorter and to divide the
+// hour, so that the hours hold whole intervals; the factor comes from quarter
+// hours when every one divides 15 minutes, else from the intervals.
+interval_peaks interval_peak_rule(const k479_defn& header) {
     interval_peaks p;
     std::vector<unsigned> lengths{header.interval};
     for (unsigned m = 1; m <= 1440; ++m) {
@@ -250,14 +252,8 @@ interval_peaks interval_peak_grid(const k479_defn& header) {
             return p;
         }
     }
-    p.grid.quarters = true;
-    for (const unsigned length : lengths) {
-        p.grid.quarters = p.grid.quarters && 15 % length == 0;
-    }
-    for (unsigned m = 0; m <= 1440; ++m) {
-        const unsigned length = peak_period(m, header.peak) != 0 ? header.peak.peak_interval : header.interval;
-        p.grid.ends[m] = m % length == 0;
-    }
+    const bool quarters = std::all_of(lengths.begin(), lengths.end(), [](unsigned n) { return 15 % n == 0; });
+    p.parts = quarters ? peak_parts::quarter_hours : peak_parts::intervals;
     return p;
 }
 
@@ -269,10 +265,11 @@ void compute_interval_study(const run_context& ctx, byte_stream& input, const k4
     interval_study walk;
     walk.channels.resize(channels + 1);
 
-    const interval_peaks peaks = interval_peak_grid(header);
+    const interval_peaks peaks = interval_peak_rule(header);
     walk.days.groups = static_cast<int>(channels) + 1;
     // Slots of the finest grid in force for the peak hours, else hours for the profile.
     walk.days.slot_minutes = peaks.reason.empty() ? peaks.step : 60;
+    walk.days.keeps_ends = peaks.reason.empty();
 
     const interval_consumer consumer{[&walk](const interval_state& st, std::span<const std::int16_t> block,
                                              const binning_parameters& binning,
@@ -303,10 +300,9 @@ void compute_interval_study(const run_context& ctx, byte_stream& input, const k4
     s.peak_hours_omitted = !peaks.reason.empty();
     s.peak_hours_omitted_reason = peaks.reason;
     s.peak_grid_minutes = peaks.step;
-    s.peak_by_quarters = peaks.grid.quarters;
+    s.peak_by_quarters = peaks.parts == peak_parts::quarter_hours;
     // The recording: the blocks present, from the first one's start to the last one's end.
-    fill_volumes(s, walk.days, recording_span{walk.first_start, walk.last_end},
-                 s.peak_hours_omitted ? nullptr : &peaks.grid);
+    fill_volumes(s, walk.days, recording_span{walk.first_start, walk.last_end}, peaks.parts);
 }
 
 } // namespace tallycnv

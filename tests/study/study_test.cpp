@@ -114,6 +114,26 @@ TEST(StudyIntervals, TenMinuteIntervalsTakeThePeakHourFactorFromTheBusiestInterv
     EXPECT_EQ(c.s.groups[0].volume.weekday_profile[7], 60.0);
 }
 
+TEST(StudyIntervals, PeakHoursStartOnTheIntervalEndsOfBothGrids) {
+    // Every 15 minutes, every 5 from 16:35 to 18:05: the interval ending 16:45 began at 16:30,
+    // so no window starts at 16:40 although 16:40 lies on the 5-minute grid. One vehicle an
+    // interval, a hundred in that one.
+    test::header_builder h;
+    h.describe("type m\ncard_type 1 1\nstart 2013-03-07 00:00:00\nstop 2013-03-08 00:00:00\ninterval 15\n"
+               "peak_interval 5\npeak_times 16 35 18 5\nno_chans 1\nblock_size 2\nnum_records 107");
+    computed c;
+    compute(c, test::build_interval_file(h, "66* ch1: 1\nch1: 100\n40* ch1: 1\n", 1));
+    EXPECT_TRUE(c.s.peak_by_quarters);
+    EXPECT_EQ(c.s.peak_grid_minutes, 5);
+    EXPECT_EQ(c.s.survey.full_days, 1);
+    const std::vector<study_peak_day>& peaks = c.s.groups[0].volume.peak_hours;
+    ASSERT_FALSE(peaks.empty());
+    ASSERT_TRUE(peaks[0].pm);
+    EXPECT_EQ(peaks[0].pm->start_minute, 16 * 60 + 30);
+    EXPECT_EQ(peaks[0].pm->volume, 109);
+    EXPECT_EQ(peaks[0].pm->largest_part, 100);
+}
+
 TEST(StudyIntervals, PeakHoursNeedIntervalsOfAQuarterHourAtMostThatDivideTheHour) {
     const auto reason = [](const std::string& intervals) {
         test::header_builder h;
