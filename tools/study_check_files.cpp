@@ -2,8 +2,8 @@
 // the program on: several days of traffic in every vehicle record format,
 // across a month end with partial first and last days, a wrapped memory, a
 // file not closed correctly, and interval files binned and count-only, with
-// and without peak periods, on grids of 5, 10, 12 and 15 minutes. Each line of DIRECTORY/FILES names one file and
-// the options to run it with.
+// and without peak periods, on grids of 5, 10, 12 and 15 minutes. Each line
+// of DIRECTORY/FILES names one file and the options to run it with.
 //
 //   study_check_files DIRECTORY
 #include <cstdio>
@@ -240,9 +240,10 @@ bytes twelve_and_six_minutes() {
     header_builder h;
     h.describe(interval_site);
     const unsigned blocks = 80 + 2 * 140 + 80;
-    h.describe("no_chans 2\nchannel_assignment 1 2\ninterval 12\npeak_interval 6\npeak_times 7 0 9 0 16 0 18 0\n"
-               "operands 0 0 0\nblock_size 4\nnum_records " +
-               std::to_string(blocks));
+    h.describe(
+        "no_chans 2\nchannel_assignment 1 2\ninterval 12\npeak_interval 6\npeak_times 7 0 9 0 16 0 18 0\n"
+        "operands 0 0 0\nblock_size 4\nnum_records " +
+        std::to_string(blocks));
     return build_interval_file(h, interval_blocks(blocks, 140, 56, 2, 1, 56), 1);
 }
 

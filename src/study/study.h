@@ -90,14 +90,14 @@ struct study_percentile {
 // A peak hour: the 60-minute window with the most vehicles (earliest on a
 // tie) among the windows starting in the half of the day asked for.
 // Vehicle files: windows start on a quarter hour. Interval files: windows
-// start and end on interval ends (see study::peak_grid_minutes).
+// start and end on the interval ends the day records.
 // The factor compares the window's volume with its busiest part scaled to the
 // hour: its quarter hours (vehicle files, and interval files whose intervals
 // all divide 15 minutes), or else its intervals, each at count x 60 / minutes.
 struct study_peak {
-    int start_minute = 0;      // minutes after midnight the window starts (0 .. 1380)
-    double volume = 0;         // vehicles in the window (a mean over days for the mean weekday)
-    double largest_part = 0;   // the count of the busiest quarter hour or interval
+    int start_minute = 0;          // minutes after midnight the window starts (0 .. 1380)
+    double volume = 0;             // vehicles in the window (a mean over days for the mean weekday)
+    double largest_part = 0;       // the count of the busiest quarter hour or interval
     int largest_part_minutes = 15; // its length: 15 for a quarter hour, else that interval's
     std::optional<double> factor;  // volume / (largest_part x 60 / largest_part_minutes), rounded to
                                    // three decimals; null when that is not above 0
