@@ -2,8 +2,8 @@
 // the program on: several days of traffic in every vehicle record format,
 // across a month end with partial first and last days, a wrapped memory, a
 // file not closed correctly, and interval files binned and count-only, with
-// and without peak periods. Each line of DIRECTORY/FILES names one file and
-// the options to run it with.
+// and without peak periods, on grids of 5, 10, 12 and 15 minutes. Each line
+// of DIRECTORY/FILES names one file and the options to run it with.
 //
 //   study_check_files DIRECTORY
 #include <cstdio>
@@ -223,6 +223,42 @@ bytes speed_and_length() {
     return build_interval_file(h, interval_blocks(blocks, 96, 40, 2, 9, 51), 9);
 }
 
+// Speed and length every 10 minutes: peak hours whose factor comes from the busiest interval.
+bytes ten_minutes() {
+    header_builder h;
+    h.describe(interval_site);
+    const unsigned blocks = 3 * 144 + 24;
+    h.describe(
+        "no_chans 2\nchannel_assignment 1 2\ninterval 10\nspec_count 2\noperands 1 4 0\noperators 0 0\n"
+        "block_size 36\nnum_records " +
+        std::to_string(blocks));
+    return build_interval_file(h, interval_blocks(blocks, 144, 60, 2, 9, 55), 9);
+}
+
+// Plain counts every 12 minutes, every 6 in the rush hours: windows on both grids.
+bytes twelve_and_six_minutes() {
+    header_builder h;
+    h.describe(interval_site);
+    const unsigned blocks = 80 + 2 * 140 + 80;
+    h.describe(
+        "no_chans 2\nchannel_assignment 1 2\ninterval 12\npeak_interval 6\npeak_times 7 0 9 0 16 0 18 0\n"
+        "operands 0 0 0\nblock_size 4\nnum_records " +
+        std::to_string(blocks));
+    return build_interval_file(h, interval_blocks(blocks, 140, 56, 2, 1, 56), 1);
+}
+
+// Plain counts every 15 minutes, every 5 from 07:00 to 08:40 and from 16:35 to 18:05:
+// quarter hours only where both grids make them up.
+bytes fifteen_and_five_minutes() {
+    header_builder h;
+    h.describe(interval_site);
+    const unsigned blocks = 3 * 124 + 56;
+    h.describe("no_chans 1\nchannel_assignment 1\ninterval 15\npeak_interval 5\n"
+               "peak_times 7 0 8 40 16 35 18 5\noperands 0 0 0\nblock_size 2\nnum_records " +
+               std::to_string(blocks));
+    return build_interval_file(h, interval_blocks(blocks, 124, 52, 1, 1, 57), 1);
+}
+
 // Speed by class, hourly with a 15-minute morning peak period: no peak hours.
 bytes speed_by_class() {
     header_builder h;
@@ -284,5 +320,8 @@ int main(int argc, char** argv) {
     add("SPCLASS.DAT", speed_by_class());
     add("COUNTS.DAT", wrapped_counts());
     add("PARTIAL.DAT", partial_counts(), "-S");
+    add("TEN.DAT", ten_minutes());
+    add("TWELVE.DAT", twelve_and_six_minutes());
+    add("FIFTEEN.DAT", fifteen_and_five_minutes());
     return 0;
 }

@@ -90,13 +90,17 @@ struct study_percentile {
 // A peak hour: the 60-minute window with the most vehicles (earliest on a
 // tie) among the windows starting in the half of the day asked for.
 // Vehicle files: windows start on a quarter hour. Interval files: windows
-// start on the grid of interval ends (see study::peak_grid_minutes).
+// start and end on the interval ends the day records.
+// The factor compares the window's volume with its busiest part scaled to the
+// hour: its quarter hours (vehicle files, and interval files whose intervals
+// all divide 15 minutes), or else its intervals, each at count x 60 / minutes.
 struct study_peak {
-    int start_minute = 0;         // minutes after midnight the window starts (0 .. 1380)
-    double volume = 0;            // vehicles in the window (a mean over days for the mean weekday)
-    double largest_quarter = 0;   // the largest of its four quarter-hour counts
-    std::optional<double> factor; // volume / (4 x largest_quarter), rounded to three decimals;
-                                  // null when the window is empty
+    int start_minute = 0;          // minutes after midnight the window starts (0 .. 1380)
+    double volume = 0;             // vehicles in the window (a mean over days for the mean weekday)
+    double largest_part = 0;       // the count of the busiest quarter hour or interval
+    int largest_part_minutes = 15; // its length: 15 for a quarter hour, else that interval's
+    std::optional<double> factor;  // volume / (largest_part x 60 / largest_part_minutes), rounded to
+                                   // three decimals; null when that is not above 0
 };
 
 // The AM (windows starting 00:00 to 11:00) and PM (12:00 to 23:00) peak hours
@@ -244,9 +248,12 @@ struct study {
     bool weigh_site = false; // gross weights present: weights and esal shown
 
     // Interval files: peak hours are computed when every interval in force is
-    // 15 minutes or shorter; otherwise they are omitted (and writers say so).
+    // at most 15 minutes and divides the hour; otherwise they are omitted and
+    // peak_hours_omitted_reason says why (writers show it).
     bool peak_hours_omitted = false;
-    int peak_grid_minutes = 15; // the step between window starts
+    std::string peak_hours_omitted_reason; // e.g. "the counting interval is longer than 15 minutes"
+    int peak_grid_minutes = 15;   // the finest step between window starts: the intervals' common divisor
+    bool peak_by_quarters = true; // the factor from quarter hours; false: from the busiest interval
 
     std::vector<study_day> daily;    // every day holding part of the recording, in date order
     std::vector<study_count> lanes;  // vehicle files: vehicles by lane

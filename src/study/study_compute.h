@@ -26,9 +26,11 @@ study_date date_of_day(long day);
 struct day_table {
     int groups = 1;
     int slot_minutes = 15;
+    bool keeps_ends = false; // interval files: the minutes intervals end at are kept per day
     struct day_counts {
         std::vector<std::int64_t> slots; // group * slots_per_day + slot
         double esal = 0;
+        std::vector<bool> ends; // with keeps_ends: minute m (0 to 1440) ends an interval; 0 always does
     };
     std::map<long, day_counts> days;
     long cached_day = 0;
@@ -39,6 +41,8 @@ struct day_table {
     day_counts& at(long day);
     // Adds `count` at `minute` of `day` to "all" and, when it is 1 or more, to `group`.
     void add(long day, int minute, int group, std::int64_t count);
+    // Records that an interval of `day` ends at `minute` (1 to 1440).
+    void end_at(long day, int minute);
 };
 
 // The recording's bounds in seconds since 1970-01-01, for the full-day rule.
@@ -51,10 +55,16 @@ std::optional<std::int64_t> seconds_of(const std::optional<study_instant>& insta
 // An instant of a header or a record; 24:00 is 00:00 of the next day; nullopt for one that does not exist.
 std::optional<study_instant> instant_of(int year, int month, int day, int hour, int minute, int second);
 
+// What a peak hour's factor is taken from (none: no peak hours): its quarter
+// hours, or its intervals, each at its hourly rate.
+enum class peak_parts { none, quarter_hours, intervals };
+
 // Fills study::daily, each group's volume figures and the survey's full days
-// from the table. `peaks` asks for the peak hours, windows starting every
-// `grid` minutes (a multiple of the table's slot, dividing 15 or equal to it).
-void fill_volumes(study& s, const day_table& table, const recording_span& span, bool peaks, int grid);
+// from the table, and the peak hours as `parts` asks. Windows start and end on
+// the quarter hours, or with day_table::keeps_ends on the interval ends
+// recorded for the day (the mean weekday: on those of every full weekday);
+// with quarter hours, each of the window's quarter hours must end on one too.
+void fill_volumes(study& s, const day_table& table, const recording_span& span, peak_parts parts);
 
 // The survey, units and settings of a study of the file whose header is given.
 study make_study(const run_context& ctx, const k479_defn& header);

@@ -11,6 +11,13 @@ namespace tallycnv {
 namespace {
 
 constexpr std::int64_t seconds_per_day = 86400;
+constexpr std::size_t minutes_per_day = 1440;
+
+// The minutes of the day windows may start and end at, and where the factor's parts end.
+struct peak_grid {
+    std::vector<bool> ends;
+    bool quarters = true;
+};
 
 bool leap_year(int year) {
     return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
@@ -54,38 +61,68 @@ bool full_day(long day, const recording_span& span) {
            (day + 1) * seconds_per_day <= *span.stop;
 }
 
-// The quarter-hour count starting at `minute`, from slots of `slot` minutes.
-double quarter(const std::vector<double>& slots, int minute, int slot) {
+// The count from minute `from` up to minute `to`, from slots of `slot` minutes.
+double count_between(const std::vector<double>& slots, int slot, int from, int to) {
     double sum = 0;
-    for (int m = minute; m < minute + 15 && m < 1440; m += slot) {
+    for (int m = from; m < to; m += slot) {
         sum += slots[static_cast<std::size_t>(m / slot)];
     }
     return sum;
 }
 
-// The busiest hour among the windows starting from `first` to `last` minute.
-std::optional<study_peak> busiest_hour(const std::vector<double>& slots, int slot, int grid, int first,
-                                       int last) {
-    std::optional<study_peak> best;
-    for (int start = first; start <= last; start += grid) {
-        study_peak peak;
-        peak.start_minute = start;
-        for (int q = 0; q < 4; ++q) {
-            const double count = quarter(slots, start + 15 * q, slot);
-            peak.volume += count;
-            peak.largest_quarter = std::max(peak.largest_quarter, count);
+// The window's volume and busiest part; nullopt when it does not start and end
+// on interval ends (with quarter hours: when one of them does not).
+std::optional<study_peak> window_at(const std::vector<double>& slots, int slot, const peak_grid& grid,
+                                    int start) {
+    const int step = grid.quarters ? 15 : slot;
+    study_peak peak;
+    peak.start_minute = start;
+    if (!grid.ends[static_cast<std::size_t>(start)]) {
+        return std::nullopt;
+    }
+    double busiest_rate = 0;
+    int part_start = start;
+    for (int m = start + step; m <= start + 60; m += step) {
+        if (!grid.ends[static_cast<std::size_t>(m)]) {
+            if (grid.quarters) {
+                return std::nullopt;
+            }
+            continue;
         }
-        if (peak.volume > 0 && (!best || peak.volume > best->volume)) {
+        const double count = count_between(slots, slot, part_start, m);
+        const int minutes = m - part_start;
+        const double rate = count * 60 / minutes;
+        if (part_start == start || rate > busiest_rate) {
+            busiest_rate = rate;
+            peak.largest_part = count;
+            peak.largest_part_minutes = minutes;
+        }
+        peak.volume += count;
+        part_start = m;
+    }
+    if (part_start != start + 60) {
+        return std::nullopt;
+    }
+    if (busiest_rate > 0) {
+        peak.factor = std::round(peak.volume / busiest_rate * 1000) / 1000;
+    }
+    return peak;
+}
+
+// The busiest hour among the windows starting from `first` to `last` minute.
+std::optional<study_peak> busiest_hour(const std::vector<double>& slots, int slot, const peak_grid& grid,
+                                       int first, int last) {
+    std::optional<study_peak> best;
+    for (int start = first; start <= last; start += slot) {
+        const std::optional<study_peak> peak = window_at(slots, slot, grid, start);
+        if (peak && peak->volume > 0 && (!best || peak->volume > best->volume)) {
             best = peak;
         }
-    }
-    if (best && best->largest_quarter > 0) {
-        best->factor = std::round(best->volume / (4 * best->largest_quarter) * 1000) / 1000;
     }
     return best;
 }
 
-study_peak_day peak_day(const std::vector<double>& slots, int slot, int grid) {
+study_peak_day peak_day(const std::vector<double>& slots, int slot, const peak_grid& grid) {
     study_peak_day day;
     day.am = busiest_hour(slots, slot, grid, 0, 11 * 60);
     day.pm = busiest_hour(slots, slot, grid, 12 * 60, 23 * 60);
@@ -152,10 +189,19 @@ day_table::day_counts& day_table::at(long day) {
     day_counts& counts = days[day];
     if (counts.slots.empty()) {
         counts.slots.assign(static_cast<std::size_t>(groups * slots_per_day()), 0);
+        if (keeps_ends) {
+            counts.ends.assign(minutes_per_day + 1, false);
+            counts.ends[0] = true;
+        }
     }
     cached_day = day;
     cached = &counts;
     return counts;
+}
+
+void day_table::end_at(long day, int minute) {
+    day_counts& counts = at(day);
+    counts.ends[static_cast<std::size_t>(minute)] = true;
 }
 
 void day_table::add(long day, int minute, int group, std::int64_t count) {
@@ -174,7 +220,23 @@ std::optional<double> share_of(std::int64_t part, std::int64_t whole) {
     return static_cast<double>(part) / static_cast<double>(whole);
 }
 
-void fill_volumes(study& s, const day_table& table, const recording_span& span, bool peaks, int grid) {
+void fill_volumes(study& s, const day_table& table, const recording_span& span, peak_parts parts) {
+    const bool peaks = parts != peak_parts::none;
+    peak_grid quarter_hours{std::vector<bool>(minutes_per_day + 1), true};
+    for (std::size_t m = 0; m <= minutes_per_day; m += 15) {
+        quarter_hours.ends[m] = true;
+    }
+    // A day's grid: the quarter hours, or the interval ends recorded for it.
+    const auto grid_of = [&](const day_table::day_counts* counts) {
+        if (!table.keeps_ends) {
+            return quarter_hours;
+        }
+        peak_grid grid{std::vector<bool>(minutes_per_day + 1), parts == peak_parts::quarter_hours};
+        if (counts != nullptr) {
+            grid.ends = counts->ends;
+        }
+        return grid;
+    };
     const int per_day = table.slots_per_day();
     const int slot = table.slot_minutes;
     const std::size_t groups = s.groups.size();
@@ -196,6 +258,9 @@ void fill_volumes(study& s, const day_table& table, const recording_span& span, 
     int full_days = 0;
     int full_weekdays = 0;
     int full_weekend_days = 0;
+    // The mean weekday's windows: on the ends every full weekday has.
+    peak_grid weekday_grid = grid_of(nullptr);
+    weekday_grid.ends.assign(minutes_per_day + 1, true);
 
     for (const long day : listed_days(table, span)) {
         const auto found = table.days.find(day);
@@ -205,9 +270,14 @@ void fill_volumes(study& s, const day_table& table, const recording_span& span, 
         row.full_day = full_day(day, span);
         row.esal = found != table.days.end() ? found->second.esal : 0;
         const bool weekday = row.date.weekday < 5;
+        peak_grid day_grid;
         if (row.full_day) {
             ++full_days;
             ++(weekday ? full_weekdays : full_weekend_days);
+            day_grid = grid_of(found != table.days.end() ? &found->second : nullptr);
+            for (std::size_t m = 0; weekday && m <= minutes_per_day; ++m) {
+                weekday_grid.ends[m] = weekday_grid.ends[m] && day_grid.ends[m];
+            }
         }
         for (std::size_t g = 0; g < groups; ++g) {
             const auto first = slots.begin() + static_cast<std::ptrdiff_t>(g) * per_day;
@@ -240,7 +310,7 @@ void fill_volumes(study& s, const day_table& table, const recording_span& span, 
                 t.weekdays += total;
             }
             if (peaks) {
-                study_peak_day peak = peak_day(group_slots, slot, grid);
+                study_peak_day peak = peak_day(group_slots, slot, day_grid);
                 peak.date = row.date;
                 s.groups[g].volume.peak_hours.push_back(peak);
             }
@@ -273,7 +343,7 @@ void fill_volumes(study& s, const day_table& table, const recording_span& span, 
             for (double& count : mean) {
                 count /= full_weekdays;
             }
-            v.peak_hours.push_back(peak_day(mean, slot, grid));
+            v.peak_hours.push_back(peak_day(mean, slot, weekday_grid));
         }
         if (g == 0 && full_days > 0) {
             s.groups[0].esal_per_full_day = t.esal / full_days;

@@ -68,6 +68,9 @@ struct interval_study {
         last_end = end;
         const std::uint32_t minute = st.clock.retmins > 0 ? st.clock.retmins - 1 : 0;
         days.add(*day + minute / 1440, static_cast<int>(minute % 1440), group, count);
+        if (days.keeps_ends && st.clock.retmins >= 1 && st.clock.retmins <= 1440) {
+            days.end_at(*day, static_cast<int>(st.clock.retmins));
+        }
     }
 
     static void add_bins(channel_tally& t, const interval_state& st, std::span<const std::int16_t> block,
@@ -216,6 +219,44 @@ void fill_bin_lists(study_group& g, const channel_tally& t, const k479_defn& hea
     }
 }
 
+// What the peak hours' factor of an interval file comes from, or why it has none.
+struct interval_peaks {
+    peak_parts parts = peak_parts::none;
+    int step = 60;      // the finest grid of the ends: the intervals' greatest common divisor
+    std::string reason; // why there are no peak hours
+};
+
+// Peak hours need every interval in force (the normal one, and the peak one
+// when a peak period exists) to be 15 minutes or shorter and to divide the
+// hour, so that the hours hold whole intervals; the factor comes from quarter
+// hours when every one divides 15 minutes, else from the intervals.
+interval_peaks interval_peak_rule(const k479_defn& header) {
+    interval_peaks p;
+    std::vector<unsigned> lengths{header.interval};
+    for (unsigned m = 1; m <= 1440; ++m) {
+        if (peak_period(m, header.peak) != 0) {
+            lengths.push_back(header.peak.peak_interval);
+            break;
+        }
+    }
+    p.step = static_cast<int>(std::gcd(lengths.front(), lengths.back()));
+    for (const unsigned length : lengths) {
+        if (length > 15) {
+            p.reason = "the counting interval is longer than 15 minutes";
+            return p;
+        }
+    }
+    for (const unsigned length : lengths) {
+        if (length == 0 || 60 % length != 0) {
+            p.reason = "the counting interval does not divide the hour";
+            return p;
+        }
+    }
+    const bool quarters = std::all_of(lengths.begin(), lengths.end(), [](unsigned n) { return 15 % n == 0; });
+    p.parts = quarters ? peak_parts::quarter_hours : peak_parts::intervals;
+    return p;
+}
+
 } // namespace
 
 void compute_interval_study(const run_context& ctx, byte_stream& input, const k479_defn& header, study& s) {
@@ -224,13 +265,11 @@ void compute_interval_study(const run_context& ctx, byte_stream& input, const k4
     interval_study walk;
     walk.channels.resize(channels + 1);
 
-    // Peak hours need quarter hours made of whole intervals.
-    const unsigned normal = header.interval;
-    const unsigned peak = header.peak.peak_interval;
-    const bool quarters = normal != 0 && 15 % normal == 0 && (peak == 0 || 15 % peak == 0);
+    const interval_peaks peaks = interval_peak_rule(header);
     walk.days.groups = static_cast<int>(channels) + 1;
-    // Quarter hours for the peak hours, else hours for the profile.
-    walk.days.slot_minutes = quarters ? static_cast<int>(std::gcd(std::gcd(normal, peak), 15U)) : 60;
+    // Slots of the finest grid in force for the peak hours, else hours for the profile.
+    walk.days.slot_minutes = peaks.reason.empty() ? peaks.step : 60;
+    walk.days.keeps_ends = peaks.reason.empty();
 
     const interval_consumer consumer{[&walk](const interval_state& st, std::span<const std::int16_t> block,
                                              const binning_parameters& binning,
@@ -258,11 +297,12 @@ void compute_interval_study(const run_context& ctx, byte_stream& input, const k4
     for (const study_bin_list& list : s.groups[0].bin_lists) {
         s.has_speed = s.has_speed || (list.speed && list.speed->count > 0);
     }
-    s.peak_hours_omitted = !quarters;
-    s.peak_grid_minutes = static_cast<int>(std::max(normal, peak));
+    s.peak_hours_omitted = !peaks.reason.empty();
+    s.peak_hours_omitted_reason = peaks.reason;
+    s.peak_grid_minutes = peaks.step;
+    s.peak_by_quarters = peaks.parts == peak_parts::quarter_hours;
     // The recording: the blocks present, from the first one's start to the last one's end.
-    fill_volumes(s, walk.days, recording_span{walk.first_start, walk.last_end}, quarters,
-                 s.peak_grid_minutes);
+    fill_volumes(s, walk.days, recording_span{walk.first_start, walk.last_end}, peaks.parts);
 }
 
 } // namespace tallycnv

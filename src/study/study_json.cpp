@@ -215,7 +215,7 @@ void write_profile(json_writer& j, const std::array<std::optional<double>, 24>& 
     j.end_array();
 }
 
-void write_peak(json_writer& j, const std::optional<study_peak>& peak) {
+void write_peak(json_writer& j, const std::optional<study_peak>& peak, bool by_quarters) {
     if (!peak) {
         j.null();
         return;
@@ -224,7 +224,12 @@ void write_peak(json_writer& j, const std::optional<study_peak>& peak) {
     j.key("start").value(minute_text(peak->start_minute));
     j.key("end").value(minute_text(peak->start_minute + 60));
     j.key("volume").value(peak->volume);
-    j.key("largest_quarter").value(peak->largest_quarter);
+    if (by_quarters) {
+        j.key("largest_quarter").value(peak->largest_part);
+    } else {
+        j.key("largest_interval").value(peak->largest_part);
+        j.key("largest_interval_minutes").value(peak->largest_part_minutes);
+    }
     j.key("phf").value(peak->factor);
     j.end_object();
 }
@@ -243,9 +248,9 @@ void write_peak_hours(json_writer& j, const study& s, const study_group& g) {
             j.key("date").value("mean weekday");
         }
         j.key("am");
-        write_peak(j, day.am);
+        write_peak(j, day.am, s.peak_by_quarters);
         j.key("pm");
-        write_peak(j, day.pm);
+        write_peak(j, day.pm, s.peak_by_quarters);
         j.end_object();
     }
     j.end_array();
@@ -464,6 +469,11 @@ void write_study_json(const run_context& ctx, const study& s) {
         j.key("weight").value(s.weigh_site);
         j.end_object();
         j.key("peak_hours_omitted").value(s.peak_hours_omitted);
+        if (s.peak_hours_omitted) {
+            j.key("peak_hours_omitted_reason").value(s.peak_hours_omitted_reason);
+        } else {
+            j.key("peak_hours_omitted_reason").null();
+        }
         j.key("peak_grid_minutes").value(s.peak_grid_minutes);
         if (!s.groups.empty()) {
             write_group(j, s, s.groups[0], true);

@@ -192,16 +192,40 @@ study_section profile_section(const study& s) {
     return section;
 }
 
+// Where the windows start: on the quarter hours, or on the interval ends.
+std::string peak_grid_text(const study& s) {
+    const study_survey& v = s.survey;
+    if (!v.interval_file) {
+        return "on a 15-minute grid";
+    }
+    if (v.peak_interval_minutes == 0 || v.peak_interval_minutes == v.interval_minutes) {
+        return "on a " + std::to_string(v.interval_minutes) + "-minute grid";
+    }
+    return "on the interval ends (every " + std::to_string(v.interval_minutes) + " minutes, every " +
+           std::to_string(v.peak_interval_minutes) + " in peak periods)";
+}
+
+std::string peak_factor_text(const study& s) {
+    if (s.peak_by_quarters) {
+        return "PHF = volume / (4 x its busiest quarter hour)";
+    }
+    const study_survey& v = s.survey;
+    if (v.peak_interval_minutes == 0 || v.peak_interval_minutes == v.interval_minutes) {
+        return "PHF = volume / (" + std::to_string(60 / std::max(v.interval_minutes, 1)) + " x its busiest " +
+               std::to_string(v.interval_minutes) + "-minute interval)";
+    }
+    return "PHF = volume / the highest hourly rate of its intervals (count x 60 / minutes)";
+}
+
 study_section peak_section(const study& s) {
     study_section section{"peaks", "Peak hours", {}, {}};
     if (s.peak_hours_omitted) {
-        section.notes.push_back("Peak hours are omitted: the counting interval is longer than 15 minutes.");
+        section.notes.push_back("Peak hours are omitted: " + s.peak_hours_omitted_reason + ".");
         return section;
     }
     section.notes.push_back("The 60-minute window with the most vehicles among those starting from 00:00 to "
-                            "11:00 (AM) and from 12:00 to 23:00 (PM), on a " +
-                            std::to_string(s.peak_grid_minutes) +
-                            "-minute grid; PHF = volume / (4 x its busiest quarter hour).");
+                            "11:00 (AM) and from 12:00 to 23:00 (PM), " +
+                            peak_grid_text(s) + "; " + peak_factor_text(s) + ".");
     bool any = false;
     for (const study_group& g : s.groups) {
         text_table t{group_name(s, g), {"Day", "AM peak", "Volume", "PHF", "PM peak", "Volume", "PHF"}, {}};

@@ -375,8 +375,8 @@ void compute_vehicle_study(const run_context& ctx, byte_stream& input, const k47
         s.survey.stop = walk.last_instant;
         s.survey.stop_at_last_record = header.closed_ok == 0;
     }
-    fill_volumes(s, walk.days, recording_span{seconds_of(s.survey.start), seconds_of(s.survey.stop)}, true,
-                 15);
+    fill_volumes(s, walk.days, recording_span{seconds_of(s.survey.start), seconds_of(s.survey.stop)},
+                 peak_parts::quarter_hours);
 }
 
 } // namespace tallycnv

@@ -67,19 +67,40 @@ def listed_days(counted_days, start, stop):
     return [d.date() for d in pd.date_range(first, last, freq="D")]
 
 
-def busiest(quarters_at, starts):
-    """The 60-minute window with the most vehicles (earliest on a tie) and its factor."""
+QUARTER_HOURS = set(range(0, 1441, 15))
+
+
+def busiest(count, ends, quarters, starts):
+    """The 60-minute window with the most vehicles (earliest on a tie) and its factor. A window starts and
+    ends on an interval end; `count(a, b)`: the vehicles from minute a up to b. The factor compares the
+    volume with the busiest part scaled to the hour: the window's quarter hours (each ending on an end),
+    or else its intervals (from end to end), each at count x 60 / minutes."""
     best = None
     for m in starts:
-        quarters = [quarters_at(m + 15 * q) for q in range(4)]
-        volume = sum(quarters)
+        if quarters:
+            bounds = [m + 15 * q for q in range(5)]
+            if not all(b in ends for b in bounds):
+                continue
+        else:
+            if m not in ends or m + 60 not in ends:
+                continue
+            bounds = sorted(e for e in ends if m <= e <= m + 60)
+        parts = [(count(a, b), b - a) for a, b in zip(bounds, bounds[1:])]
+        volume = sum(n for n, _ in parts)
         if volume > 0 and (best is None or volume > best[1]):
-            best = (m, volume, max(quarters))
+            largest = max(parts, key=lambda part: part[0] * 60 / part[1])  # the first of equal rates
+            best = (m, volume, largest)
     if best is None:
         return None
-    m, volume, largest = best
-    return {"start": f"{m // 60:02d}:{m % 60:02d}", "volume": volume,
-            "phf": half_up(volume / (4 * largest), 3)}
+    m, volume, (largest, minutes) = best
+    rate = largest * 60 / minutes
+    peak = {"start": f"{m // 60:02d}:{m % 60:02d}", "volume": volume,
+            "phf": half_up(volume / rate, 3) if rate > 0 else None}
+    if quarters:
+        peak["largest_quarter"] = largest
+    else:
+        peak["largest_interval"], peak["largest_interval_minutes"] = largest, minutes
+    return peak
 
 
 def compare_peak(got, want, what):
@@ -87,11 +108,12 @@ def compare_peak(got, want, what):
         check(got is None and want is None, f"{what}: {got} vs {want}")
         return
     check(got["start"] == want["start"], f"{what} start: {got['start']} vs {want['start']}")
-    same(got["volume"], want["volume"], f"{what} volume")
-    same(got["phf"], want["phf"], f"{what} phf", 1e-9)
+    for key in want:
+        if key != "start":
+            same(got.get(key), want[key], f"{what} {key}", 1e-9)
 
 
-def check_volume(name, got, at, day_list, full, grid, peaks, per_minute):
+def check_volume(name, got, at, day_list, full, per_minute):
     """`at`: the instants counts belong to (one per count, `per_minute` their counts)."""
     frame = pd.DataFrame({"at": at, "n": per_minute})
     frame["day"] = frame["at"].dt.date
@@ -112,19 +134,19 @@ def check_volume(name, got, at, day_list, full, grid, peaks, per_minute):
     return frame, totals, weekdays
 
 
-def check_peaks(name, got_peaks, frame, full, weekdays, grid):
-    def quarters_of(rows, divisor):
-        counts = rows.groupby(rows["minute"] // 15 * 15 if grid == 15 else rows["minute"])["n"].sum()
-        def at(m):
-            return sum(int(counts.get(x, 0)) for x in range(m, m + 15)) / divisor
-        return at
+def check_peaks(name, got_peaks, frame, full, weekdays, ends_of, quarters):
+    """`ends_of(day)`: the minutes of the day intervals end at (vehicle files: the quarter hours)."""
+    def counter(rows, divisor):
+        per_minute = rows.groupby("minute")["n"].sum().reindex(range(1440), fill_value=0).cumsum().tolist()
+        return lambda a, b: (per_minute[b - 1] - (per_minute[a - 1] if a > 0 else 0)) / divisor
+    def peaks_of(count, ends):
+        return (busiest(count, ends, quarters, range(0, 661)), busiest(count, ends, quarters, range(720, 1381)))
     want = []
     for d in full:
-        at = quarters_of(frame[frame["day"] == d], 1)
-        want.append((str(d), busiest(at, range(0, 661, grid)), busiest(at, range(720, 1381, grid))))
+        want.append((str(d), *peaks_of(counter(frame[frame["day"] == d], 1), ends_of(d))))
     if weekdays:
-        at = quarters_of(frame[frame["day"].isin(weekdays)], len(weekdays))
-        want.append(("mean weekday", busiest(at, range(0, 661, grid)), busiest(at, range(720, 1381, grid))))
+        ends = set.intersection(*[ends_of(d) for d in weekdays])
+        want.append(("mean weekday", *peaks_of(counter(frame[frame["day"].isin(weekdays)], len(weekdays)), ends)))
     check(len(got_peaks) == len(want), f"{name} peak days: {len(got_peaks)} vs {len(want)}")
     for got, (date, am, pm) in zip(got_peaks, want):
         check(got["date"] == date, f"{name} peak date {got['date']} vs {date}")
@@ -265,10 +287,10 @@ def check_vehicle_file(program, path, options):
         groups[key] = (part, study["directions"][key]["volume"], study["directions"][key])
     totals = {}
     for key, (part, got_volume, got) in groups.items():
-        frame, day_totals, weekdays = check_volume(f"{name} {key}", got_volume, part["at"], day_list, full, 15,
-                                                   True, [1] * len(part))
+        frame, day_totals, weekdays = check_volume(f"{name} {key}", got_volume, part["at"], day_list, full,
+                                                   [1] * len(part))
         totals[key] = day_totals
-        check_peaks(f"{name} {key}", got["peak_hours"], frame, full, weekdays, 15)
+        check_peaks(f"{name} {key}", got["peak_hours"], frame, full, weekdays, lambda d: QUARTER_HOURS, True)
         subset = rows if key == "all" else rows[rows["direction"] == int(key)]
         esal = check_vehicle_group(f"{name} {key}", got, subset, imperial, limit)
         if key == "all":
@@ -351,10 +373,21 @@ def check_interval_file(program, path, options):
     day_list = listed_days(set(counts["at"].dt.date), start, stop)
     full = full_days(day_list, start, stop)
     same(study["survey"]["full_days"], len(full), f"{name} full days")
+    # Peak hours when every interval is 15 minutes or shorter and divides the hour.
     minutes = set(rows["minutes"])
+    reason = None
+    if any(m > 15 for m in minutes):
+        reason = "the counting interval is longer than 15 minutes"
+    elif any(60 % m for m in minutes):
+        reason = "the counting interval does not divide the hour"
+    check(study["peak_hours_omitted"] == (reason is not None), f"{name} peak hours omitted")
+    check(study["peak_hours_omitted_reason"] == reason, f"{name} peak hours omitted because {reason}")
     quarters = all(15 % m == 0 for m in minutes)
-    check(study["peak_hours_omitted"] == (not quarters), f"{name} peak hours omitted")
-    grid = max(minutes)
+    # The minutes of each day intervals end at; the one ending at midnight ends the day before, at 1440.
+    ends = collections.defaultdict(lambda: {0})
+    for end in set(rows["end"]):
+        day = (end - pd.Timedelta(minutes=1)).date()
+        ends[day].add(int((end - pd.Timestamp(day)) / pd.Timedelta(minutes=1)))
     channels = sorted(set(rows["channel"]))
     totals = {}
     groups = [("all", counts, study["volume"], study)] + [
@@ -362,11 +395,11 @@ def check_interval_file(program, path, options):
         for c in channels]
     for key, part, got_volume, got in groups:
         frame, day_totals, weekdays = check_volume(f"{name} {key}", got_volume, part["at"], day_list, full,
-                                                   grid, quarters, list(part["n"]))
+                                                   list(part["n"]))
         totals[key] = day_totals
-        if quarters:
-            # A count belongs to the quarter hour its interval ends in.
-            check_peaks(f"{name} {key}", got["peak_hours"], frame, full, weekdays, grid)
+        if reason is None:
+            # A count belongs to the minute before its interval's end.
+            check_peaks(f"{name} {key}", got["peak_hours"], frame, full, weekdays, lambda d: ends[d], quarters)
         else:
             check(got["peak_hours"] is None, f"{name} {key} peak hours given")
         check_bins(f"{name} {key}", got["bins"], rows if key == "all" else rows[rows["channel"] == int(key)])

@@ -1,6 +1,6 @@
 // The study's figures where the read-back from the CSV export cannot reach:
 // the calendar, vehicles on dates that do not exist, ties between peak hours,
-// and interval grids that have no quarter hours.
+// and the interval grids that have peak hours and those that have not.
 #include <gtest/gtest.h>
 
 #include "study/study_compute.h"
@@ -91,18 +91,69 @@ TEST(StudyVehicles, PeakHoursTakeTheEarliestOfEqualWindows) {
     EXPECT_EQ(c.s.groups[0].volume.adt, 18.0);
 }
 
-TEST(StudyIntervals, TenMinuteIntervalsHaveNoPeakHoursButAProfile) {
+TEST(StudyIntervals, TenMinuteIntervalsTakeThePeakHourFactorFromTheBusiestInterval) {
+    // One full day of six vehicles every 10 minutes, thirty in the interval ending 07:20.
     test::header_builder h;
     h.describe("type m\ncard_type 1 1\nstart 2013-03-07 00:00:00\nstop 2013-03-08 00:00:00\ninterval 10\n"
                "no_chans 1\nblock_size 2\nnum_records 144");
     computed c;
-    compute(c, test::build_interval_file(h, "144* ch1: 6\n", 1));
-    EXPECT_TRUE(c.s.peak_hours_omitted);
-    EXPECT_TRUE(c.s.groups[0].volume.peak_hours.empty());
+    compute(c, test::build_interval_file(h, "43* ch1: 6\nch1: 30\n100* ch1: 6\n", 1));
+    EXPECT_FALSE(c.s.peak_hours_omitted);
+    EXPECT_FALSE(c.s.peak_by_quarters);
+    EXPECT_EQ(c.s.peak_grid_minutes, 10);
+    const std::vector<study_peak_day>& peaks = c.s.groups[0].volume.peak_hours;
+    ASSERT_EQ(peaks.size(), 2U); // the day, then the mean weekday
+    ASSERT_TRUE(peaks[0].am && peaks[0].pm);
+    EXPECT_EQ(peaks[0].am->start_minute, 6 * 60 + 20); // the first window holding 07:10-07:20
+    EXPECT_EQ(peaks[0].am->volume, 60);
+    EXPECT_EQ(peaks[0].am->largest_part, 30);
+    EXPECT_EQ(peaks[0].am->largest_part_minutes, 10);
+    EXPECT_EQ(peaks[0].am->factor, 0.333); // 60 / (6 x 30)
+    EXPECT_EQ(peaks[0].pm->start_minute, 12 * 60);
+    EXPECT_EQ(peaks[0].pm->factor, 1.0);
+    EXPECT_EQ(c.s.groups[0].volume.weekday_profile[7], 60.0);
+}
+
+TEST(StudyIntervals, PeakHoursStartOnTheIntervalEndsOfBothGrids) {
+    // Every 15 minutes, every 5 from 16:35 to 18:05: the interval ending 16:45 began at 16:30,
+    // so no window starts at 16:40 although 16:40 lies on the 5-minute grid. One vehicle an
+    // interval, a hundred in that one.
+    test::header_builder h;
+    h.describe("type m\ncard_type 1 1\nstart 2013-03-07 00:00:00\nstop 2013-03-08 00:00:00\ninterval 15\n"
+               "peak_interval 5\npeak_times 16 35 18 5\nno_chans 1\nblock_size 2\nnum_records 107");
+    computed c;
+    compute(c, test::build_interval_file(h, "66* ch1: 1\nch1: 100\n40* ch1: 1\n", 1));
+    EXPECT_TRUE(c.s.peak_by_quarters);
+    EXPECT_EQ(c.s.peak_grid_minutes, 5);
     EXPECT_EQ(c.s.survey.full_days, 1);
-    EXPECT_EQ(c.s.groups[0].volume.adt, 864.0);
-    EXPECT_EQ(c.s.groups[0].volume.weekday_profile[0], 36.0);
-    EXPECT_EQ(c.s.groups[0].volume.weekday_profile[23], 36.0);
+    const std::vector<study_peak_day>& peaks = c.s.groups[0].volume.peak_hours;
+    ASSERT_FALSE(peaks.empty());
+    ASSERT_TRUE(peaks[0].pm);
+    EXPECT_EQ(peaks[0].pm->start_minute, 16 * 60 + 30);
+    EXPECT_EQ(peaks[0].pm->volume, 109);
+    EXPECT_EQ(peaks[0].pm->largest_part, 100);
+}
+
+TEST(StudyIntervals, PeakHoursNeedIntervalsOfAQuarterHourAtMostThatDivideTheHour) {
+    const auto reason = [](const std::string& intervals) {
+        test::header_builder h;
+        h.describe("type m\ncard_type 1 1\nstart 2013-03-07 00:00:00\nstop 2013-03-08 00:00:00\n"
+                   "no_chans 1\nblock_size 2\nnum_records 4\n" +
+                   intervals);
+        computed c;
+        compute(c, test::build_interval_file(h, "4* ch1: 6\n", 1));
+        EXPECT_EQ(c.s.peak_hours_omitted, !c.s.peak_hours_omitted_reason.empty());
+        return c.s.peak_hours_omitted_reason;
+    };
+    EXPECT_EQ(reason("interval 7"), "the counting interval does not divide the hour");
+    EXPECT_EQ(reason("interval 20"), "the counting interval is longer than 15 minutes");
+    EXPECT_EQ(reason("interval 12\npeak_interval 30\npeak_times 7 0 9 0"),
+              "the counting interval is longer than 15 minutes");
+    EXPECT_EQ(reason("interval 15\npeak_interval 14\npeak_times 7 0 9 0"),
+              "the counting interval does not divide the hour");
+    // A peak interval without a peak period is never in force.
+    EXPECT_EQ(reason("interval 12\npeak_interval 30"), "");
+    EXPECT_EQ(reason("interval 2\npeak_interval 15\npeak_times 7 0 9 0"), "");
 }
 
 } // namespace

@@ -35,9 +35,10 @@ study_group group(const std::string& key, std::int64_t scale) {
         g.volume.weekday_profile[h] = static_cast<double>(h * scale);
         g.volume.weekend_profile[h] = static_cast<double>(h * scale) / 2;
     }
-    g.volume.peak_hours.push_back({study_date{2013, 3, 8, 4}, study_peak{435, 120, 40, 0.75}, std::nullopt});
     g.volume.peak_hours.push_back(
-        {std::nullopt, study_peak{420, 99.5, 30, 0.829}, study_peak{1020, 130, 35, 0.929}});
+        {study_date{2013, 3, 8, 4}, study_peak{435, 120, 40, 15, 0.75}, std::nullopt});
+    g.volume.peak_hours.push_back(
+        {std::nullopt, study_peak{420, 99.5, 30, 15, 0.829}, study_peak{1020, 130, 35, 15, 0.929}});
     g.speed.count = 100 * scale;
     g.speed.mean = 81.26;
     g.speed.stddev = 9.5;
@@ -162,6 +163,7 @@ study interval_study() {
     study s = full_study();
     s.survey.interval_file = true;
     s.peak_hours_omitted = true;
+    s.peak_hours_omitted_reason = "the counting interval is longer than 15 minutes";
     study_bin_list speeds{1, 1, "SPEED", "km/h", {"SPEED 0-50", "SPEED 50-90", "SPEED >90"}, {10, 70, 20},
                           {}};
     speeds.speed = study_speed{};
@@ -177,7 +179,8 @@ TEST(StudyText, IntervalFigures) {
     study s = interval_study();
     const std::string text = written(s, anl_format_study);
     expect_report_lines(text);
-    EXPECT_NE(text.find("Peak hours are omitted"), std::string::npos);
+    EXPECT_NE(text.find("Peak hours are omitted: the counting interval is longer than 15 minutes."),
+              std::string::npos);
     EXPECT_NE(text.find("p85 above 90"), std::string::npos);
     EXPECT_NE(text.find("Mean 71.5 or more km/h"), std::string::npos);
     EXPECT_EQ(text.find("Speed\r\n="), std::string::npos); // no vehicle sections
