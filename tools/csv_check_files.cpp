@@ -10,6 +10,7 @@
 #include "support/interval_builder.h"
 #include "support/k479_builder.h"
 #include "support/vbv_builder.h"
+#include "support/value_sequence.h"
 
 using namespace tallycnv::test;
 
@@ -30,14 +31,7 @@ const char* const weigh_site = R"(
     stream_param 0x66FF
 )";
 
-// A small deterministic sequence of plausible field values.
-struct values {
-    unsigned state = 12345;
-    unsigned next(unsigned low, unsigned high) {
-        state = state * 1103515245U + 12345U;
-        return low + (state >> 8) % (high - low + 1);
-    }
-};
+using values = tallycnv::test::value_sequence;
 
 // `count` axle shares in 255ths that add up to the whole, as an instrument records them.
 std::string shares(values& v, unsigned count) {

@@ -14,6 +14,7 @@
 #include "support/interval_builder.h"
 #include "support/k479_builder.h"
 #include "support/vbv_builder.h"
+#include "support/value_sequence.h"
 
 using namespace tallycnv::test;
 
@@ -38,13 +39,7 @@ const char* const weigh_site = R"(
 constexpr unsigned first_time = 10 * 36000 + 7 * 600; // 10:07 in tenths of a second
 constexpr unsigned days_recorded = 3;
 
-struct values {
-    unsigned state = 12345;
-    unsigned next(unsigned low, unsigned high) {
-        state = state * 1103515245U + 12345U;
-        return low + (state >> 8) % (high - low + 1);
-    }
-};
+using values = tallycnv::test::value_sequence;
 
 std::string shares(values& v, unsigned count) {
     std::string text;

@@ -12,6 +12,7 @@
 #include "support/interval_builder.h"
 #include "support/k479_builder.h"
 #include "support/vbv_builder.h"
+#include "support/value_sequence.h"
 
 using namespace tallycnv::test;
 
@@ -30,14 +31,7 @@ const char* const common_header = R"(
     num_classes 13
 )";
 
-// A small deterministic sequence of plausible field values.
-struct values {
-    unsigned state;
-    unsigned next(unsigned low, unsigned high) {
-        state = state * 1103515245U + 12345U;
-        return low + (state >> 8) % (high - low + 1);
-    }
-};
+using values = tallycnv::test::value_sequence;
 
 // Vehicles in an hour of the day: morning and evening peaks on weekdays,
 // a flatter day at the weekend.
