@@ -70,8 +70,19 @@ struct vehicle_study {
     std::array<vehicle_tally, groups> tally;
     std::array<std::int64_t, 8> lanes{};
     std::array<std::array<std::int64_t, 8>, 5> events{}; // by card category and event code
-    std::optional<study_instant> first_instant;
-    std::optional<study_instant> last_instant;
+    // The first and last vehicle's day, minute of the day and second.
+    struct timed_at {
+        long day;
+        int minute;
+        int second;
+        [[nodiscard]] study_instant instant() const {
+            return study_instant{date_of_day(day), minute / 60, minute % 60, second};
+        }
+    };
+    std::optional<timed_at> first_time;
+    std::optional<timed_at> last_time;
+    std::uint32_t last_date_key = 0xFFFFFFFFU;
+    std::optional<long> last_date_day;
     unsigned present = 0;
 
     void add(const vehicle_info& v, unsigned record_type) {
@@ -139,21 +150,25 @@ struct vehicle_study {
 
     // The vehicle's day and quarter hour; a date that does not exist counts in the totals only.
     day_table::day_counts* add_time(const vehicle_info& v, int direction) {
-        std::optional<long> day = day_number(v.year, v.month + 1, v.day);
-        if (!day) {
+        // Vehicles come in date order: the day number is worked out once per date.
+        const std::uint32_t date_key = std::uint32_t{v.year} << 16 | std::uint32_t{v.month} << 8 | v.day;
+        if (date_key != last_date_key) {
+            last_date_key = date_key;
+            last_date_day = day_number(v.year, v.month + 1, v.day);
+        }
+        if (!last_date_day) {
             return nullptr;
         }
         int minute = v.hour * 60 + v.minute;
         // An hour past 23 (a damaged time field) lies on the next day, as a clock would put it.
-        *day += minute / 1440;
+        const long day = *last_date_day + minute / 1440;
         minute %= 1440;
-        days.add(*day, minute, direction, 1);
-        const study_date date = date_of_day(*day);
-        const study_instant at{date, minute / 60, minute % 60, v.second};
-        if (!first_instant) {
-            first_instant = at;
+        days.add(day, minute, direction, 1);
+        const timed_at at{day, minute, v.second};
+        if (!first_time) {
+            first_time = at;
         }
-        last_instant = at;
+        last_time = at;
         return days.cached;
     }
 
@@ -362,17 +377,23 @@ void compute_vehicle_study(const run_context& ctx, byte_stream& input, const k47
 
     // The recording: from the header's start (a wrapped memory: its oldest
     // vehicle) to its stop (a file not closed correctly: its last vehicle).
-    if (header.wrapped != 0 && walk.first_instant) {
+    std::optional<study_instant> first_instant;
+    std::optional<study_instant> last_instant;
+    if (walk.first_time) {
+        first_instant = walk.first_time->instant();
+        last_instant = walk.last_time->instant();
+    }
+    if (header.wrapped != 0 && first_instant) {
         const std::optional<std::int64_t> start = seconds_of(s.survey.start);
-        if (!start || *seconds_of(walk.first_instant) > *start) {
-            s.survey.start = walk.first_instant;
+        if (!start || *seconds_of(first_instant) > *start) {
+            s.survey.start = first_instant;
         }
     }
     if (!s.survey.start) {
-        s.survey.start = walk.first_instant;
+        s.survey.start = first_instant;
     }
     if (header.closed_ok == 0 || !s.survey.stop) {
-        s.survey.stop = walk.last_instant;
+        s.survey.stop = last_instant;
         s.survey.stop_at_last_record = header.closed_ok == 0;
     }
     fill_volumes(s, walk.days, recording_span{seconds_of(s.survey.start), seconds_of(s.survey.stop)},
