@@ -367,7 +367,7 @@ std::set<std::string> run_batch_under_faults(const batch_configuration& config) 
     };
     EXPECT_EQ(clean.folder.size(), expected_folder(clean_failures).size())
         << "a clean run writes every report";
-    const std::map<std::string, int> batch_failures = {
+    const std::map<std::string, int> batch_messages = {
         {"\nError : Could not read the language file " + language_file() + "\n", 2},
         {"\nError : Could not create the output folder " + config.folder + "\n", 3},
     };
@@ -413,8 +413,8 @@ std::set<std::string> run_batch_under_faults(const batch_configuration& config) 
                 }
                 if (failures.contains("")) {
                     // The batch could not start: nothing is written.
-                    const auto failure = batch_failures.find(r.result.err);
-                    if (failure == batch_failures.end()) {
+                    const auto failure = batch_messages.find(r.result.err);
+                    if (failure == batch_messages.end()) {
                         ADD_FAILURE()
                             << where << ": exit " << r.result.exit_code << ", message " << r.result.err;
                         continue;
@@ -560,7 +560,7 @@ TEST(IoFaults, IntervalTableToANamedFile) {
 // What a batch meets, by the kind of the call that fails. A report's temporary
 // file fails to be created, written, synced, closed or renamed alike: the file
 // fails as a write, and the rest of the batch goes on.
-const std::set<std::string> batch_failures = {
+const std::set<std::string> batch_outcomes = {
     "open: language file", "read: language file", "open: open source", "read: read",    "open: write",
     "write: write",        "fsync: write",        "close: write",      "rename: write",
 };
@@ -576,7 +576,7 @@ TEST(IoFaults, BatchIntoAFolderWithEarlierReports) {
         {{"BAD.DAT", "BAD.TXT"}, {"VBV.DAT", "VBV.TXT"}, {"INT.DAT", "INT.TXT"}},
         "out",
         {{"BAD.TXT", "the report of an earlier run\n"}, {"INT.TXT", "the report of an earlier run\n"}}};
-    EXPECT_EQ(run_batch_under_faults(config), batch_failures);
+    EXPECT_EQ(run_batch_under_faults(config), batch_outcomes);
 }
 
 // A folder made for the batch, and its parent. The vehicle file refuses the
@@ -588,7 +588,7 @@ TEST(IoFaults, BatchIntoANewFolder) {
                                      {{"VBV.DAT", "VBV.TXT"}, {"INT.DAT", "INT.TXT"}},
                                      "new/out",
                                      {}};
-    std::set<std::string> expected = batch_failures;
+    std::set<std::string> expected = batch_outcomes;
     expected.insert({"mkdir: output folder", "unlink: temporary file left"});
     EXPECT_EQ(run_batch_under_faults(config), expected);
 }
