@@ -571,7 +571,7 @@ TEST(IoFaults, BatchIntoAFolderWithEarlierReports) {
     const batch_configuration config{
         {"--output-dir=out", "--jobs=1", "BAD.DAT", "VBV.DAT", "INT.DAT"},
         {{"BAD.DAT", bytes{0x4a, 0x55, 0x4e, 0x4b}},
-         {"VBV.DAT", vehicle_file(4000)},
+         {"VBV.DAT", vehicle_file(2000)},
          {"INT.DAT", interval_file()}},
         {{"BAD.DAT", "BAD.TXT"}, {"VBV.DAT", "VBV.TXT"}, {"INT.DAT", "INT.TXT"}},
         "out",
