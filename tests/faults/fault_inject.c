@@ -273,7 +273,7 @@ int close(int fd) {
     return m != m_none ? fail_with(m) : result;
 }
 
-/* A sync that fails is a write-back that failed: the report is not on the disk. */
+/* A sync that fails is a write-back that failed: the file is not on the disk. */
 int fsync(int fd) {
     int (*const next)(int) = REAL(fsync, int (*)(int));
     if (!is_tracked(fd)) {
