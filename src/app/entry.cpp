@@ -85,7 +85,7 @@ int close_destination(const std::string& dfn, int destination, int code) {
         return code;
     }
     if (regular) {
-        ::unlink(dfn.c_str());
+        remove_file(dfn);
     }
     if (code == 0) {
         std::fputs(write_failure_message, stderr);

@@ -34,7 +34,7 @@ bool make_folder(const std::string& dir) {
     if (slash != std::string::npos && slash > 0 && !make_folder(dir.substr(0, slash))) {
         return false;
     }
-    if (::mkdir(dir.c_str(), 0777) == 0) {
+    if (make_directory(dir, 0777)) {
         return true;
     }
     // Another process may have made it in the meantime.

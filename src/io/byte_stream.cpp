@@ -69,12 +69,18 @@ std::size_t byte_stream::read_source(std::uint8_t* to, std::size_t room) {
         std::memcpy(to, memory_.data() + at, n);
         return n;
     }
+    if (at == source_end_) {
+        return 0;
+    }
     // One read call: a pipe or FIFO delivers what its writer has written so
     // far, which is all the caller may need. A read that fails mid-file (a
     // failing disk or network share) ends the run.
     const ssize_t n = read_some(file_.get(), to, room);
     if (n < 0) {
         unreadable();
+    }
+    if (n == 0) {
+        source_end_ = at;
     }
     return static_cast<std::size_t>(n);
 }

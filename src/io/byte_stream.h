@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <optional>
 #include <string>
 #include <vector>
@@ -108,6 +109,9 @@ class byte_stream {
     std::vector<std::uint8_t> buffer_;
     std::uint64_t buffer_start_ = 0; // source position of the first buffered byte
     std::size_t buffered_ = 0;       // bytes of the buffer that hold source bytes
+    // Where a read found the end of the source: a reader that tries again
+    // byte by byte past the end costs no more calls.
+    std::uint64_t source_end_ = std::numeric_limits<std::uint64_t>::max();
     std::uint64_t pos_ = 0;
     int pushed_ = eof_value;
     bool eof_ = false;

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -107,6 +108,17 @@ bool rename_file(const std::string& from, const std::string& to) {
 bool remove_file(const std::string& path) {
     for (;;) {
         if (::unlink(path.c_str()) == 0) {
+            return true;
+        }
+        if (errno != EINTR) {
+            return false;
+        }
+    }
+}
+
+bool make_directory(const std::string& path, mode_t mode) {
+    for (;;) {
+        if (::mkdir(path.c_str(), mode) == 0) {
             return true;
         }
         if (errno != EINTR) {

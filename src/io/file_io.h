@@ -26,12 +26,13 @@ bool write_all(int fd, const void* from, std::size_t size);
 // reports, so an interrupted close is a closed descriptor and is not repeated.
 bool close_file(int fd);
 
-// fsync(2), rename(2) and unlink(2), repeated when interrupted; false on a
-// failure. A file system that cannot sync (EINVAL) has nothing more to give:
-// that is not a failure.
+// fsync(2), rename(2), unlink(2) and mkdir(2), repeated when interrupted;
+// false on a failure. A file system that cannot sync (EINVAL) has nothing
+// more to give: that is not a failure.
 bool sync_file(int fd);
 bool rename_file(const std::string& from, const std::string& to);
 bool remove_file(const std::string& path);
+bool make_directory(const std::string& path, mode_t mode);
 
 // The first `limit` bytes of a small text file (all of a shorter one);
 // nullopt, errno set, when it cannot be opened or read.

@@ -3,21 +3,24 @@
  * them and makes one of them fail. Settings come from the environment:
  *
  *   TALLYCNV_FAULT_CALLS   the kinds of call counted, comma-separated, from
- *                          open, read, write, close, rename, unlink (default: all)
+ *                          open, read, write, close, fsync, rename, unlink,
+ *                          mkdir (default: all)
  *   TALLYCNV_FAULT_AT      the counted call (from 1) that fails; unset or 0: none
  *   TALLYCNV_FAULT_MODE    how it fails: eio, enospc, eintr, eagain (the call
  *                          returns -1 with that errno) or short (a read or write
  *                          of n bytes moves (n + 1) / 2 of them)
  *   TALLYCNV_FAULT_COUNTS  a file that receives, at exit, one line "KIND COUNT"
- *                          per kind, then "fopen COUNT" and "faulted N" (the
- *                          number of the call made to fail, 0 if none was)
+ *                          per kind, then "fopen COUNT" and "faulted N KIND"
+ *                          (the number of the call made to fail and its kind;
+ *                          "faulted 0 none" if none was)
  *
- * Only calls on files count: every open, rename and unlink, and the reads,
- * writes and closes of descriptors an open returned. Standard input, output
- * and error and descriptors from elsewhere pass through uncounted, so a run
- * makes the same sequence of counted calls every time, whoever started it. A
- * batch formatting several files at once interleaves its calls; it counts
- * deterministically with one job.
+ * Only calls on files count: every open, rename, unlink and mkdir, and the
+ * reads, writes, syncs and closes of descriptors an open returned. Standard
+ * input, output and error and descriptors from elsewhere pass through
+ * uncounted, so a single run makes the same sequence of counted calls every
+ * time, whoever started it. A batch makes the same calls every time, but its
+ * threads interleave them: even with one job, the main thread puts a report
+ * in place while the job reads the next source.
  *
  * A failing close releases the descriptor first, as Linux does whatever close
  * reports. The short mode applies to reads and writes, eagain as well; on
@@ -35,8 +38,9 @@
 #include <string.h>
 #include <unistd.h>
 
-enum kind { k_open, k_read, k_write, k_close, k_rename, k_unlink, kind_count };
-static const char* const kind_names[kind_count] = {"open", "read", "write", "close", "rename", "unlink"};
+enum kind { k_open, k_read, k_write, k_close, k_fsync, k_rename, k_unlink, k_mkdir, kind_count };
+static const char* const kind_names[kind_count] = {"open",  "read",   "write",  "close",
+                                                   "fsync", "rename", "unlink", "mkdir"};
 
 enum mode { m_none, m_eio, m_enospc, m_eintr, m_eagain, m_short };
 
@@ -49,6 +53,7 @@ static struct {
     enum mode mode;
     long counted;
     long faulted;
+    enum kind faulted_kind;
     long calls[kind_count];
     long stdio_opens;
     unsigned char tracked[FD_LIMIT];
@@ -82,11 +87,15 @@ DEFINE_REAL(mkostemp, int (*)(char*, int))
 DEFINE_REAL(read, ssize_t (*)(int, void*, size_t))
 DEFINE_REAL(write, ssize_t (*)(int, const void*, size_t))
 DEFINE_REAL(close, int (*)(int))
+DEFINE_REAL(fsync, int (*)(int))
+DEFINE_REAL(fdatasync, int (*)(int))
 DEFINE_REAL(rename, int (*)(const char*, const char*))
 DEFINE_REAL(renameat, int (*)(int, const char*, int, const char*))
 DEFINE_REAL(renameat2, int (*)(int, const char*, int, const char*, unsigned))
 DEFINE_REAL(unlink, int (*)(const char*))
 DEFINE_REAL(unlinkat, int (*)(int, const char*, int))
+DEFINE_REAL(mkdir, int (*)(const char*, mode_t))
+DEFINE_REAL(mkdirat, int (*)(int, const char*, mode_t))
 DEFINE_REAL(fopen, FILE* (*)(const char*, const char*))
 DEFINE_REAL(fopen64, FILE* (*)(const char*, const char*))
 
@@ -153,6 +162,7 @@ static enum mode count(enum kind k) {
         return m_none;
     }
     seam.faulted = n;
+    seam.faulted_kind = k;
     return seam.mode;
 }
 
@@ -263,6 +273,25 @@ int close(int fd) {
     return m != m_none ? fail_with(m) : result;
 }
 
+/* A sync that fails is a write-back that failed: the file is not on the disk. */
+int fsync(int fd) {
+    int (*const next)(int) = REAL(fsync, int (*)(int));
+    if (!is_tracked(fd)) {
+        return next(fd);
+    }
+    const enum mode m = count(k_fsync);
+    return m != m_none ? fail_with(m) : next(fd);
+}
+
+int fdatasync(int fd) {
+    int (*const next)(int) = REAL(fdatasync, int (*)(int));
+    if (!is_tracked(fd)) {
+        return next(fd);
+    }
+    const enum mode m = count(k_fsync);
+    return m != m_none ? fail_with(m) : next(fd);
+}
+
 int rename(const char* from, const char* to) {
     const enum mode m = count(k_rename);
     return m != m_none ? fail_with(m) : REAL(rename, int (*)(const char*, const char*))(from, to);
@@ -292,6 +321,16 @@ int unlinkat(int dir, const char* path, int flags) {
     return m != m_none ? fail_with(m) : REAL(unlinkat, int (*)(int, const char*, int))(dir, path, flags);
 }
 
+int mkdir(const char* path, mode_t mode) {
+    const enum mode m = count(k_mkdir);
+    return m != m_none ? fail_with(m) : REAL(mkdir, int (*)(const char*, mode_t))(path, mode);
+}
+
+int mkdirat(int dir, const char* path, mode_t mode) {
+    const enum mode m = count(k_mkdir);
+    return m != m_none ? fail_with(m) : REAL(mkdirat, int (*)(int, const char*, mode_t))(dir, path, mode);
+}
+
 /* A C stream reads and writes through the C library's own calls, which this
  * library cannot see: such opens are counted apart, so that a test can tell
  * that every file of the run went through the seam. */
@@ -317,8 +356,8 @@ __attribute__((destructor)) static void write_counts(void) {
     for (int k = 0; k < kind_count; ++k) {
         used += snprintf(text + used, sizeof text - (size_t)used, "%s %ld\n", kind_names[k], seam.calls[k]);
     }
-    used += snprintf(text + used, sizeof text - (size_t)used, "fopen %ld\nfaulted %ld\n", seam.stdio_opens,
-                     seam.faulted);
+    used += snprintf(text + used, sizeof text - (size_t)used, "fopen %ld\nfaulted %ld %s\n", seam.stdio_opens,
+                     seam.faulted, seam.faulted > 0 ? kind_names[seam.faulted_kind] : "none");
     const int fd =
         REAL(open, int (*)(const char*, int, ...))(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd >= 0) {
