@@ -206,28 +206,18 @@ std::string interval_blocks(unsigned blocks, unsigned per_day, unsigned first, u
     return text;
 }
 
-// Speed and length as separate lists, 15-minute intervals: peak hours.
-bytes speed_and_length() {
+// Speed and length as separate lists every `minutes` minutes for three days and
+// four hours: peak hours, their factor from quarter hours (15 minutes) or from
+// the busiest interval (10 minutes).
+bytes speed_and_length(unsigned minutes, unsigned seed) {
     header_builder h;
     h.describe(interval_site);
-    const unsigned blocks = 3 * 96 + 16;
-    h.describe(
-        "no_chans 2\nchannel_assignment 1 2\ninterval 15\nspec_count 2\noperands 1 4 0\noperators 0 0\n"
-        "block_size 36\nnum_records " +
-        std::to_string(blocks));
-    return build_interval_file(h, interval_blocks(blocks, 96, 40, 2, 9, 51), 9);
-}
-
-// Speed and length every 10 minutes: peak hours whose factor comes from the busiest interval.
-bytes ten_minutes() {
-    header_builder h;
-    h.describe(interval_site);
-    const unsigned blocks = 3 * 144 + 24;
-    h.describe(
-        "no_chans 2\nchannel_assignment 1 2\ninterval 10\nspec_count 2\noperands 1 4 0\noperators 0 0\n"
-        "block_size 36\nnum_records " +
-        std::to_string(blocks));
-    return build_interval_file(h, interval_blocks(blocks, 144, 60, 2, 9, 55), 9);
+    const unsigned per_day = 1440 / minutes;
+    const unsigned blocks = 3 * per_day + per_day / 6;
+    h.describe("no_chans 2\nchannel_assignment 1 2\ninterval " + std::to_string(minutes) +
+               "\nspec_count 2\noperands 1 4 0\noperators 0 0\nblock_size 36\nnum_records " +
+               std::to_string(blocks));
+    return build_interval_file(h, interval_blocks(blocks, per_day, per_day * 5 / 12, 2, 9, seed), 9);
 }
 
 // Plain counts every 12 minutes, every 6 in the rush hours: windows on both grids.
@@ -311,11 +301,11 @@ int main(int argc, char** argv) {
     add("MIXED.DAT", vbv_file(mixed()));
     add("NOTCLOSED.DAT", vbv_file(traffic("base", 28, 2), false));
     add("WRAPPED.DAT", wrapped());
-    add("SPLEN.DAT", speed_and_length());
+    add("SPLEN.DAT", speed_and_length(15, 51));
     add("SPCLASS.DAT", speed_by_class());
     add("COUNTS.DAT", wrapped_counts());
     add("PARTIAL.DAT", partial_counts(), "-S");
-    add("TEN.DAT", ten_minutes());
+    add("TEN.DAT", speed_and_length(10, 55));
     add("TWELVE.DAT", twelve_and_six_minutes());
     add("FIFTEEN.DAT", fifteen_and_five_minutes());
     return 0;
