@@ -13,8 +13,8 @@
 
 #include "support/interval_builder.h"
 #include "support/k479_builder.h"
-#include "support/vbv_builder.h"
 #include "support/value_sequence.h"
+#include "support/vbv_builder.h"
 
 using namespace tallycnv::test;
 
