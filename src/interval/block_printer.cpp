@@ -144,20 +144,24 @@ void announce(const run_context& ctx, interval_state& st, bool count_only) {
 void step_clock(const run_context& ctx, interval_state& st, bool count_only) {
     interval_clock& clock = st.clock;
     const auto in_peak = [&](std::uint32_t minute) { return peak_period(minute, clock.retr_peak); };
-    const std::uint32_t began = clock.retmins;
-    int prev = st.print_peak;
-    if (st.curr_chan == 0) {
-        st.print_peak = in_peak(clock.retmins);
-        if (st.print_peak != prev) {
-            announce(ctx, st, count_only);
-            align_down(clock.retmins, interval_step(clock, clock.retmins));
-            prev = st.print_peak;
-        }
-    }
-    align_down(clock.retmins, interval_step(clock, clock.retmins));
+    // The clock moves once per block, on the first channel's step; the later
+    // channels of the block leave it as they find it. Aligning it again there
+    // could only hold it or take it back: at the end of a peak period whose
+    // interval does not divide it, back onto the peak grid, where the next
+    // block would find it in the peak again and every later block would be
+    // labelled alike.
     if (st.curr_chan != 0) {
         return;
     }
+    const std::uint32_t began = clock.retmins;
+    int prev = st.print_peak;
+    st.print_peak = in_peak(clock.retmins);
+    if (st.print_peak != prev) {
+        announce(ctx, st, count_only);
+        align_down(clock.retmins, interval_step(clock, clock.retmins));
+        prev = st.print_peak;
+    }
+    align_down(clock.retmins, interval_step(clock, clock.retmins));
     // The next interval's end, on the clock's own scale: 24:00 is the end of
     // the day (a peak period may end there), only later times wrap round.
     std::uint32_t ahead = clock.retmins + clock.retr_peak.peak_interval;
