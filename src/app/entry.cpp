@@ -27,16 +27,24 @@ int report_error(const fatal_error& error) {
     return error.exit_code;
 }
 
-// A bare call, "/?" (any case) or "--help" alone asks for the help; "--version"
-// alone for the banner line. With other arguments these words are options the
-// parser refuses.
-bool is_help_request(int argc, char** argv) {
-    return argc <= 1 ||
-           (argc == 2 && (strcasecmp(argv[1], "/?") == 0 || std::strcmp(argv[1], "--help") == 0));
+// A bare call or "/?" (any case) alone asks for the help, as does "--help"
+// anywhere before "--"; "--version" anywhere for the banner line.
+command_line_request requested(int argc, char** argv) {
+    if (argc <= 1 || (argc == 2 && strcasecmp(argv[1], "/?") == 0)) {
+        return command_line_request::help;
+    }
+    return requested_answer(std::vector<std::string>(argv + 1, argv + argc));
 }
 
-bool is_version_request(int argc, char** argv) {
-    return argc == 2 && std::strcmp(argv[1], "--version") == 0;
+// The formats beyond the fixed-column listings are documents a program reads
+// (a CSV table, a JSON document, a page): when one goes to standard output,
+// the banner goes to standard error so that standard output holds only it.
+bool document_on_stdout(const run_settings& settings) {
+    if (!settings.dfn.empty() || !settings.batch.output_dir.empty()) {
+        return false;
+    }
+    // Every format from the CSV export on (those added later included) is one.
+    return settings.anl_format >= anl_format_csv;
 }
 
 // Replaces the process with a sibling converter found along the search path,
@@ -124,12 +132,13 @@ int run_program(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
     const std::string directory = program_directory(argc > 0 && argv[0] != nullptr ? argv[0] : "");
 
-    if (is_help_request(argc, argv)) {
+    const command_line_request answer = requested(argc, argv);
+    if (answer == command_line_request::help) {
         display_program_title(version_number);
         display_help(directory);
         return 0;
     }
-    if (is_version_request(argc, argv)) {
+    if (answer == command_line_request::version) {
         display_banner_line(version_number);
         return 0;
     }
@@ -140,7 +149,7 @@ int run_program(int argc, char** argv) {
         const bool batch = !settings.batch.output_dir.empty();
         const std::vector<batch_item> items = batch ? plan_batch(settings) : std::vector<batch_item>();
         if (!settings.quiet_mode) {
-            display_program_title(version_number);
+            display_program_title(version_number, document_on_stdout(settings) ? stderr : stdout);
         }
         if (settings.kappa3_format) {
             hand_over("TALLYC1.EXE", settings.new_argv);
