@@ -11,10 +11,12 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <thread>
@@ -159,7 +161,9 @@ void put_in_place(batch_state& state, finished_report& finished) {
         state.bytes_out += finished.report->size();
         ++state.done;
     } else {
-        count_failure(state, *finished.item, fatal_error{3, write_failure_message});
+        count_failure(
+            state, *finished.item,
+            fatal_error{3, write_failure_reason(finished.item->destination, finished.report->error())});
     }
 }
 
@@ -184,6 +188,9 @@ void format_item(batch_state& state, run_settings& settings, const batch_item& i
         // The temporary file is made once the source shows itself a data file.
         report_sink out([&report] { return report->create(); });
         outcome = format_report(settings, state.lang, out, format_source);
+        if (outcome.exit_code == 3 && outcome.message == write_failure_message) {
+            outcome.message = write_failure_reason(item.destination, out.error());
+        }
     }
     if (outcome.exit_code != 0) {
         report->discard();
@@ -252,7 +259,7 @@ void draw_status(batch_state& state, steady::time_point started) {
     state.err.status_shown = true;
 }
 
-// SIGINT or SIGTERM: the unfinished reports are removed, the batch says how
+// SIGINT, SIGTERM or SIGHUP: the unfinished reports are removed, the batch says how
 // far it got, and the process ends by the signal, as the shell expects
 // (exit status 130 or 143; a script's loop stops as for any interrupted command).
 [[noreturn]] void interrupt(batch_state& state, int signal_number) {
@@ -275,20 +282,6 @@ void draw_status(batch_state& state, steady::time_point started) {
     pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
     std::raise(signal_number);
     _exit(128 + signal_number);
-}
-
-// The signals that interrupt a batch: SIGINT and SIGTERM, unless the process
-// was started with them ignored (a background job keeps ignoring Ctrl-C).
-sigset_t interrupting_signals() {
-    sigset_t signals;
-    sigemptyset(&signals);
-    for (const int s : {SIGINT, SIGTERM}) {
-        struct sigaction current {};
-        if (sigaction(s, nullptr, &current) == 0 && current.sa_handler != SIG_IGN) {
-            sigaddset(&signals, s);
-        }
-    }
-    return signals;
 }
 
 // Runs the jobs and, on this thread, puts their reports in place, watches
@@ -422,7 +415,7 @@ int run_batch(const run_settings& settings, const language_texts& lang,
     const steady::time_point started = steady::now();
     const std::string& dir = settings.batch.output_dir;
     if (!make_folder(dir)) {
-        fail(3, "\nError : Could not create the output folder " + dir + "\n");
+        fail(3, "\nError : Could not create the output folder " + dir + ": " + std::strerror(errno) + "\n");
     }
     batch_state state{settings, lang};
     for (const batch_item& item : items) {

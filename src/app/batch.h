@@ -39,7 +39,7 @@ std::vector<batch_item> plan_batch(const run_settings& settings);
 // Makes the folder and formats the sources not skipped; prints each file's
 // failure on standard error, a status line while standard error is a
 // terminal and, unless quiet, a summary on standard output. Returns the
-// highest exit code of the files. SIGINT or SIGTERM removes the unfinished
+// highest exit code of the files. SIGINT, SIGTERM or SIGHUP removes the unfinished
 // reports, says how far the batch got and ends the process by that signal.
 int run_batch(const run_settings& settings, const language_texts& lang, const std::vector<batch_item>& items);
 

@@ -4,9 +4,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <optional>
 #include <strings.h>
 #include <vector>
 
@@ -14,6 +18,7 @@
 #include "app/help.h"
 #include "app/options.h"
 #include "app/output_file.h"
+#include "app/report_file.h"
 #include "io/fatal.h"
 #include "io/file_io.h"
 
@@ -102,6 +107,74 @@ int close_destination(const std::string& dfn, int destination, int code) {
     return code;
 }
 
+// Where a report named `dfn` is put whole: the file itself, or the file a
+// symbolic link names (the link stays); empty when the destination is not a
+// regular file (a FIFO, a terminal, /dev/stdout), which is written in place.
+std::string replaced_path(const std::string& dfn) {
+    struct stat status {};
+    if (::lstat(dfn.c_str(), &status) != 0) {
+        return errno == ENOENT ? dfn : std::string();
+    }
+    if (S_ISREG(status.st_mode)) {
+        return dfn;
+    }
+    if (S_ISLNK(status.st_mode) && ::stat(dfn.c_str(), &status) == 0 && S_ISREG(status.st_mode)) {
+        std::unique_ptr<char, decltype(&std::free)> resolved(realpath(dfn.c_str(), nullptr), &std::free);
+        return resolved ? std::string(resolved.get()) : std::string();
+    }
+    return {};
+}
+
+// The report of a single run into a named file. A regular file is replaced
+// only whole, as a batch's reports are: the report is written to a hidden
+// temporary file beside it, synced and renamed over it when the run ends with
+// a report, which includes a data error that ends the report with what was
+// read. A run that ends without one (refused before a byte was written, a
+// write failure, an interrupting signal) removes the temporary file and leaves
+// the earlier file as it was, or none. Where no temporary file can be made
+// (a folder the user may write files in but not create them) and for other
+// destinations, the report is written in place.
+int write_named_report(const run_settings& settings, const language_texts& lang) {
+    const std::string target = replaced_path(settings.dfn);
+    temporary_files temporaries;
+    report_file report(temporaries, target.empty() ? settings.dfn : target);
+    std::optional<interrupt_cleanup> cleanup;
+    if (!target.empty()) {
+        cleanup.emplace(temporaries);
+    }
+    int in_place = -1;
+    fatal_error outcome;
+    unsigned long long delivered = 0;
+    {
+        report_sink out([&]() {
+            const int fd = target.empty() ? -1 : report.try_create();
+            if (fd >= 0) {
+                return fd;
+            }
+            in_place = open_file(settings.dfn, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+            if (in_place < 0) {
+                fail(3, write_failure_message);
+            }
+            return in_place;
+        });
+        outcome = format_report(settings, lang, out, format_source);
+        delivered = out.delivered();
+    }
+    const int code = outcome.exit_code == 0 ? 0 : report_error(outcome);
+    if (in_place >= 0 || !report.created()) {
+        return close_destination(settings.dfn, in_place, code);
+    }
+    if (code == 3 || (code != 0 && delivered == 0)) {
+        report.discard();
+        return code;
+    }
+    if (!report.commit() && code == 0) {
+        std::fputs(write_failure_message, stderr);
+        return 3;
+    }
+    return code;
+}
+
 } // namespace
 
 std::string program_directory(const std::string& own_path) {
@@ -169,21 +242,7 @@ int run_program(int argc, char** argv) {
             return run_formatter(settings, lang, out, format_source);
         }
         check_distinct(settings.sfn, settings.dfn);
-        // The driver opens the destination once the source has shown itself to
-        // be a data file; until then an existing file stays as it was.
-        int destination = -1;
-        int code = 0;
-        {
-            report_sink out([&]() {
-                destination = open_file(settings.dfn, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-                if (destination < 0) {
-                    fail(3, write_failure_message);
-                }
-                return destination;
-            });
-            code = run_formatter(settings, lang, out, format_source);
-        }
-        return close_destination(settings.dfn, destination, code);
+        return write_named_report(settings, lang);
     } catch (const fatal_error& error) {
         return report_error(error);
     }
