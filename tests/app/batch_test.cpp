@@ -1,6 +1,7 @@
-// What a case cannot reach in a batch run: SIGINT or SIGTERM while a source
-// is still being read, and the status line on a terminal. The source that
-// never ends is a FIFO holding an interval header whose writer stays open.
+// What a case cannot reach in a batch run or a single run: SIGINT, SIGTERM or
+// SIGHUP while a source is still being read, the status line on a terminal,
+// and the permissions of a replaced report. The source that never ends is a
+// FIFO holding an interval header whose writer stays open.
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
@@ -39,6 +40,10 @@ class interrupted_batch : public testing::Test {
         ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
         fifo_ = open(fifo.c_str(), O_RDWR | O_NONBLOCK);
         ASSERT_GE(fifo_, 0);
+        send_header();
+    }
+    // The FIFO's data: a header whose blocks never come.
+    void send_header() const {
         const test::bytes header =
             test::build_header("type m\nsite HANG\nstart 2013-03-07 10:00:00\n"
                                "interval 15\nno_chans 1\nblock_size 2\nnum_records 1000\n");
@@ -55,9 +60,9 @@ class interrupted_batch : public testing::Test {
     }
 
     // Starts the batch with its standard output and error on a terminal, or on a pipe.
-    void start(bool terminal) {
-        const std::vector<std::string> args = {TALLYCNV_EXE, "--output-dir=out", "--jobs=1",
-                                               "GOOD.DAT",   "HANG.DAT",         "LATER.DAT"};
+    void start(bool terminal, std::vector<std::string> args = {"--output-dir=out", "--jobs=1", "GOOD.DAT",
+                                                               "HANG.DAT", "LATER.DAT"}) {
+        args.insert(args.begin(), TALLYCNV_EXE);
         int ends[2] = {-1, -1};
         if (terminal) {
             pid_ = forkpty(&from_program_, nullptr, nullptr, nullptr);
@@ -107,9 +112,9 @@ class interrupted_batch : public testing::Test {
         return true;
     }
 
-    std::vector<std::string> output_files() const {
+    std::vector<std::string> output_files(const std::string& folder = "/out") const {
         std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(dir_ + "/out")) {
+        for (const auto& entry : fs::directory_iterator(dir_ + folder)) {
             names.push_back(entry.path().filename().string());
         }
         std::sort(names.begin(), names.end());
@@ -123,12 +128,14 @@ class interrupted_batch : public testing::Test {
     }
 
     // Signals the program and returns the signal it ended by (0: it exited).
-    int stop_with(int signal_number) {
+    int stop_with(int signal_number, bool batch = true) {
         kill(pid_, signal_number);
         int status = 0;
         waitpid(pid_, &status, 0);
         pid_ = -1;
-        read_until([this] { return printed_.find("removed") != std::string::npos; });
+        if (batch) {
+            read_until([this] { return printed_.find("removed") != std::string::npos; });
+        }
         return WIFSIGNALED(status) ? WTERMSIG(status) : 0;
     }
 
@@ -173,6 +180,58 @@ TEST_F(interrupted_batch, SigtermLeavesAnExistingReportAndPrintsNoStatusLineOffA
         << printed_;
     EXPECT_EQ(output_files(), (std::vector<std::string>{"GOOD.TXT", "HANG.TXT"}));
     EXPECT_EQ(test::read_file(dir_ + "/out/HANG.TXT"), "the report of an earlier run\n");
+}
+
+// A single run's report is replaced only whole: an interrupting signal while
+// the source stalls removes the temporary file and leaves the earlier report,
+// or no file at all.
+TEST_F(interrupted_batch, SignalsInASingleRunLeaveTheEarlierReportOrNone) {
+    std::ofstream(dir_ + "/R.TXT") << "the report of an earlier run\n";
+    for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+        for (const char* report : {"R.TXT", "NEW.TXT"}) {
+            if (signal_number != SIGINT || report != std::string("R.TXT")) {
+                send_header();
+            }
+            start(false, {"HANG.DAT", report, "-fI1"});
+            const std::string temporary = std::string(".") + report + ".tmp.";
+            ASSERT_TRUE(read_until([&] {
+                const std::vector<std::string> names = output_files("");
+                return std::any_of(names.begin(), names.end(),
+                                   [&](const std::string& n) { return n.starts_with(temporary); });
+            })) << report;
+            EXPECT_EQ(stop_with(signal_number, false), signal_number) << report;
+            EXPECT_EQ(output_files(""),
+                      (std::vector<std::string>{"GOOD.DAT", "HANG.DAT", "LATER.DAT", "R.TXT"}));
+            EXPECT_EQ(test::read_file(dir_ + "/R.TXT"), "the report of an earlier run\n");
+        }
+    }
+}
+
+// A new report gets the permissions of a plain create (0666 less the umask), a
+// replaced one keeps its own, and a report named through a link replaces the
+// file the link names.
+TEST(ReportReplacement, PermissionsAndLinks) {
+    const std::string dir = test::make_temp_dir();
+    fs::copy_file(TALLYCNV_SOURCE_DIR "/data/SITE1.DAT", dir + "/SITE1.DAT");
+    std::ofstream(dir + "/KEPT.TXT") << "earlier\n";
+    chmod((dir + "/KEPT.TXT").c_str(), 0604);
+    fs::create_directory(dir + "/real");
+    std::ofstream(dir + "/real/LINKED.TXT") << "earlier\n";
+    fs::create_symlink("real/LINKED.TXT", dir + "/LINKED.TXT");
+    const mode_t previous = umask(027);
+    for (const char* report : {"NEW.TXT", "KEPT.TXT", "LINKED.TXT"}) {
+        EXPECT_EQ(test::run_tallycnv({"SITE1.DAT", report, "^"}, dir).exit_code, 0) << report;
+    }
+    umask(previous);
+    struct stat status {};
+    ASSERT_EQ(stat((dir + "/NEW.TXT").c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, 0640U);
+    ASSERT_EQ(stat((dir + "/KEPT.TXT").c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, 0604U);
+    EXPECT_TRUE(fs::is_symlink(dir + "/LINKED.TXT"));
+    EXPECT_EQ(test::read_file(dir + "/real/LINKED.TXT"), test::read_file(dir + "/NEW.TXT"));
+    EXPECT_EQ(test::read_file(dir + "/KEPT.TXT"), test::read_file(dir + "/NEW.TXT"));
+    fs::remove_all(dir);
 }
 
 } // namespace
