@@ -19,6 +19,7 @@
 #include "app/options.h"
 #include "app/output_file.h"
 #include "app/report_file.h"
+#include "app/resource_files.h"
 #include "io/fatal.h"
 #include "io/file_io.h"
 
@@ -182,14 +183,9 @@ std::string program_directory(const std::string& own_path) {
     if (cut != std::string::npos) {
         return own_path.substr(0, cut);
     }
-    std::vector<char> exe(4096);
-    const ssize_t n = readlink("/proc/self/exe", exe.data(), exe.size());
-    if (n > 0 && static_cast<std::size_t>(n) < exe.size()) {
-        const std::string path(exe.data(), static_cast<std::size_t>(n));
-        const std::size_t slash = path.find_last_of('/');
-        if (slash != std::string::npos) {
-            return slash == 0 ? std::string("/") : path.substr(0, slash);
-        }
+    const std::string executable = executable_directory();
+    if (!executable.empty()) {
+        return executable;
     }
     return ".";
 }
