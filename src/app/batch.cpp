@@ -42,10 +42,6 @@ std::string upper_case(std::string text) {
     return text;
 }
 
-bool newer(const timespec& a, const timespec& b) {
-    return a.tv_sec != b.tv_sec ? a.tv_sec > b.tv_sec : a.tv_nsec > b.tv_nsec;
-}
-
 // The cores this process may run on.
 int usable_cores() {
     cpu_set_t cores;
@@ -117,7 +113,16 @@ struct batch_state {
     int wake_fd = -1; // the main thread's wake-up: a report waits, or a job has ended
     std::mutex waiting_lock;
     std::vector<finished_report> waiting; // in the order they were finished
+    std::mutex made_lock;
+    std::vector<std::pair<std::string, manifest_entry>> made; // reports put in place: name, what made them
 };
+
+// Records the reports put in place in the folder's manifest; the message of a failure, or empty.
+std::string record_made(batch_state& state) {
+    const std::lock_guard<std::mutex> hold(state.made_lock);
+    return state.made.empty() ? std::string()
+                              : record_in_manifest(state.settings.batch.output_dir, state.made);
+}
 
 void wake_main_thread(const batch_state& state) {
     const std::uint64_t one = 1;
@@ -157,6 +162,11 @@ void count_failure(batch_state& state, const batch_item& item, const fatal_error
 // Syncs a finished report, renames it over its final name and counts it.
 void put_in_place(batch_state& state, finished_report& finished) {
     if (finished.report->commit()) {
+        {
+            const std::lock_guard<std::mutex> hold(state.made_lock);
+            const std::string& path = finished.item->destination;
+            state.made.emplace_back(path.substr(path.find_last_of('/') + 1), finished.item->made_by);
+        }
         state.bytes_in += finished.item->size;
         state.bytes_out += finished.report->size();
         ++state.done;
@@ -265,6 +275,8 @@ void draw_status(batch_state& state, steady::time_point started) {
 [[noreturn]] void interrupt(batch_state& state, int signal_number) {
     state.interrupted = true;
     abandon_reports(state.temporaries);
+    // The reports in place stay: --update carries on from them.
+    record_made(state);
     state.err.lock.lock(); // held to the end: no job prints any more
     state.err.clear_status();
     const std::size_t failed = state.failed;
@@ -383,11 +395,12 @@ std::vector<batch_item> plan_batch(const run_settings& settings) {
     }
     const std::string& dir = settings.batch.output_dir;
     const std::string folder = dir.ends_with('/') ? dir : dir + "/";
+    const manifest made = settings.batch.update ? read_manifest(dir) : manifest();
     std::vector<batch_item> items;
     std::map<std::string, std::size_t> by_name; // report names in upper case: the first source of each
     for (const std::string& source : settings.batch.sources) {
         const std::string name = report_name(source, settings);
-        batch_item item{source, folder + name};
+        batch_item item{source, folder + name, 0, false, identity_of(source, settings)};
         const auto [named, fresh] = by_name.emplace(upper_case(name), items.size());
         if (!fresh) {
             fail(1, "\nError : " + items[named->second].source + " and " + source +
@@ -401,8 +414,9 @@ std::vector<batch_item> plan_batch(const run_settings& settings) {
                 if (from.st_dev == to.st_dev && from.st_ino == to.st_ino) {
                     fail(1, "\nError : " + source + " would be replaced by its own report\n");
                 }
-                item.skipped =
-                    settings.batch.update && S_ISREG(to.st_mode) && !newer(from.st_mtim, to.st_mtim);
+                const auto entry = made.find(name);
+                item.skipped = S_ISREG(to.st_mode) && item.made_by.size >= 0 && entry != made.end() &&
+                               entry->second == item.made_by;
             }
         }
         items.push_back(std::move(item));
@@ -437,6 +451,11 @@ int run_batch(const run_settings& settings, const language_texts& lang,
     {
         const std::lock_guard<std::mutex> hold(state.err.lock);
         state.err.clear_status();
+    }
+    const std::string unrecorded = record_made(state);
+    if (!unrecorded.empty()) {
+        std::fputs((unrecorded + "\n").c_str(), stderr);
+        state.worst = std::max(state.worst.load(), 3);
     }
     if (!settings.quiet_mode) {
         const double elapsed = std::chrono::duration<double>(steady::now() - started).count();

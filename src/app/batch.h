@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/manifest.h"
 #include "run/language.h"
 #include "run/settings.h"
 
@@ -16,7 +17,8 @@ struct batch_item {
     std::string source;      // as named on the command line
     std::string destination; // DIR/NAME
     long long size = 0;      // bytes of the source; 0 for a pipe or a missing file
-    bool skipped = false;    // --update: its report is at least as new as the source
+    bool skipped = false;    // --update: its report was made from the source as it is, the same way
+    manifest_entry made_by;  // the source's identity and the options, for the manifest
 };
 
 // The extension of the layout the settings select: ".TXT" for the reports,

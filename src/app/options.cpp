@@ -228,6 +228,7 @@ struct parser {
         }
         if (arg == control_file_marker) {
             settings.quillon_mode = true;
+            settings.batch.shaping_options.push_back(arg);
             return;
         }
         file_name(arg);
@@ -444,6 +445,11 @@ void parser::long_option(const std::string& arg) {
     if (entry->handle != nullptr) {
         (this->*entry->handle)(value);
     }
+    if (entry->handle != &parser::output_dir && entry->handle != &parser::jobs &&
+        entry->handle != &parser::update) {
+        settings.batch.shaping_options.push_back("--" + std::string(entry->name) +
+                                                 (entry->takes_value ? "=" + value : ""));
+    }
 }
 
 // The option letters, each with its handler, which receives the whole argument
@@ -544,7 +550,12 @@ run_settings get_parameters(const std::string& program_directory, const std::vec
         } else if (arg.starts_with("--")) {
             p.long_option(arg);
         } else {
+            // With the values it takes (the summary window's four).
+            const std::size_t first = p.index;
             p.option(arg);
+            p.settings.batch.shaping_options.insert(p.settings.batch.shaping_options.end(),
+                                                    args.begin() + static_cast<std::ptrdiff_t>(first),
+                                                    args.begin() + static_cast<std::ptrdiff_t>(p.index + 1));
         }
     }
     // An empty argument is a file name too (one that cannot be opened).

@@ -234,5 +234,31 @@ TEST(ReportReplacement, PermissionsAndLinks) {
     fs::remove_all(dir);
 }
 
+// --update skips a source only when its report was made from the source as it
+// is, with the same options: a change of format or of the source remakes it.
+TEST(BatchUpdate, RemakesAfterAChangeOfOptionsOrSource) {
+    const std::string dir = test::make_temp_dir();
+    for (const char* name : {"SITE1.DAT", "SITE2.DAT"}) {
+        fs::copy_file(std::string(TALLYCNV_SOURCE_DIR "/data/") + name, dir + "/" + name);
+    }
+    const auto summary = [&](std::vector<std::string> args) {
+        args.insert(args.end(), {"--output-dir", "out", "SITE1.DAT", "SITE2.DAT"});
+        const std::string out = test::run_tallycnv(args, dir).out;
+        const std::size_t at = out.find("Files: ");
+        return at == std::string::npos ? out : out.substr(at, out.find(" failed", at) - at);
+    };
+    EXPECT_EQ(summary({"-H"}), "Files: 2 formatted, 0 skipped, 0");
+    EXPECT_EQ(summary({"--update", "-H"}), "Files: 0 formatted, 2 skipped, 0");
+    EXPECT_EQ(summary({"--update", "-fV1"}), "Files: 2 formatted, 0 skipped, 0");
+    EXPECT_EQ(summary({"-fV1", "--update"}), "Files: 0 formatted, 2 skipped, 0");
+    fs::last_write_time(dir + "/SITE2.DAT", fs::last_write_time(dir + "/SITE2.DAT") - std::chrono::hours(1));
+    EXPECT_EQ(summary({"--update", "-fV1"}), "Files: 1 formatted, 1 skipped, 0");
+    fs::remove(dir + "/out/SITE1.TXT");
+    EXPECT_EQ(summary({"--update", "-fV1"}), "Files: 1 formatted, 1 skipped, 0");
+    std::ofstream(dir + "/out/.tallycnv-manifest") << "damaged\n";
+    EXPECT_EQ(summary({"--update", "-fV1"}), "Files: 2 formatted, 0 skipped, 0");
+    fs::remove_all(dir);
+}
+
 } // namespace
 } // namespace tallycnv
