@@ -160,7 +160,8 @@ TEST_F(interrupted_batch, SigintOnATerminalShowsTheStatusLineAndRemovesTheUnfini
                             "reports removed\r\n"),
               std::string::npos)
         << printed_;
-    EXPECT_EQ(output_files(), std::vector<std::string>{"GOOD.TXT"});
+    // The manifest records the report in place, for --update to carry on from.
+    EXPECT_EQ(output_files(), (std::vector<std::string>{".tallycnv-manifest", "GOOD.TXT"}));
 }
 
 TEST_F(interrupted_batch, SigtermLeavesAnExistingReportAndPrintsNoStatusLineOffATerminal) {
@@ -178,7 +179,7 @@ TEST_F(interrupted_batch, SigtermLeavesAnExistingReportAndPrintsNoStatusLineOffA
                             "reports removed\n"),
               std::string::npos)
         << printed_;
-    EXPECT_EQ(output_files(), (std::vector<std::string>{"GOOD.TXT", "HANG.TXT"}));
+    EXPECT_EQ(output_files(), (std::vector<std::string>{".tallycnv-manifest", "GOOD.TXT", "HANG.TXT"}));
     EXPECT_EQ(test::read_file(dir_ + "/out/HANG.TXT"), "the report of an earlier run\n");
 }
 
