@@ -396,11 +396,12 @@ std::vector<batch_item> plan_batch(const run_settings& settings) {
     const std::string& dir = settings.batch.output_dir;
     const std::string folder = dir.ends_with('/') ? dir : dir + "/";
     const manifest made = settings.batch.update ? read_manifest(dir) : manifest();
+    const std::string key = shaping_key(settings);
     std::vector<batch_item> items;
     std::map<std::string, std::size_t> by_name; // report names in upper case: the first source of each
     for (const std::string& source : settings.batch.sources) {
         const std::string name = report_name(source, settings);
-        batch_item item{source, folder + name, 0, false, identity_of(source, settings)};
+        batch_item item{source, folder + name, 0, false, identity_of(source, key)};
         const auto [named, fresh] = by_name.emplace(upper_case(name), items.size());
         if (!fresh) {
             fail(1, "\nError : " + items[named->second].source + " and " + source +

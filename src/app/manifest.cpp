@@ -98,7 +98,7 @@ std::string failure(const std::string& path) {
 
 } // namespace
 
-manifest_entry identity_of(const std::string& source, const run_settings& settings) {
+manifest_entry identity_of(const std::string& source, const std::string& key) {
     manifest_entry entry;
     struct stat status {};
     if (::stat(source.c_str(), &status) == 0 && S_ISREG(status.st_mode)) {
@@ -106,6 +106,11 @@ manifest_entry identity_of(const std::string& source, const run_settings& settin
         entry.seconds = status.st_mtim.tv_sec;
         entry.nanoseconds = status.st_mtim.tv_nsec;
     }
+    entry.options = key;
+    return entry;
+}
+
+std::string shaping_key(const run_settings& settings) {
     std::string options;
     for (const std::string& option : settings.batch.shaping_options) {
         options += (options.empty() ? "" : " ") + encoded(option);
@@ -116,8 +121,7 @@ manifest_entry identity_of(const std::string& source, const run_settings& settin
     options += " lang=" + encoded(settings.lang_file) + ":" + std::to_string(found ? language.st_size : -1) +
                ":" + std::to_string(found ? language.st_mtim.tv_sec : 0) + "." +
                std::to_string(found ? language.st_mtim.tv_nsec : 0);
-    entry.options = encoded(options);
-    return entry;
+    return encoded(options);
 }
 
 manifest read_manifest(const std::string& dir) {

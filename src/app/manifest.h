@@ -27,9 +27,12 @@ struct manifest_entry {
 // Report name (in DIR) to what made it.
 using manifest = std::map<std::string, manifest_entry>;
 
-// The source's identity with the batch's options; size -1 when the source
-// is not a regular file (never skipped).
-manifest_entry identity_of(const std::string& source, const run_settings& settings);
+// The options that shape the batch's reports and the language file's identity, as one word.
+std::string shaping_key(const run_settings& settings);
+
+// The source's identity with the batch's shaping key; size -1 when the
+// source is not a regular file (never skipped).
+manifest_entry identity_of(const std::string& source, const std::string& key);
 
 // The manifest of `dir`; empty when it is missing or cannot be read (every
 // report is then made again).

@@ -18,6 +18,7 @@
 #include <fstream>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/k479_builder.h"
@@ -258,6 +259,28 @@ TEST(BatchUpdate, RemakesAfterAChangeOfOptionsOrSource) {
     EXPECT_EQ(summary({"--update", "-fV1"}), "Files: 1 formatted, 1 skipped, 0");
     std::ofstream(dir + "/out/.tallycnv-manifest") << "damaged\n";
     EXPECT_EQ(summary({"--update", "-fV1"}), "Files: 2 formatted, 0 skipped, 0");
+    fs::remove_all(dir);
+}
+
+// Batches sharing a folder each keep the others' records: four at once, one
+// source each, then one batch over all four skips them all.
+TEST(BatchUpdate, BatchesSharingAFolderKeepEachOthersRecords) {
+    const std::string dir = test::make_temp_dir();
+    std::vector<std::string> sources;
+    for (int i = 0; i < 4; ++i) {
+        sources.push_back("S" + std::to_string(i) + ".DAT");
+        fs::copy_file(TALLYCNV_SOURCE_DIR "/data/SITE3.DAT", dir + "/" + sources.back());
+    }
+    std::vector<std::thread> batches;
+    for (const std::string& source : sources) {
+        batches.emplace_back([&dir, source] { test::run_tallycnv({"^", "--output-dir=out", source}, dir); });
+    }
+    for (std::thread& batch : batches) {
+        batch.join();
+    }
+    sources.insert(sources.begin(), {"--update", "--output-dir=out"});
+    const std::string out = test::run_tallycnv(sources, dir).out;
+    EXPECT_NE(out.find("Files: 0 formatted, 4 skipped, 0 failed"), std::string::npos) << out;
     fs::remove_all(dir);
 }
 
