@@ -183,7 +183,7 @@ std::string program_directory(const std::string& own_path) {
     if (cut != std::string::npos) {
         return own_path.substr(0, cut);
     }
-    const std::string executable = executable_directory();
+    std::string executable = executable_directory();
     if (!executable.empty()) {
         return executable;
     }

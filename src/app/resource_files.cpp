@@ -30,7 +30,6 @@ std::string executable_directory() {
 }
 
 std::string resource_file(const std::string& program_directory, const std::string& name) {
-    const std::string beside = program_directory + "/" + name;
     std::vector<std::string> folders = {program_directory};
     const std::string executable = executable_directory();
     if (!executable.empty() && executable != program_directory) {
@@ -40,12 +39,14 @@ std::string resource_file(const std::string& program_directory, const std::strin
         folders.push_back(folders[i] + "/../share/tallycnv");
     }
     for (const std::string& folder : folders) {
-        const std::string path = folder + "/" + name;
+        std::string path = folder;
+        path.append("/").append(name);
         if (is_readable_file(path)) {
             return path;
         }
     }
-    return beside;
+    std::string beside = program_directory;
+    return beside.append("/").append(name);
 }
 
 } // namespace tallycnv
