@@ -10,14 +10,17 @@
 // of a loop card falls between them now and then. They are written as the
 // test builders' readable record descriptions and built from those. The
 // same arguments always give the same file.
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <stdexcept>
 #include <string>
 
 #include "support/k479_builder.h"
+#include "support/tool_main.h"
 #include "support/vbv_builder.h"
 
 using namespace tallycnv::test;
@@ -159,7 +162,7 @@ void write_vbv(bool stream, unsigned long vehicles, const std::string& path) {
     out.seekp(0);
     write(header.build());
     if (!out) {
-        throw std::runtime_error("cannot write " + path);
+        throw std::runtime_error("cannot write " + path + ": " + std::strerror(errno));
     }
 }
 
@@ -214,31 +217,32 @@ void write_interval(bool binned, unsigned long days, const std::string& path) {
         out.write(reinterpret_cast<const char*>(block.data()), static_cast<std::streamsize>(block.size()));
     }
     if (!out) {
-        throw std::runtime_error("cannot write " + path);
+        throw std::runtime_error("cannot write " + path + ": " + std::strerror(errno));
     }
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 4) {
-        std::fputs("usage: make_bench_data base|stream|interval|counts COUNT FILE\n", stderr);
-        return 1;
-    }
-    const std::string kind = argv[1];
-    const unsigned long count = std::strtoul(argv[2], nullptr, 10);
-    try {
+    const tallycnv::test::tool_usage tool{
+        "make_bench_data", "make_bench_data base|stream|interval|counts COUNT FILE",
+        "Writes a benchmark data file: COUNT vehicles (base, stream) or days (interval, counts).", 3, 3};
+    return tallycnv::test::run_tool(tool, argc, argv, [](const std::vector<std::string>& args) {
+        const std::string& kind = args[0];
+        char* end = nullptr;
+        const unsigned long count = std::strtoul(args[1].c_str(), &end, 10);
+        if (args[1].empty() || *end != '\0') {
+            std::fprintf(stderr, "make_bench_data: COUNT is a whole number, not %s\n", args[1].c_str());
+            return 1;
+        }
         if (kind == "base" || kind == "stream") {
-            write_vbv(kind == "stream", count, argv[3]);
+            write_vbv(kind == "stream", count, args[2]);
         } else if (kind == "interval" || kind == "counts") {
-            write_interval(kind == "interval", count, argv[3]);
+            write_interval(kind == "interval", count, args[2]);
         } else {
             std::fputs("make_bench_data: kind is base, stream, interval or counts\n", stderr);
             return 1;
         }
-    } catch (const std::exception& error) {
-        std::fprintf(stderr, "make_bench_data: %s\n", error.what());
-        return 1;
-    }
-    return 0;
+        return 0;
+    });
 }

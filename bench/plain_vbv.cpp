@@ -9,30 +9,38 @@
 #include <string>
 #include <vector>
 
-#include "run/language.h"
 #include "app/options.h"
 #include "datafile/k479_defn.h"
 #include "headers/vbv_header.h"
-#include "plain_lines.h"
 #include "io/byte_stream.h"
+#include "plain_lines.h"
+#include "run/language.h"
+#include "support/tool_main.h"
 #include "vbv/vbv_driver.h"
 
 using namespace tallycnv;
 
+int format(const std::string& self, const std::vector<std::string>& args);
+
 int main(int argc, char** argv) {
-    if (argc < 3) {
-        std::fputs("usage: plain_vbv SOURCE DESTINATION [options]\n", stderr);
-        return 1;
-    }
+    const tallycnv::test::tool_usage tool{
+        "plain_vbv", "plain_vbv SOURCE DESTINATION [options]",
+        "Formats a VBV file as VBV-1 or VBV-2 with one fprintf per field (options as the program's).", 2,
+        static_cast<std::size_t>(-1)};
+    const std::string self = argc > 0 ? argv[0] : "";
+    return tallycnv::test::run_tool(
+        tool, argc, argv, [&self](const std::vector<std::string>& args) { return format(self, args); });
+}
+
+int format(const std::string& self, const std::vector<std::string>& args) {
     // Options and language file as the program beside which this formatter is built.
-    const std::string self = argv[0];
     const std::string directory = self.find('/') == std::string::npos ? "." : self.substr(0, self.rfind('/'));
-    run_settings settings = get_parameters(directory, std::vector<std::string>(argv + 1, argv + argc));
+    run_settings settings = get_parameters(directory, args);
     std::optional<byte_stream> input = byte_stream::open(settings.sfn);
     std::FILE* out = std::fopen(settings.dfn.c_str(), "wb");
     if (!input || out == nullptr) {
         std::fputs("plain_vbv: cannot open the files\n", stderr);
-        return 1;
+        return 2;
     }
     k479_defn header{};
     read_header_block(*input, header);

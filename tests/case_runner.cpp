@@ -62,6 +62,7 @@ struct expectation {
 struct case_file {
     std::vector<std::string> args;
     std::string program; // a copy of the program at this path; empty: the built one
+    std::string called;  // the path the program is run by (a symbolic link); empty: `program`
     std::vector<std::string> environment;
     bool stdout_closed = false;
     std::vector<input_file> files;
@@ -247,6 +248,8 @@ case_file parse_case(const std::string& path) {
                 c.args = split_words(value);
             } else if (key == "program") {
                 c.program = value;
+            } else if (key == "called as") {
+                c.called = value;
             } else if (key == "env") {
                 c.environment.push_back(value);
             } else if (key == "stdout" && value == "closed") {
@@ -607,6 +610,9 @@ class case_test : public testing::Test {
             program = (work / c.program).string();
             fs::create_directories(fs::path(program).parent_path());
             fs::copy_file(TALLYCNV_EXE, program);
+        }
+        if (!c.called.empty()) {
+            program = (work / c.called).string();
         }
         std::vector<std::string> args, environment;
         for (const std::string& a : c.args) {

@@ -9,6 +9,7 @@
 
 #include "support/interval_builder.h"
 #include "support/k479_builder.h"
+#include "support/tool_main.h"
 #include "support/value_sequence.h"
 #include "support/vbv_builder.h"
 
@@ -168,12 +169,16 @@ bytes wrapped_counts() {
 
 } // namespace
 
+int write_files(const std::string& dir);
+
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fputs("usage: csv_check_files DIRECTORY\n", stderr);
-        return 1;
-    }
-    const std::string dir = argv[1];
+    const tool_usage tool{"csv_check_files", "csv_check_files DIRECTORY",
+                          "Writes the data files of the CSV read-back check into DIRECTORY.", 1, 1};
+    return run_tool(tool, argc, argv,
+                    [](const std::vector<std::string>& args) { return write_files(args[0]); });
+}
+
+int write_files(const std::string& dir) {
     write_file(dir + "/BASE.DAT", vbv_file(vehicles("base", 40, 862000, 21)));
     write_file(dir + "/TYPE4.DAT", vbv_file(vehicles("type4", 40, 360000, 22)));
     write_file(dir + "/TYPE6.DAT", vbv_file(vehicles("type6", 40, 360000, 23)));

@@ -7,6 +7,7 @@
 
 #include "support/interval_builder.h"
 #include "support/k479_builder.h"
+#include "support/tool_main.h"
 #include "support/vbv_builder.h"
 
 using namespace tallycnv::test;
@@ -116,13 +117,14 @@ bytes count_sample() {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fputs("usage: make_samples DIRECTORY\n", stderr);
-        return 1;
-    }
-    const std::string dir = argv[1];
-    write_file(dir + "/SITE1.DAT", vbv_sample());
-    write_file(dir + "/SITE2.DAT", binned_sample());
-    write_file(dir + "/SITE3.DAT", count_sample());
-    return 0;
+    const tool_usage tool{"make_samples", "make_samples DIRECTORY",
+                          "Writes the sample data files SITE1.DAT, SITE2.DAT and SITE3.DAT into DIRECTORY.",
+                          1, 1};
+    return run_tool(tool, argc, argv, [](const std::vector<std::string>& args) {
+        const std::string& dir = args[0];
+        write_file(dir + "/SITE1.DAT", vbv_sample());
+        write_file(dir + "/SITE2.DAT", binned_sample());
+        write_file(dir + "/SITE3.DAT", count_sample());
+        return 0;
+    });
 }

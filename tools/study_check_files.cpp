@@ -13,6 +13,7 @@
 
 #include "support/interval_builder.h"
 #include "support/k479_builder.h"
+#include "support/tool_main.h"
 #include "support/value_sequence.h"
 #include "support/vbv_builder.h"
 
@@ -278,12 +279,17 @@ bytes partial_counts() {
 
 } // namespace
 
+int write_files(const std::string& dir);
+
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fputs("usage: study_check_files DIRECTORY\n", stderr);
-        return 1;
-    }
-    const std::string dir = argv[1];
+    const tool_usage tool{"study_check_files", "study_check_files DIRECTORY",
+                          "Writes the data files of the study check, and the list FILES, into DIRECTORY.", 1,
+                          1};
+    return run_tool(tool, argc, argv,
+                    [](const std::vector<std::string>& args) { return write_files(args[0]); });
+}
+
+int write_files(const std::string& dir) {
     std::ofstream files(dir + "/FILES");
     const auto add = [&](const std::string& name, const bytes& data, const std::string& options = "") {
         write_file(dir + "/" + name, data);

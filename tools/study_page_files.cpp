@@ -11,6 +11,7 @@
 
 #include "support/interval_builder.h"
 #include "support/k479_builder.h"
+#include "support/tool_main.h"
 #include "support/value_sequence.h"
 #include "support/vbv_builder.h"
 
@@ -178,12 +179,16 @@ bytes hourly_counts() {
 
 } // namespace
 
+int write_files(const std::string& dir);
+
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fputs("usage: study_page_files DIRECTORY\n", stderr);
-        return 1;
-    }
-    const std::string dir = argv[1];
+    const tool_usage tool{"study_page_files", "study_page_files DIRECTORY",
+                          "Writes the data files of the study page checks into DIRECTORY.", 1, 1};
+    return run_tool(tool, argc, argv,
+                    [](const std::vector<std::string>& args) { return write_files(args[0]); });
+}
+
+int write_files(const std::string& dir) {
     write_file(dir + "/WEIGH.DAT", weigh_site("site WEIGH SITE A1"));
     // Markup, quotes, control bytes and Latin-1 letters in the site name.
     write_file(dir + "/HOSTILE.DAT", weigh_site("site <b>\"A&B's\"</b>\x01\x1b\x85\xe9\xff"));

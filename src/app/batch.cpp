@@ -11,10 +11,12 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <thread>
@@ -38,10 +40,6 @@ std::string upper_case(std::string text) {
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     }
     return text;
-}
-
-bool newer(const timespec& a, const timespec& b) {
-    return a.tv_sec != b.tv_sec ? a.tv_sec > b.tv_sec : a.tv_nsec > b.tv_nsec;
 }
 
 // The cores this process may run on.
@@ -115,7 +113,16 @@ struct batch_state {
     int wake_fd = -1; // the main thread's wake-up: a report waits, or a job has ended
     std::mutex waiting_lock;
     std::vector<finished_report> waiting; // in the order they were finished
+    std::mutex made_lock;
+    std::vector<std::pair<std::string, manifest_entry>> made; // reports put in place: name, what made them
 };
+
+// Records the reports put in place in the folder's manifest; the message of a failure, or empty.
+std::string record_made(batch_state& state) {
+    const std::lock_guard<std::mutex> hold(state.made_lock);
+    return state.made.empty() ? std::string()
+                              : record_in_manifest(state.settings.batch.output_dir, state.made);
+}
 
 void wake_main_thread(const batch_state& state) {
     const std::uint64_t one = 1;
@@ -155,11 +162,18 @@ void count_failure(batch_state& state, const batch_item& item, const fatal_error
 // Syncs a finished report, renames it over its final name and counts it.
 void put_in_place(batch_state& state, finished_report& finished) {
     if (finished.report->commit()) {
+        {
+            const std::lock_guard<std::mutex> hold(state.made_lock);
+            const std::string& path = finished.item->destination;
+            state.made.emplace_back(path.substr(path.find_last_of('/') + 1), finished.item->made_by);
+        }
         state.bytes_in += finished.item->size;
         state.bytes_out += finished.report->size();
         ++state.done;
     } else {
-        count_failure(state, *finished.item, fatal_error{3, write_failure_message});
+        count_failure(
+            state, *finished.item,
+            fatal_error{3, write_failure_reason(finished.item->destination, finished.report->error())});
     }
 }
 
@@ -184,6 +198,9 @@ void format_item(batch_state& state, run_settings& settings, const batch_item& i
         // The temporary file is made once the source shows itself a data file.
         report_sink out([&report] { return report->create(); });
         outcome = format_report(settings, state.lang, out, format_source);
+        if (outcome.exit_code == 3 && outcome.message == write_failure_message) {
+            outcome.message = write_failure_reason(item.destination, out.error());
+        }
     }
     if (outcome.exit_code != 0) {
         report->discard();
@@ -252,12 +269,14 @@ void draw_status(batch_state& state, steady::time_point started) {
     state.err.status_shown = true;
 }
 
-// SIGINT or SIGTERM: the unfinished reports are removed, the batch says how
+// SIGINT, SIGTERM or SIGHUP: the unfinished reports are removed, the batch says how
 // far it got, and the process ends by the signal, as the shell expects
 // (exit status 130 or 143; a script's loop stops as for any interrupted command).
 [[noreturn]] void interrupt(batch_state& state, int signal_number) {
     state.interrupted = true;
     abandon_reports(state.temporaries);
+    // The reports in place stay: --update carries on from them.
+    record_made(state);
     state.err.lock.lock(); // held to the end: no job prints any more
     state.err.clear_status();
     const std::size_t failed = state.failed;
@@ -275,20 +294,6 @@ void draw_status(batch_state& state, steady::time_point started) {
     pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
     std::raise(signal_number);
     _exit(128 + signal_number);
-}
-
-// The signals that interrupt a batch: SIGINT and SIGTERM, unless the process
-// was started with them ignored (a background job keeps ignoring Ctrl-C).
-sigset_t interrupting_signals() {
-    sigset_t signals;
-    sigemptyset(&signals);
-    for (const int s : {SIGINT, SIGTERM}) {
-        struct sigaction current {};
-        if (sigaction(s, nullptr, &current) == 0 && current.sa_handler != SIG_IGN) {
-            sigaddset(&signals, s);
-        }
-    }
-    return signals;
 }
 
 // Runs the jobs and, on this thread, puts their reports in place, watches
@@ -390,11 +395,13 @@ std::vector<batch_item> plan_batch(const run_settings& settings) {
     }
     const std::string& dir = settings.batch.output_dir;
     const std::string folder = dir.ends_with('/') ? dir : dir + "/";
+    const manifest made = settings.batch.update ? read_manifest(dir) : manifest();
+    const std::string key = shaping_key(settings);
     std::vector<batch_item> items;
     std::map<std::string, std::size_t> by_name; // report names in upper case: the first source of each
     for (const std::string& source : settings.batch.sources) {
         const std::string name = report_name(source, settings);
-        batch_item item{source, folder + name};
+        batch_item item{source, folder + name, 0, false, identity_of(source, key)};
         const auto [named, fresh] = by_name.emplace(upper_case(name), items.size());
         if (!fresh) {
             fail(1, "\nError : " + items[named->second].source + " and " + source +
@@ -408,8 +415,9 @@ std::vector<batch_item> plan_batch(const run_settings& settings) {
                 if (from.st_dev == to.st_dev && from.st_ino == to.st_ino) {
                     fail(1, "\nError : " + source + " would be replaced by its own report\n");
                 }
-                item.skipped =
-                    settings.batch.update && S_ISREG(to.st_mode) && !newer(from.st_mtim, to.st_mtim);
+                const auto entry = made.find(name);
+                item.skipped = S_ISREG(to.st_mode) && item.made_by.size >= 0 && entry != made.end() &&
+                               entry->second == item.made_by;
             }
         }
         items.push_back(std::move(item));
@@ -422,7 +430,7 @@ int run_batch(const run_settings& settings, const language_texts& lang,
     const steady::time_point started = steady::now();
     const std::string& dir = settings.batch.output_dir;
     if (!make_folder(dir)) {
-        fail(3, "\nError : Could not create the output folder " + dir + "\n");
+        fail(3, "\nError : Could not create the output folder " + dir + ": " + std::strerror(errno) + "\n");
     }
     batch_state state{settings, lang};
     for (const batch_item& item : items) {
@@ -444,6 +452,11 @@ int run_batch(const run_settings& settings, const language_texts& lang,
     {
         const std::lock_guard<std::mutex> hold(state.err.lock);
         state.err.clear_status();
+    }
+    const std::string unrecorded = record_made(state);
+    if (!unrecorded.empty()) {
+        std::fputs((unrecorded + "\n").c_str(), stderr);
+        state.worst = std::max(state.worst.load(), 3);
     }
     if (!settings.quiet_mode) {
         const double elapsed = std::chrono::duration<double>(steady::now() - started).count();

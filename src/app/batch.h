@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/manifest.h"
 #include "run/language.h"
 #include "run/settings.h"
 
@@ -16,7 +17,8 @@ struct batch_item {
     std::string source;      // as named on the command line
     std::string destination; // DIR/NAME
     long long size = 0;      // bytes of the source; 0 for a pipe or a missing file
-    bool skipped = false;    // --update: its report is at least as new as the source
+    bool skipped = false;    // --update: its report was made from the source as it is, the same way
+    manifest_entry made_by;  // the source's identity and the options, for the manifest
 };
 
 // The extension of the layout the settings select: ".TXT" for the reports,
@@ -39,7 +41,7 @@ std::vector<batch_item> plan_batch(const run_settings& settings);
 // Makes the folder and formats the sources not skipped; prints each file's
 // failure on standard error, a status line while standard error is a
 // terminal and, unless quiet, a summary on standard output. Returns the
-// highest exit code of the files. SIGINT or SIGTERM removes the unfinished
+// highest exit code of the files. SIGINT, SIGTERM or SIGHUP removes the unfinished
 // reports, says how far the batch got and ends the process by that signal.
 int run_batch(const run_settings& settings, const language_texts& lang, const std::vector<batch_item>& items);
 

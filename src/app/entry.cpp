@@ -4,9 +4,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <optional>
 #include <strings.h>
 #include <vector>
 
@@ -14,6 +18,8 @@
 #include "app/help.h"
 #include "app/options.h"
 #include "app/output_file.h"
+#include "app/report_file.h"
+#include "app/resource_files.h"
 #include "io/fatal.h"
 #include "io/file_io.h"
 
@@ -27,16 +33,24 @@ int report_error(const fatal_error& error) {
     return error.exit_code;
 }
 
-// A bare call, "/?" (any case) or "--help" alone asks for the help; "--version"
-// alone for the banner line. With other arguments these words are options the
-// parser refuses.
-bool is_help_request(int argc, char** argv) {
-    return argc <= 1 ||
-           (argc == 2 && (strcasecmp(argv[1], "/?") == 0 || std::strcmp(argv[1], "--help") == 0));
+// A bare call or "/?" (any case) alone asks for the help, as does "--help"
+// anywhere before "--"; "--version" anywhere for the banner line.
+command_line_request requested(int argc, char** argv) {
+    if (argc <= 1 || (argc == 2 && strcasecmp(argv[1], "/?") == 0)) {
+        return command_line_request::help;
+    }
+    return requested_answer(std::vector<std::string>(argv + 1, argv + argc));
 }
 
-bool is_version_request(int argc, char** argv) {
-    return argc == 2 && std::strcmp(argv[1], "--version") == 0;
+// The formats beyond the fixed-column listings are documents a program reads
+// (a CSV table, a JSON document, a page): when one goes to standard output,
+// the banner goes to standard error so that standard output holds only it.
+bool document_on_stdout(const run_settings& settings) {
+    if (!settings.dfn.empty() || !settings.batch.output_dir.empty()) {
+        return false;
+    }
+    // Every format from the CSV export on (those added later included) is one.
+    return settings.anl_format >= anl_format_csv;
 }
 
 // Replaces the process with a sibling converter found along the search path,
@@ -94,6 +108,74 @@ int close_destination(const std::string& dfn, int destination, int code) {
     return code;
 }
 
+// Where a report named `dfn` is put whole: the file itself, or the file a
+// symbolic link names (the link stays); empty when the destination is not a
+// regular file (a FIFO, a terminal, /dev/stdout), which is written in place.
+std::string replaced_path(const std::string& dfn) {
+    struct stat status {};
+    if (::lstat(dfn.c_str(), &status) != 0) {
+        return errno == ENOENT ? dfn : std::string();
+    }
+    if (S_ISREG(status.st_mode)) {
+        return dfn;
+    }
+    if (S_ISLNK(status.st_mode) && ::stat(dfn.c_str(), &status) == 0 && S_ISREG(status.st_mode)) {
+        std::unique_ptr<char, decltype(&std::free)> resolved(realpath(dfn.c_str(), nullptr), &std::free);
+        return resolved ? std::string(resolved.get()) : std::string();
+    }
+    return {};
+}
+
+// The report of a single run into a named file. A regular file is replaced
+// only whole, as a batch's reports are: the report is written to a hidden
+// temporary file beside it, synced and renamed over it when the run ends with
+// a report, which includes a data error that ends the report with what was
+// read. A run that ends without one (refused before a byte was written, a
+// write failure, an interrupting signal) removes the temporary file and leaves
+// the earlier file as it was, or none. Where no temporary file can be made
+// (a folder the user may write files in but not create them) and for other
+// destinations, the report is written in place.
+int write_named_report(const run_settings& settings, const language_texts& lang) {
+    const std::string target = replaced_path(settings.dfn);
+    temporary_files temporaries;
+    report_file report(temporaries, target.empty() ? settings.dfn : target);
+    std::optional<interrupt_cleanup> cleanup;
+    if (!target.empty()) {
+        cleanup.emplace(temporaries);
+    }
+    int in_place = -1;
+    fatal_error outcome;
+    unsigned long long delivered = 0;
+    {
+        report_sink out([&]() {
+            const int fd = target.empty() ? -1 : report.try_create();
+            if (fd >= 0) {
+                return fd;
+            }
+            in_place = open_file(settings.dfn, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+            if (in_place < 0) {
+                fail(3, write_failure_message);
+            }
+            return in_place;
+        });
+        outcome = format_report(settings, lang, out, format_source);
+        delivered = out.delivered();
+    }
+    const int code = outcome.exit_code == 0 ? 0 : report_error(outcome);
+    if (in_place >= 0 || !report.created()) {
+        return close_destination(settings.dfn, in_place, code);
+    }
+    if (code == 3 || (code != 0 && delivered == 0)) {
+        report.discard();
+        return code;
+    }
+    if (!report.commit() && code == 0) {
+        std::fputs(write_failure_message, stderr);
+        return 3;
+    }
+    return code;
+}
+
 } // namespace
 
 std::string program_directory(const std::string& own_path) {
@@ -101,14 +183,9 @@ std::string program_directory(const std::string& own_path) {
     if (cut != std::string::npos) {
         return own_path.substr(0, cut);
     }
-    std::vector<char> exe(4096);
-    const ssize_t n = readlink("/proc/self/exe", exe.data(), exe.size());
-    if (n > 0 && static_cast<std::size_t>(n) < exe.size()) {
-        const std::string path(exe.data(), static_cast<std::size_t>(n));
-        const std::size_t slash = path.find_last_of('/');
-        if (slash != std::string::npos) {
-            return slash == 0 ? std::string("/") : path.substr(0, slash);
-        }
+    std::string executable = executable_directory();
+    if (!executable.empty()) {
+        return executable;
     }
     return ".";
 }
@@ -124,12 +201,13 @@ int run_program(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
     const std::string directory = program_directory(argc > 0 && argv[0] != nullptr ? argv[0] : "");
 
-    if (is_help_request(argc, argv)) {
+    const command_line_request answer = requested(argc, argv);
+    if (answer == command_line_request::help) {
         display_program_title(version_number);
         display_help(directory);
         return 0;
     }
-    if (is_version_request(argc, argv)) {
+    if (answer == command_line_request::version) {
         display_banner_line(version_number);
         return 0;
     }
@@ -140,7 +218,7 @@ int run_program(int argc, char** argv) {
         const bool batch = !settings.batch.output_dir.empty();
         const std::vector<batch_item> items = batch ? plan_batch(settings) : std::vector<batch_item>();
         if (!settings.quiet_mode) {
-            display_program_title(version_number);
+            display_program_title(version_number, document_on_stdout(settings) ? stderr : stdout);
         }
         if (settings.kappa3_format) {
             hand_over("TALLYC1.EXE", settings.new_argv);
@@ -160,21 +238,7 @@ int run_program(int argc, char** argv) {
             return run_formatter(settings, lang, out, format_source);
         }
         check_distinct(settings.sfn, settings.dfn);
-        // The driver opens the destination once the source has shown itself to
-        // be a data file; until then an existing file stays as it was.
-        int destination = -1;
-        int code = 0;
-        {
-            report_sink out([&]() {
-                destination = open_file(settings.dfn, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-                if (destination < 0) {
-                    fail(3, write_failure_message);
-                }
-                return destination;
-            });
-            code = run_formatter(settings, lang, out, format_source);
-        }
-        return close_destination(settings.dfn, destination, code);
+        return write_named_report(settings, lang);
     } catch (const fatal_error& error) {
         return report_error(error);
     }

@@ -228,8 +228,13 @@ struct parser {
         }
         if (arg == control_file_marker) {
             settings.quillon_mode = true;
+            settings.batch.shaping_options.push_back(arg);
             return;
         }
+        file_name(arg);
+    }
+
+    void file_name(const std::string& arg) {
         ++files;
         if (!settings.batch.output_dir.empty()) {
             // A batch run: every file named is a source.
@@ -380,29 +385,71 @@ struct parser {
     void update(const std::string&) { settings.batch.update = true; }
 };
 
-// The GNU long options, "--name=value" (or "--name" alone where no value is
-// taken), matched exactly; the classic options keep their own forms.
+// The GNU long options, matched exactly: "--name=value" or "--name value"
+// where a value is taken, "--name" alone where none is. A new long option is
+// one line here and its handler in the parser.
 struct long_option_entry {
-    std::string_view name; // with "=" when the option takes a value
-    void (parser::*handle)(const std::string& value);
+    std::string_view name; // without the leading "--"
+    bool takes_value;
+    void (parser::*handle)(const std::string& value); // null: answered before the parser runs
 };
 
 constexpr long_option_entry long_options[] = {
-    {"--speed-limit=", &parser::speed_limit},
-    {"--output-dir=", &parser::output_dir},
-    {"--jobs=", &parser::jobs},
-    {"--update", &parser::update},
+    {"speed-limit", true, &parser::speed_limit},
+    {"output-dir", true, &parser::output_dir},
+    {"jobs", true, &parser::jobs},
+    {"update", false, &parser::update},
+    {"help", false, nullptr},
+    {"version", false, nullptr},
 };
 
-void parser::long_option(const std::string& arg) {
+// The entry naming the long option `arg` ("--name" or "--name=value"), or null.
+const long_option_entry* find_long_option(std::string_view arg) {
+    const std::string_view name =
+        arg.substr(2, arg.find('=') == std::string_view::npos ? std::string_view::npos : arg.find('=') - 2);
     for (const long_option_entry& entry : long_options) {
-        const bool takes_value = entry.name.ends_with('=');
-        if (takes_value ? arg.starts_with(entry.name) : arg == entry.name) {
-            (this->*entry.handle)(arg.substr(takes_value ? entry.name.size() : arg.size()));
-            return;
+        if (entry.name == name) {
+            return &entry;
         }
     }
-    fail(1, "\nError : Invalid option " + arg + "\n");
+    return nullptr;
+}
+
+[[noreturn]] void long_option_error(const std::string& problem) {
+    fail(1, "tallycnv: " + problem + "\nTry 'tallycnv --help' for more information.\n");
+}
+
+// The value of the long option at args[index]: after its '=', else the next
+// argument (index then moves past it).
+std::string long_option_value(const std::vector<std::string>& args, std::size_t& index) {
+    const std::string& arg = args[index];
+    const std::size_t equals = arg.find('=');
+    if (equals != std::string::npos) {
+        return arg.substr(equals + 1);
+    }
+    if (index + 1 >= args.size()) {
+        long_option_error("option '" + arg + "' requires an argument");
+    }
+    return args[++index];
+}
+
+void parser::long_option(const std::string& arg) {
+    const long_option_entry* entry = find_long_option(arg);
+    if (entry == nullptr) {
+        long_option_error("unrecognized option '" + arg.substr(0, arg.find('=')) + "'");
+    }
+    if (!entry->takes_value && arg.find('=') != std::string::npos) {
+        long_option_error("option '--" + std::string(entry->name) + "' doesn't allow an argument");
+    }
+    const std::string value = entry->takes_value ? long_option_value(args, index) : std::string();
+    if (entry->handle != nullptr) {
+        (this->*entry->handle)(value);
+    }
+    if (entry->handle != &parser::output_dir && entry->handle != &parser::jobs &&
+        entry->handle != &parser::update) {
+        settings.batch.shaping_options.push_back("--" + std::string(entry->name) +
+                                                 (entry->takes_value ? "=" + value : ""));
+    }
 }
 
 // The option letters, each with its handler, which receives the whole argument
@@ -455,7 +502,7 @@ std::vector<std::string> option_forms() {
         forms.push_back("-" + std::string(ignored));
     }
     for (const long_option_entry& entry : long_options) {
-        forms.emplace_back(entry.name);
+        forms.push_back("--" + std::string(entry.name) + (entry.takes_value ? "=" : ""));
     }
     forms.emplace_back(quiet_marker);
     forms.emplace_back(control_file_marker);
@@ -481,19 +528,34 @@ run_settings get_parameters(const std::string& program_directory, const std::vec
     p.settings.taxo = false;
     // A batch run takes every file name as a source, wherever --output-dir
     // stands among them; the summary window's values are never file names.
-    for (const std::string& arg : args) {
-        if (arg.starts_with("--output-dir=")) {
-            p.output_dir(arg.substr(std::string_view("--output-dir=").size()));
+    for (std::size_t i = 0; i < args.size() && args[i] != "--"; ++i) {
+        const long_option_entry* entry = args[i].starts_with("--") ? find_long_option(args[i]) : nullptr;
+        if (entry != nullptr && entry->takes_value) {
+            const std::string value = long_option_value(args, i);
+            if (entry->handle == &parser::output_dir) {
+                p.output_dir(value);
+            }
         }
     }
+    // After "--" every argument is a file name ("-x.DAT").
+    bool options_ended = false;
     for (p.index = 0; p.index < args.size(); ++p.index) {
         const std::string& arg = args[p.index];
-        if (is_plain_argument(arg)) {
+        if (options_ended) {
+            p.file_name(arg);
+        } else if (arg == "--") {
+            options_ended = true;
+        } else if (is_plain_argument(arg)) {
             p.plain_argument(arg);
         } else if (arg.starts_with("--")) {
             p.long_option(arg);
         } else {
+            // With the values it takes (the summary window's four).
+            const std::size_t first = p.index;
             p.option(arg);
+            p.settings.batch.shaping_options.insert(p.settings.batch.shaping_options.end(),
+                                                    args.begin() + static_cast<std::ptrdiff_t>(first),
+                                                    args.begin() + static_cast<std::ptrdiff_t>(p.index + 1));
         }
     }
     // An empty argument is a file name too (one that cannot be opened).
@@ -506,13 +568,32 @@ run_settings get_parameters(const std::string& program_directory, const std::vec
     return p.settings;
 }
 
-void display_banner_line(const char* version) {
-    std::printf("TALLYCNV : ZUNO Binary to ASCII File Formatter, Version %s\n", version);
+command_line_request requested_answer(const std::vector<std::string>& args) {
+    for (std::size_t i = 0; i < args.size() && args[i] != "--"; ++i) {
+        const long_option_entry* entry = args[i].starts_with("--") ? find_long_option(args[i]) : nullptr;
+        if (entry == nullptr) {
+            continue;
+        }
+        if (entry->name == "help" && args[i] == "--help") {
+            return command_line_request::help;
+        }
+        if (entry->name == "version" && args[i] == "--version") {
+            return command_line_request::version;
+        }
+        if (entry->takes_value && args[i].find('=') == std::string::npos) {
+            ++i; // its value, whatever it looks like
+        }
+    }
+    return command_line_request::none;
 }
 
-void display_program_title(const char* version) {
-    display_banner_line(version);
-    std::printf("\n");
+void display_banner_line(const char* version, std::FILE* to) {
+    std::fprintf(to, "TALLYCNV : ZUNO Binary to ASCII File Formatter, Version %s\n", version);
+}
+
+void display_program_title(const char* version, std::FILE* to) {
+    display_banner_line(version, to);
+    std::fputc('\n', to);
 }
 
 } // namespace tallycnv

@@ -2,6 +2,7 @@
 // banner.
 #pragma once
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -24,10 +25,16 @@ std::vector<std::string> option_forms();
 // name (after the last '/' or '\\') becomes 'T'. Shorter base names stay as they are.
 std::string cordon_destination(const std::string& destination);
 
-// The banner line alone, on standard output: the answer to --version.
-void display_banner_line(const char* version);
+// What "--help" or "--version" anywhere before "--" asks for (the first of
+// them wins): the parser never runs then.
+enum class command_line_request { none, help, version };
+command_line_request requested_answer(const std::vector<std::string>& args);
 
-// The banner line and an empty line, on standard output.
-void display_program_title(const char* version);
+// The banner line alone, on standard output: the answer to --version.
+void display_banner_line(const char* version, std::FILE* to = stdout);
+
+// The banner line and an empty line, on standard output (standard error when
+// standard output carries a document).
+void display_program_title(const char* version, std::FILE* to = stdout);
 
 } // namespace tallycnv

@@ -5,8 +5,10 @@
 // system calls of io/file_io.h, each result checked.
 #pragma once
 
+#include <csignal>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace tallycnv {
@@ -24,6 +26,32 @@ struct temporary_files {
 // or renaming any other. Called once, when the batch is interrupted.
 void abandon_reports(temporary_files& files);
 
+// The signals that interrupt a run: SIGINT, SIGTERM and SIGHUP, unless the
+// process was started with them ignored (a background job keeps ignoring Ctrl-C).
+sigset_t interrupting_signals();
+
+// While it lives, the interrupting signals of a single run remove its
+// temporary files and then end the process by the signal, as the shell
+// expects; a thread waits for them, the run's own thread has them blocked.
+class interrupt_cleanup {
+  public:
+    explicit interrupt_cleanup(temporary_files& files);
+    ~interrupt_cleanup();
+    interrupt_cleanup(const interrupt_cleanup&) = delete;
+    interrupt_cleanup& operator=(const interrupt_cleanup&) = delete;
+
+  private:
+    sigset_t previous_{};
+    int signal_fd_ = -1;
+    int stop_fd_ = -1;
+    std::thread watcher_;
+};
+
+// The message of a report that could not be written, naming it and the
+// system's reason: "Error : Could not write to the output file out/A.TXT: No
+// space left on device".
+std::string write_failure_reason(const std::string& path, int error);
+
 // Creates DIR and its missing parents, as mkdir -p does; false when DIR is
 // not a folder afterwards.
 bool make_folder(const std::string& dir);
@@ -38,7 +66,11 @@ class report_file {
 
     // Creates the temporary file DIR/.NAME.tmp.PID.N and returns its
     // descriptor; raises the write failure (exit 3) when it cannot be created.
+    // A file it will replace lends it its permissions.
     int create();
+    // The same, returning -1 (errno set) when it cannot be created.
+    int try_create();
+    [[nodiscard]] bool created() const { return fd_ >= 0; }
 
     // Syncs and closes the temporary file, then renames it over the
     // final name. False when any step fails or the batch was interrupted:
@@ -50,6 +82,9 @@ class report_file {
 
     // Bytes of the committed report.
     [[nodiscard]] long long size() const { return size_; }
+    // The reason the last create or commit failed (an errno value).
+    [[nodiscard]] int error() const { return error_; }
+    [[nodiscard]] const std::string& path() const { return path_; }
 
   private:
     void forget(const std::string& path);
@@ -59,6 +94,7 @@ class report_file {
     std::string temporary_;
     int fd_ = -1;
     long long size_ = 0;
+    int error_ = 0;
 };
 
 } // namespace tallycnv

@@ -7,6 +7,7 @@
 #include "interval/block_printer.h"
 #include "interval/interval_state.h"
 #include "io/csv_format.h"
+#include "io/latin1.h"
 #include "vbv/vehicle_csv.h"
 
 namespace tallycnv {
@@ -142,9 +143,9 @@ std::string bin_label(unsigned type, std::uint64_t bin, const binning_parameters
 interval_csv make_interval_csv(const run_settings& settings, const k479_defn& header,
                                const std::array<std::uint32_t, 3>& printed) {
     interval_csv table;
-    table.site = csv_text(field_text(header.site));
+    table.site = csv_text(utf8_from_latin1(field_text(header.site)));
     for (std::size_t c = 0; c < table.headings.size(); ++c) {
-        table.headings[c] = csv_text(field_text(header.headings[c]));
+        table.headings[c] = csv_text(utf8_from_latin1(field_text(header.headings[c])));
     }
     if (count_only_cfg(header.binning.data_spec)) {
         return table;

@@ -1,6 +1,7 @@
 #include "io/report_sink.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdarg>
 #include <cstring>
 
@@ -61,7 +62,9 @@ void report_sink::drain() {
         memory_.append(buffer_.get(), used_);
     } else if (!failed_ && !write_all(fd_, buffer_.get(), used_)) {
         failed_ = true;
+        error_ = errno;
     }
+    delivered_ += used_;
     used_ = 0;
 }
 
@@ -105,6 +108,7 @@ void report_sink::printf(const char* format, ...) {
     va_end(args);
     if (n < 0) {
         va_end(copy);
+        error_ = errno;
         failed_ = true;
         return;
     }

@@ -93,6 +93,10 @@ class report_sink {
     // Pushes buffered bytes to the descriptor; false once any write has failed.
     bool flush();
     [[nodiscard]] bool failed() const { return failed_; }
+    // The system's reason for the first failed write (an errno value).
+    [[nodiscard]] int error() const { return error_; }
+    // Bytes passed on to the destination so far.
+    [[nodiscard]] unsigned long long delivered() const { return delivered_; }
 
     // The whole report when collecting in memory (line ends as CR LF).
     [[nodiscard]] const std::string& text();
@@ -109,6 +113,8 @@ class report_sink {
     std::string memory_;
     long line_count_ = 0;
     bool failed_ = false;
+    int error_ = 0;
+    unsigned long long delivered_ = 0;
 };
 
 } // namespace tallycnv

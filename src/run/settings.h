@@ -31,7 +31,10 @@ struct batch_settings {
     std::string output_dir;           // empty: a single run, as the classic command line has it
     std::vector<std::string> sources; // every source named, in the order given
     int jobs = 0;                     // files formatted at once; 0: every core the process may use
-    bool update = false;              // skip a source whose report is newer than it
+    bool update = false;              // skip a source whose report was made from it as it is, the same way
+    // The options that shape a report, as given (long ones as --name=value),
+    // the batch's own left out: what --update compares.
+    std::vector<std::string> shaping_options;
 };
 
 // A point in time compared chronologically on (two-digit year, month, day,

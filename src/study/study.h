@@ -25,6 +25,7 @@
 #include <string_view>
 #include <vector>
 
+#include "io/latin1.h"
 #include "run/run_context.h"
 
 namespace tallycnv {
@@ -259,9 +260,6 @@ struct study {
     std::vector<study_count> lanes;  // vehicle files: vehicles by lane
     std::vector<study_group> groups; // [0] "all", then the directions or the channels
 };
-
-// Latin-1 bytes as UTF-8.
-std::string utf8_from_latin1(std::string_view text);
 
 // Writes the study in the format the run asks for (-fstudy, -fjson, -fhtml)
 // through the report sink.

@@ -6,6 +6,7 @@
 
 #include "datafile/vocabulary.h"
 #include "io/csv_format.h"
+#include "io/latin1.h"
 
 namespace tallycnv {
 
@@ -129,8 +130,10 @@ char* put_csv_weight(char* p, std::uint16_t weight, bool imperial) {
 vehicle_csv make_vehicle_csv(const run_settings& settings) {
     vehicle_csv table;
     char site[64];
+    // The site is at most 20 bytes: as UTF-8 at most 40, quoted at most 42.
     table.site = make_report_text(std::string_view(
-        site, static_cast<std::size_t>(put_csv_text(site, field_text(settings.k479.site)) - site)));
+        site, static_cast<std::size_t>(put_csv_text(site, utf8_from_latin1(field_text(settings.k479.site))) -
+                                       site)));
     table.imperial = settings.k479.units == 1;
     return table;
 }

@@ -24,8 +24,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -65,6 +67,8 @@ struct configuration {
     // Files the run updates besides (control-file mode), whose failures are
     // silent: they must end as in the clean run when the fault is retried.
     std::vector<std::string> side_files;
+    // What the report holds before each run; empty: there is none.
+    std::string earlier = "";
 };
 
 // A batch run: its command line (with --jobs=1), its sources in the order
@@ -86,6 +90,7 @@ struct seam_run {
     std::map<std::string, std::string> reports;
     std::map<std::string, std::string> side_files;
     std::map<std::string, std::string> folder; // every file of a batch's folder
+    std::string left_behind;                   // temporary files a single run left
 };
 
 std::string language_file() {
@@ -113,6 +118,9 @@ class fault_runner {
         }
         for (const std::string& report : config_.reports) {
             fs::remove(run_dir_ / report);
+            if (!config_.earlier.empty()) {
+                write_file(run_dir_ / report, bytes(config_.earlier.begin(), config_.earlier.end()));
+            }
         }
         if (!folder_.empty()) {
             fs::remove_all(run_dir_ / *fs::path(folder_).begin()); // its parents made by the run as well
@@ -146,6 +154,9 @@ class fault_runner {
         if (!folder_.empty() && fs::exists(run_dir_ / folder_)) {
             for (const auto& entry : fs::recursive_directory_iterator(run_dir_ / folder_)) {
                 const std::string name = fs::relative(entry.path(), run_dir_ / folder_).string();
+                if (name == ".tallycnv-manifest") {
+                    continue; // it holds the sources' times, new in every run
+                }
                 r.folder[name] = entry.is_regular_file() ? read_file(entry.path()) : "(a folder)";
             }
         }
@@ -156,6 +167,12 @@ class fault_runner {
         }
         for (const std::string& side : config_.side_files) {
             r.side_files[side] = fs::exists(run_dir_ / side) ? read_file(run_dir_ / side) : "";
+        }
+        for (const auto& entry : fs::directory_iterator(run_dir_)) {
+            const std::string name = entry.path().filename().string();
+            if (name.starts_with(".") && name.find(".tmp.") != std::string::npos) {
+                r.left_behind += name + " ";
+            }
         }
         return r;
     }
@@ -237,6 +254,7 @@ std::set<std::string> run_under_faults(const configuration& config) {
             }
             EXPECT_EQ(r.counts["faulted"], at) << where << ": the fault was not made";
             EXPECT_EQ(r.result.out, "") << where;
+            EXPECT_EQ(r.left_behind, "") << where;
             if (mode.retried || r.result.exit_code == 0) {
                 EXPECT_EQ(r.result.exit_code, 0) << where << "\n" << r.result.err;
                 EXPECT_EQ(r.result.err, "") << where;
@@ -255,8 +273,15 @@ std::set<std::string> run_under_faults(const configuration& config) {
                 continue;
             }
             EXPECT_EQ(r.result.exit_code, message->exit_code) << where << "\n" << r.result.err;
+            // A report is replaced only whole: a run that ends with an error
+            // leaves the earlier report as it was (or none), unless a read
+            // error ended the report with what was read.
             bool written = false;
             for (const auto& [name, text] : r.reports) {
+                if (!config.earlier.empty() && text == config.earlier) {
+                    continue;
+                }
+                EXPECT_NE(message->exit_code, 3) << where << ": " << name << " changed by a failed write";
                 const std::string& whole = clean.reports.at(name);
                 // A part of the report, ending before the END record's text is whole.
                 EXPECT_LT(text.size() + 2, whole.size()) << where << ": " << name << " looks complete";
@@ -293,7 +318,10 @@ std::map<std::string, std::string> file_failures(const std::string& err) {
 
 // The exit code of a file's failure in a batch, 0 for a message that is none of the documented ones.
 int file_failure_code(const std::string& source, const std::string& message) {
-    if (message == "Error : Could not write to the output file") {
+    // The report's name and the system's reason (the seam fails a call with EIO or ENOSPC).
+    if (message.starts_with("Error : Could not write to the output file ") &&
+        (message.ends_with(std::string(".TXT: ") + std::strerror(EIO)) ||
+         message.ends_with(std::string(".TXT: ") + std::strerror(ENOSPC)))) {
         return 3;
     }
     if (message == "Error : Could not read the input file") {
@@ -369,7 +397,11 @@ std::set<std::string> run_batch_under_faults(const batch_configuration& config) 
         << "a clean run writes every report";
     const std::map<std::string, int> batch_messages = {
         {"\nError : Could not read the language file " + language_file() + "\n", 2},
-        {"\nError : Could not create the output folder " + config.folder + "\n", 3},
+        {"\nError : Could not create the output folder " + config.folder + ": " + std::strerror(EIO) + "\n",
+         3},
+        {"\nError : Could not create the output folder " + config.folder + ": " + std::strerror(ENOSPC) +
+             "\n",
+         3},
     };
     const char* const failure_names[] = {"", "open source", "read", "write"};
 
@@ -387,7 +419,7 @@ std::set<std::string> run_batch_under_faults(const batch_configuration& config) 
                     continue;
                 }
                 EXPECT_EQ(r.counts.at("faulted"), at) << where << ": the fault was not made";
-                const std::map<std::string, std::string> failures = file_failures(r.result.err);
+                std::map<std::string, std::string> failures = file_failures(r.result.err);
                 const batch_summary summary = read_summary(r.result.out, banner);
                 if (mode.retried) {
                     EXPECT_EQ(r.result.exit_code, clean.result.exit_code) << where;
@@ -411,6 +443,17 @@ std::set<std::string> run_batch_under_faults(const batch_configuration& config) 
                 } else if (kind != "close") {
                     EXPECT_NE(failures, clean_failures) << where << ": the failure went unnoticed";
                 }
+                // The manifest could not be written: the reports stay, --update makes them again.
+                bool manifest_failed = false;
+                const auto general = failures.find("");
+                if (general != failures.end() &&
+                    general->second ==
+                        "Error : Could not write the manifest " + config.folder + "/.tallycnv-manifest: " +
+                            std::strerror(std::string(mode.name) == "eio" ? EIO : ENOSPC) + "\n") {
+                    failures.erase(general);
+                    manifest_failed = true;
+                    seen.insert(r.faulted_kind + ": manifest");
+                }
                 if (failures.contains("")) {
                     // The batch could not start: nothing is written.
                     const auto failure = batch_messages.find(r.result.err);
@@ -426,7 +469,7 @@ std::set<std::string> run_batch_under_faults(const batch_configuration& config) 
                                 (failure->second == 2 ? "language file" : "output folder"));
                     continue;
                 }
-                int worst = 0;
+                int worst = manifest_failed ? 3 : 0;
                 for (const auto& [source, message] : failures) {
                     int code = file_failure_code(source, message);
                     const auto before = clean_failures.find(source);
@@ -519,18 +562,22 @@ bytes interval_file() {
     return build_interval_file(h, blocks, 7);
 }
 
+// A report is replaced only whole: a write that fails (a full disk mid-report
+// included) leaves the earlier report, or none.
 const std::set<std::string> every_failure = {
     "open source",
     "language file",
-    "read",                              // the header
-    "read, part of the report written",  // mid-file: the first test of this path
-    "write, part of the report written", // a full disk mid-report
-    "write", // the destination cannot be created or written at all, or its close fails
+    "read",                             // the header
+    "read, part of the report written", // mid-file: the report ends with what was read
+    "write",                            // the report cannot be created, written, synced, closed or renamed
 };
 
 TEST(IoFaults, VehicleListingToANamedFile) {
-    const std::set<std::string> seen = run_under_faults(
-        {{"VBV.DAT", "OUT.TXT", "^", "-fV1"}, {{"VBV.DAT", vehicle_file(4000)}}, {"OUT.TXT"}, {}});
+    const std::set<std::string> seen = run_under_faults({{"VBV.DAT", "OUT.TXT", "^", "-fV1"},
+                                                         {{"VBV.DAT", vehicle_file(4000)}},
+                                                         {"OUT.TXT"},
+                                                         {},
+                                                         "the report of an earlier run\n"});
     EXPECT_EQ(seen, every_failure);
 }
 
@@ -561,8 +608,9 @@ TEST(IoFaults, IntervalTableToANamedFile) {
 // file fails to be created, written, synced, closed or renamed alike: the file
 // fails as a write, and the rest of the batch goes on.
 const std::set<std::string> batch_outcomes = {
-    "open: language file", "read: language file", "open: open source", "read: read",    "open: write",
-    "write: write",        "fsync: write",        "close: write",      "rename: write",
+    "open: language file", "read: language file", "open: open source", "read: read",       "open: write",
+    "write: write",        "fsync: write",        "close: write",      "rename: write",    "open: manifest",
+    "write: manifest",     "fsync: manifest",     "close: manifest",   "rename: manifest",
 };
 
 // A bad file, a vehicle file and an interval file into a folder that holds

@@ -3,7 +3,8 @@
 // checks what a reader gets: the page loads from the file with the network
 // cut off and asks for nothing else, every chart's SVG is drawn with a
 // non-zero size and fits an A4 page, nothing is reported on the console,
-// and the page prints to A4.
+// the page is read in standards mode (not quirks), and it prints to A4. One
+// page is taken from standard output, as a pipeline gets it.
 //
 //   render.js TALLYCNV STUDY_PAGE_FILES [--screenshot OUT.png]
 //
@@ -56,6 +57,10 @@ async function checkPage(browser, file, least) {
   if (response && !response.ok()) {
     problems.push(`load: ${response.status()}`);
   }
+  const mode = await page.evaluate(() => document.compatMode);
+  if (mode !== 'CSS1Compat') {
+    problems.push(`read in ${mode}, not in standards mode`);
+  }
   for (const media of ['screen', 'print']) {
     await page.emulateMedia({ media });
     const charts = await page.$$eval('svg.chart', (svgs) =>
@@ -98,6 +103,7 @@ async function main() {
     ['HOSTILE.DAT', [], 7],
     ['BINNED.DAT', [], 3],
     ['HOURLY.DAT', [], 2],
+    ['WEIGH.DAT', [], 7, 'from standard output'],
   ];
   const browser = await playwright.chromium.launch({
     executablePath: chromium,
@@ -113,9 +119,18 @@ async function main() {
   });
   let failures = 0;
   try {
-    for (const [source, options, least] of runs) {
-      const page = path.join(scratch, source.replace('.DAT', '.html'));
-      execFileSync(program, [path.join(scratch, source), page, '^', '-fhtml', ...options], { cwd: scratch });
+    for (const [source, options, least, piped] of runs) {
+      const page = path.join(scratch, source.replace('.DAT', piped ? '-piped.html' : '.html'));
+      if (piped) {
+        // No "^": the banner goes to standard error, the page alone to standard output.
+        const html = execFileSync(program, [path.join(scratch, source), '-fhtml', ...options], {
+          cwd: scratch,
+          stdio: ['ignore', 'pipe', 'ignore'],
+        });
+        fs.writeFileSync(page, html);
+      } else {
+        execFileSync(program, [path.join(scratch, source), page, '^', '-fhtml', ...options], { cwd: scratch });
+      }
       const problems = await checkPage(browser, page, least);
       for (const p of problems) {
         console.log(`${source}: ${p}`);
