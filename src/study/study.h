@@ -265,8 +265,8 @@ struct study {
     // sensors; a figure not measured is null and the reason says why.
     bool senses_axles = true;
     bool weighs = true;
-    std::string axles_not_measured;  // e.g. "the sensors (loops only) sense no axles"
-    std::string weight_not_measured; // e.g. "the sensors do not weigh"
+    std::string axles_not_measured;  // e.g. "no axle sensor, loops only"
+    std::string weight_not_measured; // e.g. "no weighing sensor"
 
     // Interval files: peak hours are computed when every interval in force
     // divides the hour; otherwise they are omitted and

@@ -107,7 +107,7 @@ study_section survey_section(const study& s) {
                           s.weight_not_measured + ")";
         }
         if (!unmeasured.empty()) {
-            row("Not measured", unmeasured);
+            section.notes.push_back("Not measured: " + unmeasured + ".");
         }
     }
     if (s.speed_limit > 0) {

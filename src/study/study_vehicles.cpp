@@ -420,10 +420,10 @@ void compute_vehicle_study(const run_context& ctx, byte_stream& input, const k47
     s.senses_axles = config >= 1;
     s.weighs = config == 2;
     if (!s.senses_axles) {
-        s.axles_not_measured = "the sensors (loops only) sense no axles";
+        s.axles_not_measured = "no axle sensor, loops only";
     }
     if (!s.weighs) {
-        s.weight_not_measured = "the sensors do not weigh";
+        s.weight_not_measured = "no weighing sensor";
     }
     walk.days.groups = groups;
     walk.days.slot_minutes = 15;
