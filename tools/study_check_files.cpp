@@ -177,9 +177,8 @@ void set_field(std::string& line, const std::string& name, const std::string& va
 // A loop-only site (no axle or weighing sensor) whose records still carry axles,
 // spacings and weights; one direction, its lanes headed alike.
 bytes loop_only() {
-    const std::string records = each_vehicle(traffic("type4", 29), [](std::string& line, unsigned) {
-        set_field(line, "dir", "0");
-    });
+    const std::string records =
+        each_vehicle(traffic("type4", 29), [](std::string& line, unsigned) { set_field(line, "dir", "0"); });
     return build_vbv_file(std::string(weigh_site) +
                               "sensor_type 1 1 1 1 1 1 1 1\ncard_type 1 1 1 1 0 0 0 0\nheadings EB EB EB EB\n"
                               "closed_ok 1\nnum_records " +

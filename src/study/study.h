@@ -219,7 +219,7 @@ struct study_group {
 struct study_day {
     study_date date;
     bool full_day = false; // its 24 hours lie within the recording
-    bool valid = true; // no critical data-quality rule fired on the day (and not excluded by date)
+    bool valid = true;     // no critical data-quality rule fired on the day (and not excluded by date)
     std::int64_t total = 0;
     std::vector<std::int64_t> by_group; // one per group after "all" (study::groups[1..]), same order
     double esal = 0;                    // weigh sites: the day's equivalent standard axles
@@ -273,14 +273,14 @@ struct study {
     // peak_hours_omitted_reason says why (writers show it).
     bool peak_hours_omitted = false;
     std::string peak_hours_omitted_reason; // e.g. "the counting interval does not divide the hour"
-    int peak_grid_minutes = 15;   // the finest step between window starts: the intervals' common divisor
-    bool peak_by_quarters = true; // PHF from quarter hours; false: no PHF, the busiest interval instead
+    int peak_grid_minutes = 15;     // the finest step between window starts: the intervals' common divisor
+    bool peak_by_quarters = true;   // PHF from quarter hours; false: no PHF, the busiest interval instead
     std::string phf_omitted_reason; // why there is no PHF, when peak_by_quarters is false
 
     // The page's production line: the program's version and the date the
     // study was made (from SOURCE_DATE_EPOCH when set, else the clock).
-    std::string made_by;  // "tallycnv 3.5.47"
-    std::string made_on;  // "2026-12-07"
+    std::string made_by; // "tallycnv 3.5.47"
+    std::string made_on; // "2026-12-07"
 
     std::vector<study_day> daily;    // every day holding part of the recording, in date order
     std::vector<study_count> lanes;  // vehicle files: vehicles by lane

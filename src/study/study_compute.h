@@ -29,7 +29,7 @@ struct day_table {
     bool keeps_ends = false; // interval files: the minutes intervals end at are kept per day
     struct day_counts {
         std::vector<std::int64_t> slots; // group * slots_per_day + slot
-        std::vector<double> esal; // per group, as the slots
+        std::vector<double> esal;        // per group, as the slots
         std::vector<bool> ends; // with keeps_ends: minute m (0 to 1440) ends an interval; 0 always does
     };
     std::map<long, day_counts> days;

@@ -2,8 +2,8 @@
 // Nothing is fetched and no script runs: the page reads the same from a
 // file, a mail attachment or a print on A4.
 #include <algorithm>
-#include <cmath>
 #include <cctype>
+#include <cmath>
 #include <cstdlib>
 #include <string>
 #include <vector>

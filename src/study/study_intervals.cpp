@@ -147,9 +147,9 @@ double speed_edge(std::uint16_t threshold, bool imperial) {
 // The share of the binned vehicles above `limit`: exact when the limit is a
 // bin edge (the bins from it up), else the bins wholly above it (at least)
 // and those with any part above it (at most).
-void share_above(const std::vector<double>& low, const std::vector<double>& high, const std::vector<bool>& open,
-                 const std::vector<std::int64_t>& totals, std::int64_t count, double limit,
-                 std::optional<double>& at_least, std::optional<double>& at_most) {
+void share_above(const std::vector<double>& low, const std::vector<double>& high,
+                 const std::vector<bool>& open, const std::vector<std::int64_t>& totals, std::int64_t count,
+                 double limit, std::optional<double>& at_least, std::optional<double>& at_most) {
     std::int64_t surely = 0;
     std::int64_t maybe = 0;
     for (std::size_t i = 0; i < low.size(); ++i) {

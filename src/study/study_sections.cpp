@@ -140,8 +140,8 @@ study_section volume_section(const study& s) {
     }
     section.tables.push_back(std::move(t));
     if (!s.lanes.empty()) {
-        const bool named = std::any_of(s.lanes.begin(), s.lanes.end(),
-                                       [](const study_count& l) { return !l.name.empty(); });
+        const bool named =
+            std::any_of(s.lanes.begin(), s.lanes.end(), [](const study_count& l) { return !l.name.empty(); });
         text_table lanes{"", {"Lane", "Vehicles", "Share"}, {}};
         if (named) {
             lanes.columns.insert(lanes.columns.begin() + 1, "Heading");
@@ -245,7 +245,8 @@ study_section peak_section(const study& s) {
     }
     section.notes.push_back("The 60-minute window with the most vehicles among those starting before 12:00 "
                             "(AM) and at 12:00 or later (PM), each ending by midnight; windows start " +
-                            peak_grid_text(s) + "; " + peak_factor_text(s) + ". * marks the day's peak hour, "
+                            peak_grid_text(s) + "; " + peak_factor_text(s) +
+                            ". * marks the day's peak hour, "
                             "the busier of the two.");
     bool any = false;
     const bool phf = s.peak_by_quarters;

@@ -13,8 +13,8 @@ namespace tallycnv {
 
 namespace {
 
-constexpr int groups = 3;             // all, direction 1, direction 2
-constexpr std::size_t time_bins = 11; // 1 s bins to 10 s, then the open bin
+constexpr int groups = 3;                     // all, direction 1, direction 2
+constexpr std::size_t time_bins = 11;         // 1 s bins to 10 s, then the open bin
 constexpr std::size_t headway_seconds = 3601; // 1 s bins to an hour, then the open bin
 
 // What one group's vehicles add up to. Speeds are tallied as stored (whole
@@ -76,7 +76,7 @@ struct vehicle_study {
     std::array<vehicle_tally, groups> tally;
     std::array<std::int64_t, 8> lanes{};
     std::array<std::array<std::int64_t, 3>, 8> lane_directions{}; // by lane and group (1, 2)
-    std::array<std::array<std::int64_t, 8>, 5> events{}; // by card category and event code
+    std::array<std::array<std::int64_t, 8>, 5> events{};          // by card category and event code
     // The first and last vehicle's day, minute of the day and second.
     struct timed_at {
         long day;

@@ -102,7 +102,6 @@ double mph_of(unsigned kmh) {
     return kmh / 1.609344;
 }
 
-
 unsigned long csv_weight(std::uint16_t weight, bool imperial) {
     if (imperial) {
         return weight * 10UL;

@@ -160,8 +160,8 @@ TEST(StudyIntervals, PeakHoursNeedIntervalsThatDivideTheHourAndPhfQuarterHours) 
     EXPECT_EQ(reason("interval 7"), omitted);
     EXPECT_EQ(reason("interval 90"), omitted);
     EXPECT_EQ(reason("interval 15\npeak_interval 14\npeak_times 7 0 9 0"), omitted);
-    for (const char* hour_dividing : {"interval 20", "interval 30", "interval 60", "interval 10", "interval 12",
-                                      "interval 12\npeak_interval 30\npeak_times 7 0 9 0",
+    for (const char* hour_dividing : {"interval 20", "interval 30", "interval 60", "interval 10",
+                                      "interval 12", "interval 12\npeak_interval 30\npeak_times 7 0 9 0",
                                       "interval 60\npeak_interval 15\npeak_times 7 0 9 0"}) {
         EXPECT_EQ(reason(hour_dividing), "|no PHF") << hour_dividing;
     }

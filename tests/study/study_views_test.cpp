@@ -36,12 +36,11 @@ study_group group(const std::string& key, std::int64_t scale) {
         g.volume.weekday_profile[h] = static_cast<double>(h * scale);
         g.volume.weekend_profile[h] = static_cast<double>(h * scale) / 2;
     }
-    g.volume.peak_hours.push_back(
-        {study_date{2013, 3, 8, 4}, study_peak{435, 120, 40, 15, 0.75}, std::nullopt,
-         study_peak{435, 120, 40, 15, 0.75}});
-    g.volume.peak_hours.push_back(
-        {std::nullopt, study_peak{420, 99.5, 30, 15, 0.829}, study_peak{1020, 130, 35, 15, 0.929},
-         study_peak{1020, 130, 35, 15, 0.929}});
+    g.volume.peak_hours.push_back({study_date{2013, 3, 8, 4}, study_peak{435, 120, 40, 15, 0.75},
+                                   std::nullopt, study_peak{435, 120, 40, 15, 0.75}});
+    g.volume.peak_hours.push_back({std::nullopt, study_peak{420, 99.5, 30, 15, 0.829},
+                                   study_peak{1020, 130, 35, 15, 0.929},
+                                   study_peak{1020, 130, 35, 15, 0.929}});
     g.speed.count = 100 * scale;
     g.speed.mean = 81.26;
     g.speed.stddev = 9.5;
@@ -73,8 +72,9 @@ study_group group(const std::string& key, std::int64_t scale) {
     seconds[3] = 2;
     g.headway_seconds = histogram(1, seconds);
     // Light vehicles: nearly every gross weight from 1.0 to 2.0 t, a few trucks.
-    g.gross_weights_fine = histogram(100, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 30, 50, 80, 60, 40, 30, 20, 10, 5, 5,
-                                           0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 2});
+    g.gross_weights_fine =
+        histogram(100, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 30, 50, 80, 60, 40, 30, 20, 10, 5, 5, 0,
+                        0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  0,  0,  0,  0,  0,  0,  0,  0, 1, 2});
     g.gaps = g.headways;
     g.headway_under_2s_share = 0.06;
     g.lengths = histogram(1, {0, 0, 0, 10, 50, 20, 3, 0, 0, 0, 0, 0, 0, 0, 0, 4, 1, 0, 0});
