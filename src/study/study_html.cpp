@@ -24,7 +24,7 @@ h2 { font-size: 13pt; border-bottom: 1px solid #999999; margin-top: 1.5em; break
 table { border-collapse: collapse; margin: 0.6em 0; break-inside: avoid; page-break-inside: avoid; }
 caption { text-align: left; font-weight: bold; padding: 0.2em 0; }
 th, td { padding: 1px 8px; text-align: right; border-bottom: 1px solid #dddddd; white-space: nowrap; }
-th:first-child, td:first-child { text-align: left; }
+th:first-child, td:first-child, th.name, td.name { text-align: left; }
 thead th { border-bottom: 1px solid #666666; }
 table.survey th { font-weight: normal; color: #555555; }
 table.survey td { text-align: left; white-space: normal; }
@@ -353,10 +353,12 @@ std::vector<chart> charts_of(const study& s, const std::string& id) {
     return {};
 }
 
-void write_cells(report_sink& out, const std::vector<std::string>& cells, const char* tag) {
+void write_cells(report_sink& out, const std::vector<std::string>& cells, const char* tag,
+                 std::size_t name_column) {
     out.write("<tr>");
-    for (const std::string& cell : cells) {
-        out.printf("<%s>", tag);
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        const std::string& cell = cells[i];
+        out.printf(i != 0 && i == name_column ? "<%s class=\"name\">" : "<%s>", tag);
         write_file_text(out, cell);
         out.printf("</%s>", tag);
     }
@@ -372,13 +374,13 @@ void write_html_table(report_sink& out, const text_table& t) {
     }
     if (t.heading_row) {
         out.write("<thead>");
-        write_cells(out, t.columns, "th");
+        write_cells(out, t.columns, "th", t.name_column);
         out.write("</thead>\n");
     }
     out.write("<tbody>\n");
     for (const std::vector<std::string>& row : t.rows) {
         if (t.heading_row) {
-            write_cells(out, row, "td");
+            write_cells(out, row, "td", t.name_column);
         } else {
             out.write("<tr><th scope=\"row\">");
             write_file_text(out, row.empty() ? "" : row[0]);

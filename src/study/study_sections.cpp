@@ -145,6 +145,7 @@ study_section volume_section(const study& s) {
         text_table lanes{"", {"Lane", "Vehicles", "Share"}, {}};
         if (named) {
             lanes.columns.insert(lanes.columns.begin() + 1, "Heading");
+            lanes.name_column = 1;
         }
         for (const study_count& l : s.lanes) {
             lanes.rows.push_back({l.key, count_text(l.count), share_text(l.share)});
@@ -389,6 +390,7 @@ text_table count_table(const study& s, const std::string& first,
     }
     if (!names.empty()) {
         t.columns.push_back("Name");
+        t.name_column = 1;
     }
     for (const study_group& g : s.groups) {
         t.columns.push_back(group_column(s, g));
