@@ -2,8 +2,10 @@
 // the program on: several days of traffic in every vehicle record format,
 // across a month end with partial first and last days, a wrapped memory, a
 // file not closed correctly, and interval files binned and count-only, with
-// and without peak periods, on grids of 5, 10, 12 and 15 minutes. Each line
-// of DIRECTORY/FILES names one file and the options to run it with.
+// and without peak periods, on grids of 5, 10, 12, 15 and 60 minutes; a
+// loop-only site whose records carry axles and weights it did not measure,
+// vehicles without a measured speed or length. Each line of DIRECTORY/FILES
+// names one file and the options to run it with.
 //
 //   study_check_files DIRECTORY
 #include <cstdio>
@@ -26,6 +28,7 @@ namespace {
 const char* const weigh_site = R"(
     site STUDY CHECK
     headings N S
+    class_scheme 2
     sensor_type 28 28 28 28 1 1 1 1
     card_type 6 6 6 6 0 0 0 0
     vbv_filter.operand 13
@@ -150,6 +153,53 @@ std::string mixed() {
     return text;
 }
 
+// Every vehicle line of `records` passed to `edit` with its number among them.
+template <typename Edit> std::string each_vehicle(const std::string& records, Edit edit) {
+    std::string text;
+    unsigned n = 0;
+    for (std::size_t from = 0; from < records.size();) {
+        const std::size_t end = records.find('\n', from);
+        std::string line = records.substr(from, end - from);
+        from = end + 1;
+        if (line.find(" speed=") != std::string::npos) {
+            edit(line, n++);
+        }
+        text += line + "\n";
+    }
+    return text;
+}
+
+// `line` with the value of field `name` replaced.
+void set_field(std::string& line, const std::string& name, const std::string& value) {
+    const std::size_t at = line.find(" " + name + "=") + name.size() + 2;
+    line.replace(at, line.find(' ', at) - at, value);
+}
+
+// A loop-only site (no axle or weighing sensor) whose records still carry axles,
+// spacings and weights; one direction, its lanes headed alike.
+bytes loop_only() {
+    const std::string records =
+        each_vehicle(traffic("type4", 29), [](std::string& line, unsigned) { set_field(line, "dir", "0"); });
+    return build_vbv_file(std::string(weigh_site) +
+                              "sensor_type 1 1 1 1 1 1 1 1\ncard_type 1 1 1 1 0 0 0 0\nheadings EB EB EB EB\n"
+                              "closed_ok 1\nnum_records " +
+                              std::to_string(record_count(records)),
+                          build_vbv_records(records));
+}
+
+// Vehicles without a measured speed (every fifth) or length (every seventh).
+bytes unmeasured() {
+    const std::string records = each_vehicle(traffic("type6", 30), [](std::string& line, unsigned n) {
+        if (n % 5 == 0) {
+            set_field(line, "speed", "0");
+        }
+        if (n % 7 == 0) {
+            set_field(line, "length", "0");
+        }
+    });
+    return vbv_file(records);
+}
+
 // A wrapped memory: the records from the second day on survive, and the
 // base format's running date starts on the day of the oldest of them.
 bytes wrapped() {
@@ -213,6 +263,9 @@ std::string interval_blocks(unsigned blocks, unsigned per_day, unsigned first, u
 bytes speed_and_length(unsigned minutes, unsigned seed) {
     header_builder h;
     h.describe(interval_site);
+    if (minutes == 15) {
+        h.describe("speed_bins.count 5"); // the last bin ends at 110
+    }
     const unsigned per_day = 1440 / minutes;
     const unsigned blocks = 3 * per_day + per_day / 6;
     h.describe("no_chans 2\nchannel_assignment 1 2\ninterval " + std::to_string(minutes) +
@@ -254,6 +307,17 @@ bytes speed_by_class() {
                "spec_count 2\noperands 1 7 0\noperators 1 0\nblock_size 72\nnum_records " +
                std::to_string(blocks + 6));
     return build_interval_file(h, interval_blocks(blocks + 6, 24, 10, 2, 18, 52), 18);
+}
+
+// Ten days of hourly counts of two channels: peak hours without a PHF.
+bytes hourly_counts() {
+    header_builder h;
+    h.describe(interval_site);
+    const unsigned blocks = 10 * 24 + 4;
+    h.describe("stop 2013-03-09 14:00:00\nno_chans 2\nchannel_assignment 1 2\ninterval 60\noperands 0 0 0\n"
+               "block_size 4\nnum_records " +
+               std::to_string(blocks));
+    return build_interval_file(h, interval_blocks(blocks, 24, 10, 2, 1, 58), 1);
 }
 
 // Plain counts of three channels every 5 minutes, the recording memory wrapped.
@@ -307,11 +371,14 @@ int write_files(const std::string& dir) {
     add("MIXED.DAT", vbv_file(mixed()));
     add("NOTCLOSED.DAT", vbv_file(traffic("base", 28, 2), false));
     add("WRAPPED.DAT", wrapped());
-    add("SPLEN.DAT", speed_and_length(15, 51));
+    add("SPLEN.DAT", speed_and_length(15, 51), "--speed-limit=50");
     add("SPCLASS.DAT", speed_by_class());
     add("COUNTS.DAT", wrapped_counts());
     add("PARTIAL.DAT", partial_counts(), "-S");
-    add("TEN.DAT", speed_and_length(10, 55));
+    add("TEN.DAT", speed_and_length(10, 55), "--speed-limit=55");
+    add("HOURLY.DAT", hourly_counts());
+    add("LOOPONLY.DAT", loop_only());
+    add("UNMEASURED.DAT", unmeasured());
     add("TWELVE.DAT", twelve_and_six_minutes());
     add("FIFTEEN.DAT", fifteen_and_five_minutes());
     return 0;

@@ -91,6 +91,7 @@ bytes weigh_site(const std::string& site_line) {
     }
     return build_vbv_file(std::string(common_header) + site_line + R"(
         file_name WEIGH
+        class_scheme 2
         sensor_type 28 28 28 28 1 1 1 1
         card_type 6 6 6 6 0 0 0 0
         start 2013-03-07 09:00:00

@@ -12,6 +12,12 @@
 
 namespace tallycnv {
 
+bool last_bin_closed(const bin_info& bins) {
+    constexpr std::size_t boundaries = sizeof bins.threshold / sizeof bins.threshold[0];
+    return bins.count >= 1 && bins.count < boundaries &&
+           bins.threshold[bins.count] > bins.threshold[bins.count - 1];
+}
+
 namespace {
 
 // The row before the bins: the site quoted (42 bytes), the end (at most 22),
@@ -46,8 +52,9 @@ char* put_bound(char* p, std::uint16_t boundary, bound_unit unit, bool imperial)
     return put_int(p, boundary);
 }
 
-// "NAME lo-hi" for a bin between two boundaries, "NAME >lo" for the open last
-// bin; a bin past the fifteen boundaries a header holds is numbered instead.
+// "NAME lo-hi" for a bin between two boundaries (the last one too when the
+// header gives its upper edge), "NAME >lo" for an open last bin; a bin past
+// the fifteen boundaries a header holds is numbered instead.
 std::string bounded_label(std::string_view name, const bin_info& bins, std::uint64_t bin, bound_unit unit,
                           bool imperial) {
     char text[96 + report_sink::slack]; // the formatters' scratch bytes after the label
@@ -56,7 +63,8 @@ std::string bounded_label(std::string_view name, const bin_info& bins, std::uint
     constexpr std::uint64_t boundaries = sizeof bins.threshold / sizeof bins.threshold[0];
     if (bin >= boundaries) {
         p = put_int(p, bin + 1);
-    } else if (bin + 1 < bins.count && bin + 1 < boundaries) {
+    } else if ((bin + 1 < bins.count || (bin + 1 == bins.count && last_bin_closed(bins))) &&
+               bin + 1 < boundaries) {
         p = put_bound(p, bins.threshold[bin], unit, imperial);
         *p++ = '-';
         p = put_bound(p, bins.threshold[bin + 1], unit, imperial);

@@ -26,6 +26,10 @@ struct interval_csv {
 
 // The label of bin `bin` (from 0) of a list of operand `type`: "SPEED 30-50",
 // "SPEED >120", "CLASS 3", with bounds in the units of the export.
+// The last bin of a list ends at the header's next boundary when that one lies
+// above the bin's lower edge; otherwise it holds every value from its lower edge up.
+bool last_bin_closed(const bin_info& bins);
+
 std::string bin_label(unsigned type, std::uint64_t bin, const binning_parameters& binning, bool imperial);
 
 // `printed` holds the number of bins printed per list.

@@ -64,6 +64,7 @@ struct study_count {
     std::string key;
     std::int64_t count = 0;
     std::optional<double> share; // count / the sum of the list's counts; null when that sum is 0
+    std::string name; // what the key stands for, where known: a lane's heading, a class's published name
 };
 
 // Bins of equal width. Bin i holds the values v with
@@ -89,28 +90,31 @@ struct study_percentile {
 };
 
 // A peak hour: the 60-minute window with the most vehicles (earliest on a
-// tie) among the windows starting in the half of the day asked for.
-// Vehicle files: windows start on a quarter hour. Interval files: windows
-// start and end on the interval ends the day records.
-// The factor compares the window's volume with its busiest part scaled to the
-// hour: its quarter hours (vehicle files, and interval files whose intervals
-// all divide 15 minutes), or else its intervals, each at count x 60 / minutes.
+// tie) among the windows starting in the part of the day asked for, each
+// window lying within the day. Vehicle files: windows start on every quarter
+// hour. Interval files: windows start and end on the interval ends the day
+// records.
+// The peak-hour factor PHF = volume / (4 x the busiest quarter hour) needs
+// quarter hours: vehicle files and interval files whose intervals all divide
+// 15 minutes. Other grids give the busiest interval (by its hourly rate,
+// count x 60 / minutes) and no factor.
 struct study_peak {
     int start_minute = 0;          // minutes after midnight the window starts (0 .. 1380)
     double volume = 0;             // vehicles in the window (a mean over days for the mean weekday)
     double largest_part = 0;       // the count of the busiest quarter hour or interval
     int largest_part_minutes = 15; // its length: 15 for a quarter hour, else that interval's
-    std::optional<double> factor;  // volume / (largest_part x 60 / largest_part_minutes), rounded to
-                                   // three decimals; null when that is not above 0
+    std::optional<double> factor;  // the PHF rounded to three decimals; null without quarter hours
+                                   // or when the busiest quarter hour is not above 0
 };
 
-// The AM (windows starting 00:00 to 11:00) and PM (12:00 to 23:00) peak hours
-// of one full day, or of the mean weekday (date absent: the quarter-hour
-// counts averaged over the full weekdays).
+// The AM (windows starting before 12:00), PM (starting at 12:00 or later) and
+// whole-day peak hours of one full valid day, or of the mean weekday (date
+// absent: the counts averaged over the full valid weekdays).
 struct study_peak_day {
     std::optional<study_date> date;
-    std::optional<study_peak> am; // null: no vehicle in that half of the day
+    std::optional<study_peak> am; // null: no vehicle in that part of the day
     std::optional<study_peak> pm;
+    std::optional<study_peak> day; // the busier of the two (the earlier on a tie)
 };
 
 // The volumes of one group (see study_group): totals, averages, the mean
@@ -152,8 +156,13 @@ struct study_speed {
     std::int64_t pace_count = 0;
     std::optional<double> pace_share;
     // With --speed-limit=N: the shares of the vehicles with a speed above N and above N + 10.
+    // Binned speeds: the share of the bins from the limit up, exact when the limit is a bin
+    // edge; otherwise the share of the bins wholly above it, and the `_most` bound adds the
+    // bin the limit lies in.
     std::optional<double> share_above_limit;
     std::optional<double> share_above_limit_10;
+    std::optional<double> share_above_limit_most; // null: the share is exact
+    std::optional<double> share_above_limit_10_most;
     // Every speed in 1-unit bins from 0 (vehicle files); the chart's data.
     study_histogram histogram;
 };
@@ -185,6 +194,7 @@ struct study_bin_list {
 struct study_group {
     std::string key;     // "all"; a direction "1"/"2"; a channel "1".."8"
     std::string heading; // the channel's heading (interval files), file bytes
+    std::string name;    // a direction's name: the heading its lanes share (vehicle files), file bytes
     study_volume volume;
 
     // Vehicle files.
@@ -192,13 +202,15 @@ struct study_group {
     std::vector<study_count> classes; // codes 1 to the scheme's class count, any other seen, by code
     std::vector<study_count> axles;   // every axle count seen, ascending
     study_histogram headways;         // 1 s bins from 0, the bin from 10 s open
+    study_histogram headway_seconds;  // 1 s bins from 0 up to 3600 s, the last open (the page's chart)
     study_histogram gaps;             // the same for gaps
     std::optional<double> headway_under_2s_share;    // share of the headways below 2 s
     study_histogram lengths;                         // 1 m (3 ft) bins from 0
     study_histogram gross_weights;                   // 1 t (2 kip) bins from 0, weigh sites
+    study_histogram gross_weights_fine;              // 100 kg (100 lb) bins from 0 (the page's chart)
     std::vector<study_class_weight> weight_by_class; // classes with a weighed vehicle, by code
     double esal = 0;                                 // sum over the weighed axles of (axle load / 8.16 t)^4
-    std::optional<double> esal_per_full_day;         // the full days' esal over their number ("all" only)
+    std::optional<double> esal_per_full_day;         // the full valid days' esal over their number
 
     // Interval files.
     std::vector<study_bin_list> bin_lists;
@@ -208,9 +220,11 @@ struct study_group {
 struct study_day {
     study_date date;
     bool full_day = false; // its 24 hours lie within the recording
+    bool valid = true;     // no critical data-quality rule fired on the day (and not excluded by date)
     std::int64_t total = 0;
     std::vector<std::int64_t> by_group; // one per group after "all" (study::groups[1..]), same order
     double esal = 0;                    // weigh sites: the day's equivalent standard axles
+    std::vector<double> esal_by_group;  // the same per group after "all"
 };
 
 // The survey: what was counted, where and when.
@@ -247,14 +261,27 @@ struct study {
     bool has_gap = false;
     bool has_length = false;
     bool weigh_site = false; // gross weights present: weights and esal shown
+    // Vehicle files: what the sensor configuration measures. Axle counts,
+    // spacings and wheelbases need axle sensors, weights need weighing
+    // sensors; a figure not measured is null and the reason says why.
+    bool senses_axles = true;
+    bool weighs = true;
+    std::string axles_not_measured;  // e.g. "no axle sensor, loops only"
+    std::string weight_not_measured; // e.g. "no weighing sensor"
 
-    // Interval files: peak hours are computed when every interval in force is
-    // at most 15 minutes and divides the hour; otherwise they are omitted and
+    // Interval files: peak hours are computed when every interval in force
+    // divides the hour; otherwise they are omitted and
     // peak_hours_omitted_reason says why (writers show it).
     bool peak_hours_omitted = false;
-    std::string peak_hours_omitted_reason; // e.g. "the counting interval is longer than 15 minutes"
-    int peak_grid_minutes = 15;   // the finest step between window starts: the intervals' common divisor
-    bool peak_by_quarters = true; // the factor from quarter hours; false: from the busiest interval
+    std::string peak_hours_omitted_reason; // e.g. "the counting interval does not divide the hour"
+    int peak_grid_minutes = 15;     // the finest step between window starts: the intervals' common divisor
+    bool peak_by_quarters = true;   // PHF from quarter hours; false: no PHF, the busiest interval instead
+    std::string phf_omitted_reason; // why there is no PHF, when peak_by_quarters is false
+
+    // The page's production line: the program's version and the date the
+    // study was made (from SOURCE_DATE_EPOCH when set, else the clock).
+    std::string made_by; // "tallycnv 3.5.47"
+    std::string made_on; // "2026-12-07"
 
     std::vector<study_day> daily;    // every day holding part of the recording, in date order
     std::vector<study_count> lanes;  // vehicle files: vehicles by lane

@@ -29,7 +29,7 @@ struct day_table {
     bool keeps_ends = false; // interval files: the minutes intervals end at are kept per day
     struct day_counts {
         std::vector<std::int64_t> slots; // group * slots_per_day + slot
-        double esal = 0;
+        std::vector<double> esal;        // per group, as the slots
         std::vector<bool> ends; // with keeps_ends: minute m (0 to 1440) ends an interval; 0 always does
     };
     std::map<long, day_counts> days;
@@ -73,8 +73,9 @@ study make_study(const run_context& ctx, const k479_defn& header);
 void compute_vehicle_study(const run_context& ctx, byte_stream& input, const k479_defn& header, study& s);
 void compute_interval_study(const run_context& ctx, byte_stream& input, const k479_defn& header, study& s);
 
-// The speed figures of a distribution of whole speeds (index: the speed).
-study_speed speed_figures(const std::vector<std::int64_t>& speeds, double speed_limit);
+// The speed figures of a distribution of stored whole speeds (index: the
+// stored speed), each worth `per_unit` in the study's speed unit.
+study_speed speed_figures(const std::vector<std::int64_t>& speeds, double speed_limit, double per_unit);
 // The smallest index v holding at least n % of the total, counting from 0.
 std::optional<double> percentile_of(const std::vector<std::int64_t>& counts, std::int64_t total, int n);
 

@@ -71,7 +71,9 @@ double count_between(const std::vector<double>& slots, int slot, int from, int t
 }
 
 // The window's volume and busiest part; nullopt when it does not start and end
-// on interval ends (with quarter hours: when one of them does not).
+// on interval ends (with quarter hours: when one of them does not). The PHF
+// comes from quarter hours only; other grids give the busiest interval by its
+// hourly rate and no factor.
 std::optional<study_peak> window_at(const std::vector<double>& slots, int slot, const peak_grid& grid,
                                     int start) {
     const int step = grid.quarters ? 15 : slot;
@@ -103,17 +105,18 @@ std::optional<study_peak> window_at(const std::vector<double>& slots, int slot, 
     if (part_start != start + 60) {
         return std::nullopt;
     }
-    if (busiest_rate > 0) {
+    if (grid.quarters && busiest_rate > 0) {
         peak.factor = std::round(peak.volume / busiest_rate * 1000) / 1000;
     }
     return peak;
 }
 
-// The busiest hour among the windows starting from `first` to `last` minute.
+// The busiest hour among the windows starting from minute `first` up to (not
+// including) `last`, each ending by midnight.
 std::optional<study_peak> busiest_hour(const std::vector<double>& slots, int slot, const peak_grid& grid,
                                        int first, int last) {
     std::optional<study_peak> best;
-    for (int start = first; start <= last; start += slot) {
+    for (int start = first; start < last && start + 60 <= static_cast<int>(minutes_per_day); start += slot) {
         const std::optional<study_peak> peak = window_at(slots, slot, grid, start);
         if (peak && peak->volume > 0 && (!best || peak->volume > best->volume)) {
             best = peak;
@@ -124,8 +127,12 @@ std::optional<study_peak> busiest_hour(const std::vector<double>& slots, int slo
 
 study_peak_day peak_day(const std::vector<double>& slots, int slot, const peak_grid& grid) {
     study_peak_day day;
-    day.am = busiest_hour(slots, slot, grid, 0, 11 * 60);
-    day.pm = busiest_hour(slots, slot, grid, 12 * 60, 23 * 60);
+    day.am = busiest_hour(slots, slot, grid, 0, 12 * 60);
+    day.pm = busiest_hour(slots, slot, grid, 12 * 60, static_cast<int>(minutes_per_day));
+    day.day = day.am;
+    if (day.pm && (!day.day || day.pm->volume > day.day->volume)) {
+        day.day = day.pm;
+    }
     return day;
 }
 
@@ -189,6 +196,7 @@ day_table::day_counts& day_table::at(long day) {
     day_counts& counts = days[day];
     if (counts.slots.empty()) {
         counts.slots.assign(static_cast<std::size_t>(groups * slots_per_day()), 0);
+        counts.esal.assign(static_cast<std::size_t>(groups), 0);
         if (keeps_ends) {
             counts.ends.assign(minutes_per_day + 1, false);
             counts.ends[0] = true;
@@ -256,6 +264,7 @@ void fill_volumes(study& s, const day_table& table, const recording_span& span, 
         t.weekday_slots.assign(static_cast<std::size_t>(per_day), 0);
     }
     int full_days = 0;
+    int measured_days = 0; // full and valid: the days ESAL per day and the peak hours take
     int full_weekdays = 0;
     int full_weekend_days = 0;
     // The mean weekday's windows: on the ends every full weekday has.
@@ -268,7 +277,12 @@ void fill_volumes(study& s, const day_table& table, const recording_span& span, 
         study_day row;
         row.date = date_of_day(day);
         row.full_day = full_day(day, span);
-        row.esal = found != table.days.end() ? found->second.esal : 0;
+        if (found != table.days.end()) {
+            row.esal = found->second.esal[0];
+            row.esal_by_group.assign(found->second.esal.begin() + 1, found->second.esal.end());
+        }
+        const bool measured = row.full_day && row.valid;
+        measured_days += measured ? 1 : 0;
         const bool weekday = row.date.weekday < 5;
         peak_grid day_grid;
         if (row.full_day) {
@@ -296,8 +310,8 @@ void fill_volumes(study& s, const day_table& table, const recording_span& span, 
             }
             sums& t = totals[g];
             t.full += total;
-            if (g == 0) {
-                t.esal += row.esal;
+            if (measured && found != table.days.end()) {
+                t.esal += found->second.esal[g];
             }
             for (int i = 0; i < per_day; ++i) {
                 (weekday ? t.weekday_hours : t.weekend_hours)[static_cast<std::size_t>(i * slot / 60)] +=
@@ -309,7 +323,7 @@ void fill_volumes(study& s, const day_table& table, const recording_span& span, 
             if (weekday) {
                 t.weekdays += total;
             }
-            if (peaks) {
+            if (peaks && measured) {
                 study_peak_day peak = peak_day(group_slots, slot, day_grid);
                 peak.date = row.date;
                 s.groups[g].volume.peak_hours.push_back(peak);
@@ -345,8 +359,8 @@ void fill_volumes(study& s, const day_table& table, const recording_span& span, 
             }
             v.peak_hours.push_back(peak_day(mean, slot, weekday_grid));
         }
-        if (g == 0 && full_days > 0) {
-            s.groups[0].esal_per_full_day = t.esal / full_days;
+        if (measured_days > 0) {
+            s.groups[g].esal_per_full_day = t.esal / measured_days;
         }
     }
 }

@@ -2,6 +2,7 @@
 // Nothing is fetched and no script runs: the page reads the same from a
 // file, a mail attachment or a print on A4.
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <string>
@@ -23,7 +24,7 @@ h2 { font-size: 13pt; border-bottom: 1px solid #999999; margin-top: 1.5em; break
 table { border-collapse: collapse; margin: 0.6em 0; break-inside: avoid; page-break-inside: avoid; }
 caption { text-align: left; font-weight: bold; padding: 0.2em 0; }
 th, td { padding: 1px 8px; text-align: right; border-bottom: 1px solid #dddddd; white-space: nowrap; }
-th:first-child, td:first-child { text-align: left; }
+th:first-child, td:first-child, th.name, td.name { text-align: left; }
 thead th { border-bottom: 1px solid #666666; }
 table.survey th { font-weight: normal; color: #555555; }
 table.survey td { text-align: left; white-space: normal; }
@@ -31,7 +32,8 @@ figure { margin: 0.8em 0; break-inside: avoid; page-break-inside: avoid; }
 svg.chart { display: block; max-width: 100%; height: auto; }
 p.nodata { font-style: italic; }
 p.note { margin: 0.2em 0; }
-@media print { body { max-width: none; margin: 0; } h2 { break-before: auto; } }
+p.made { color: #555555; margin-top: 0; }
+@media print { body { max-width: none; margin: 0; } section + section { break-before: page; page-break-before: always; } }
 )";
 
 // A histogram of the study as a chart's edges and series; `scale` divides
@@ -48,6 +50,55 @@ void fill_histogram(chart& c, const study_histogram& h, double scale) {
     chart_series series;
     for (std::size_t i = 0; i < bins; ++i) {
         series.values.push_back(static_cast<double>(h.counts[i]));
+    }
+    c.series.push_back(std::move(series));
+}
+
+// A histogram whose range comes from the data, so that one busy bin does not
+// crush the others: from the lowest value to the 95th percentile, in about a
+// dozen bins of 1, 2 or 5 times a power of ten (multiples of the tally's
+// width), the values above in a labelled open bin. `scale` divides the edges.
+void fill_readable_histogram(chart& c, const study_histogram& h, double scale) {
+    if (h.total <= 0 || h.counts.empty()) {
+        c.series.emplace_back();
+        return;
+    }
+    std::size_t low = 0;
+    while (h.counts[low] == 0) {
+        ++low;
+    }
+    std::size_t high = low;
+    for (std::int64_t below = 0; high < h.counts.size(); ++high) {
+        below += h.counts[high];
+        if (100 * below >= 95 * h.total) {
+            break;
+        }
+    }
+    const double fine = h.width / scale;
+    const double from = static_cast<double>(low) * fine;
+    const double to = static_cast<double>(high + 1) * fine;
+    const double step = std::max(fine, nice_step(to - from, 12, fine));
+    const auto per_bin = static_cast<std::size_t>(std::llround(step / fine));
+    const std::size_t first = low - low % per_bin;
+    const std::size_t last = (high / per_bin + 1) * per_bin; // the first fine bin above the range
+    chart_series series;
+    for (std::size_t i = first; i < last; i += per_bin) {
+        c.edges.push_back(h.first_lower / scale + static_cast<double>(i) * fine);
+        double n = 0;
+        for (std::size_t k = i; k < i + per_bin && k < h.counts.size(); ++k) {
+            n += static_cast<double>(h.counts[k]);
+        }
+        series.values.push_back(n);
+    }
+    c.edges.push_back(h.first_lower / scale + static_cast<double>(last) * fine);
+    double rest = 0;
+    for (std::size_t k = last; k < h.counts.size(); ++k) {
+        rest += static_cast<double>(h.counts[k]);
+    }
+    if (rest > 0 || (h.open_last && last < h.counts.size())) {
+        c.edges.push_back(c.edges.back() + step);
+        series.values.push_back(rest);
+        c.open_last = true;
     }
     c.series.push_back(std::move(series));
 }
@@ -80,7 +131,7 @@ chart profile_chart(const study& s) {
     chart c;
     c.kind = chart_kind::line;
     c.title = "Mean hourly profile";
-    c.x_title = "Hour of the day (start)";
+    c.x_title = "Hour of the day";
     c.y_title = "Vehicles per hour";
     c.no_data = "No full day: no hourly profile.";
     const study_volume& v = s.groups.front().volume;
@@ -134,7 +185,7 @@ chart count_chart(const study& s, const std::string& title, const std::string& x
     c.title = title;
     c.x_title = x_title;
     c.y_title = "Vehicles";
-    c.no_data = "No vehicle counted: no chart of " + x_title + ".";
+    c.no_data = "No vehicle counted: no chart of " + title + ".";
     const std::size_t first = s.groups.size() > 1 ? 1 : 0;
     for (const study_count& k : s.groups.front().*list) {
         c.categories.push_back(utf8_from_latin1(k.key));
@@ -208,7 +259,11 @@ std::vector<double> bin_edges(const study_bin_list& list, bool& open_last) {
 // histogram with its mean, p85 and the speed limit marked, others as bars.
 chart bin_list_chart(const study& s, const study_bin_list& list) {
     chart c;
-    const std::string name = utf8_from_latin1(list.name);
+    std::string name = utf8_from_latin1(list.name);
+    // Axis titles in sentence case: "SPEED" reads "Speed".
+    for (std::size_t i = 1; i < name.size(); ++i) {
+        name[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(name[i])));
+    }
     const std::string unit = list.unit.empty() && list.speed ? s.units.speed : list.unit;
     c.title = (list.speed ? std::string("Speed") : name) + " distribution, all channels";
     c.x_title = name + (unit.empty() ? "" : " (" + unit + ")");
@@ -265,21 +320,28 @@ std::vector<chart> charts_of(const study& s, const std::string& id) {
     if (id == "classes") {
         std::vector<chart> charts;
         if (s.has_class) {
-            charts.push_back(count_chart(s, "Class distribution", "class", &study_group::classes));
+            charts.push_back(count_chart(s, "Class distribution", "Class", &study_group::classes));
         }
         if (s.has_axles) {
-            charts.push_back(count_chart(s, "Axle counts", "axles", &study_group::axles));
+            charts.push_back(count_chart(s, "Axle counts", "Axles", &study_group::axles));
         }
         return charts;
     }
     if (id == "headways" && s.has_headway) {
-        return {
-            histogram_chart("Headway distribution", "Headway (s)", "No headway: no chart.", all.headways, 1)};
+        chart c = histogram_chart("Headway distribution", "Headway (s)", "No headway: no chart.", {}, 1);
+        c.series.clear();
+        c.edges.clear();
+        fill_readable_histogram(c, all.headway_seconds, 1);
+        return {c};
     }
     if (id == "weights") {
         // Kilograms to tonnes, pounds to kips: both by 1000.
-        return {histogram_chart("Gross-weight distribution", "Gross weight (" + s.units.weight_bin + ")",
-                                "No vehicle weighed: no chart.", all.gross_weights, 1000)};
+        chart c = histogram_chart("Gross-weight distribution", "Gross weight (" + s.units.weight_bin + ")",
+                                  "No vehicle weighed: no chart.", {}, 1000);
+        c.series.clear();
+        c.edges.clear();
+        fill_readable_histogram(c, all.gross_weights_fine, 1000);
+        return {c};
     }
     if (id == "bins") {
         std::vector<chart> charts;
@@ -291,10 +353,12 @@ std::vector<chart> charts_of(const study& s, const std::string& id) {
     return {};
 }
 
-void write_cells(report_sink& out, const std::vector<std::string>& cells, const char* tag) {
+void write_cells(report_sink& out, const std::vector<std::string>& cells, const char* tag,
+                 std::size_t name_column) {
     out.write("<tr>");
-    for (const std::string& cell : cells) {
-        out.printf("<%s>", tag);
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        const std::string& cell = cells[i];
+        out.printf(i != 0 && i == name_column ? "<%s class=\"name\">" : "<%s>", tag);
         write_file_text(out, cell);
         out.printf("</%s>", tag);
     }
@@ -310,13 +374,13 @@ void write_html_table(report_sink& out, const text_table& t) {
     }
     if (t.heading_row) {
         out.write("<thead>");
-        write_cells(out, t.columns, "th");
+        write_cells(out, t.columns, "th", t.name_column);
         out.write("</thead>\n");
     }
     out.write("<tbody>\n");
     for (const std::vector<std::string>& row : t.rows) {
         if (t.heading_row) {
-            write_cells(out, row, "td");
+            write_cells(out, row, "td", t.name_column);
         } else {
             out.write("<tr><th scope=\"row\">");
             write_file_text(out, row.empty() ? "" : row[0]);
@@ -345,7 +409,11 @@ void write_study_html(const run_context& ctx, const study& s) {
     out.write(page_style);
     out.write("</style>\n</head>\n<body>\n<h1>Traffic study: ");
     write_file_text(out, s.survey.site);
-    out.write("</h1>\n");
+    out.write("</h1>\n<p class=\"made\">Made by ");
+    write_escaped(out, s.made_by);
+    out.write(" on ");
+    write_escaped(out, s.made_on);
+    out.write(".</p>\n");
     for (const study_section& section : study_sections(s)) {
         out.printf("<section id=\"%s\">\n<h2>", section.id.c_str());
         write_escaped(out, section.title);
@@ -356,6 +424,10 @@ void write_study_html(const run_context& ctx, const study& s) {
             out.write("</p>\n");
         }
         for (const chart& c : charts_of(s, section.id)) {
+            // A section without a table has said in its note that there is nothing to show.
+            if (!chart_has_data(c) && section.tables.empty()) {
+                continue;
+            }
             out.write("<figure>\n");
             write_svg_chart(out, c);
             out.write("</figure>\n");

@@ -144,19 +144,44 @@ double speed_edge(std::uint16_t threshold, bool imperial) {
     return threshold;
 }
 
+// The share of the binned vehicles above `limit`: exact when the limit is a
+// bin edge (the bins from it up), else the bins wholly above it (at least)
+// and those with any part above it (at most).
+void share_above(const std::vector<double>& low, const std::vector<double>& high,
+                 const std::vector<bool>& open, const std::vector<std::int64_t>& totals, std::int64_t count,
+                 double limit, std::optional<double>& at_least, std::optional<double>& at_most) {
+    std::int64_t surely = 0;
+    std::int64_t maybe = 0;
+    for (std::size_t i = 0; i < low.size(); ++i) {
+        if (low[i] >= limit) {
+            surely += totals[i];
+        } else if (open[i] || high[i] > limit) {
+            maybe += totals[i];
+        }
+    }
+    at_least = share_of(surely, count);
+    if (maybe != 0) {
+        at_most = share_of(surely + maybe, count);
+    }
+}
+
 // The mean and percentiles of a speed list from its bins: a bin counts at its
-// middle, the open last bin at its lower edge; percentiles interpolate
-// linearly within the bin that holds the point.
-study_speed binned_speeds(const std::vector<std::int64_t>& totals, const bin_info& bins, bool imperial) {
+// middle, an open last bin at its lower edge; percentiles interpolate
+// linearly within the bin that holds the point. The last bin is closed when
+// the header gives a boundary above its lower edge.
+study_speed binned_speeds(const std::vector<std::int64_t>& totals, const bin_info& bins, bool imperial,
+                          double speed_limit) {
     study_speed f;
     constexpr std::size_t edges = sizeof bins.threshold / sizeof bins.threshold[0];
     const std::size_t n = std::min<std::size_t>({totals.size(), bins.count, edges});
     std::vector<double> low(n);
     std::vector<double> high(n);
+    std::vector<bool> is_open(n);
     double sum = 0;
     for (std::size_t i = 0; i < n; ++i) {
         low[i] = speed_edge(bins.threshold[i], imperial);
-        const bool open = i + 1 == n;
+        const bool open = i + 1 == n && !last_bin_closed(bins);
+        is_open[i] = open;
         high[i] = open ? low[i] : speed_edge(bins.threshold[i + 1], imperial);
         f.count += totals[i];
         sum += static_cast<double>(totals[i]) * (low[i] + high[i]) / 2;
@@ -177,7 +202,7 @@ study_speed binned_speeds(const std::vector<std::int64_t>& totals, const bin_inf
         for (std::size_t i = 0; i < n; ++i) {
             const double c = static_cast<double>(totals[i]);
             if (c > 0 && below + c >= target) {
-                if (i + 1 == n) {
+                if (is_open[i]) {
                     q.above = low[i];
                 } else {
                     q.value = low[i] + (target - below) / c * (high[i] - low[i]);
@@ -186,6 +211,12 @@ study_speed binned_speeds(const std::vector<std::int64_t>& totals, const bin_inf
             }
             below += c;
         }
+    }
+    if (speed_limit > 0) {
+        share_above(low, high, is_open, totals, f.count, speed_limit, f.share_above_limit,
+                    f.share_above_limit_most);
+        share_above(low, high, is_open, totals, f.count, speed_limit + 10, f.share_above_limit_10,
+                    f.share_above_limit_10_most);
     }
     return f;
 }
@@ -213,7 +244,7 @@ void fill_bin_lists(study_group& g, const channel_tally& t, const k479_defn& hea
         b.totals = t.bins[list];
         b.totals.resize(b.labels.size());
         if (type == operand_speed || type == operand_speed_summary) {
-            b.speed = binned_speeds(b.totals, binning.speed_bins, s.units.imperial);
+            b.speed = binned_speeds(b.totals, binning.speed_bins, s.units.imperial, s.speed_limit);
         }
         g.bin_lists.push_back(std::move(b));
     }
@@ -222,14 +253,14 @@ void fill_bin_lists(study_group& g, const channel_tally& t, const k479_defn& hea
 // What the peak hours' factor of an interval file comes from, or why it has none.
 struct interval_peaks {
     peak_parts parts = peak_parts::none;
-    int step = 60;      // the finest grid of the ends: the intervals' greatest common divisor
-    std::string reason; // why there are no peak hours
+    int step = 60;          // the finest grid of the ends: the intervals' greatest common divisor
+    std::string reason;     // why there are no peak hours
+    std::string phf_reason; // why there is no PHF
 };
 
 // Peak hours need every interval in force (the normal one, and the peak one
-// when a peak period exists) to be 15 minutes or shorter and to divide the
-// hour, so that the hours hold whole intervals; the factor comes from quarter
-// hours when every one divides 15 minutes, else from the intervals.
+// when a peak period exists) to divide the hour, so that the hours hold whole
+// intervals; the PHF needs quarter hours: every interval dividing 15 minutes.
 interval_peaks interval_peak_rule(const k479_defn& header) {
     interval_peaks p;
     std::vector<unsigned> lengths{header.interval};
@@ -241,19 +272,20 @@ interval_peaks interval_peak_rule(const k479_defn& header) {
     }
     p.step = static_cast<int>(std::gcd(lengths.front(), lengths.back()));
     for (const unsigned length : lengths) {
-        if (length > 15) {
-            p.reason = "the counting interval is longer than 15 minutes";
-            return p;
-        }
-    }
-    for (const unsigned length : lengths) {
-        if (length == 0 || 60 % length != 0) {
+        if (length == 0 || length > 60 || 60 % length != 0) {
             p.reason = "the counting interval does not divide the hour";
             return p;
         }
     }
-    const bool quarters = std::all_of(lengths.begin(), lengths.end(), [](unsigned n) { return 15 % n == 0; });
-    p.parts = quarters ? peak_parts::quarter_hours : peak_parts::intervals;
+    for (const unsigned length : lengths) {
+        if (15 % length != 0) {
+            p.parts = peak_parts::intervals;
+            p.phf_reason = "the PHF needs 15-minute counts and the " + std::to_string(length) +
+                           "-minute intervals do not make up quarter hours";
+            return p;
+        }
+    }
+    p.parts = peak_parts::quarter_hours;
     return p;
 }
 
@@ -301,6 +333,7 @@ void compute_interval_study(const run_context& ctx, byte_stream& input, const k4
     s.peak_hours_omitted_reason = peaks.reason;
     s.peak_grid_minutes = peaks.step;
     s.peak_by_quarters = peaks.parts == peak_parts::quarter_hours;
+    s.phf_omitted_reason = peaks.phf_reason;
     // The recording: the blocks present, from the first one's start to the last one's end.
     fill_volumes(s, walk.days, recording_span{walk.first_start, walk.last_end}, peaks.parts);
 }

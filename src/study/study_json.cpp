@@ -185,6 +185,9 @@ void write_count_list(json_writer& j, const std::vector<study_count>& counts, co
     for (const study_count& c : counts) {
         j.begin_compact_object();
         j.key(key_name).value(utf8_from_latin1(c.key));
+        if (!c.name.empty()) {
+            j.key("name").value(utf8_from_latin1(c.name));
+        }
         j.key("count").value(c.count);
         j.key("share").value(c.share);
         j.end_object();
@@ -229,6 +232,7 @@ void write_peak(json_writer& j, const std::optional<study_peak>& peak, bool by_q
     } else {
         j.key("largest_interval").value(peak->largest_part);
         j.key("largest_interval_minutes").value(peak->largest_part_minutes);
+        j.key("largest_interval_hourly_rate").value(peak->largest_part * 60 / peak->largest_part_minutes);
     }
     j.key("phf").value(peak->factor);
     j.end_object();
@@ -251,9 +255,24 @@ void write_peak_hours(json_writer& j, const study& s, const study_group& g) {
         write_peak(j, day.am, s.peak_by_quarters);
         j.key("pm");
         write_peak(j, day.pm, s.peak_by_quarters);
+        j.key("day");
+        write_peak(j, day.day, s.peak_by_quarters);
         j.end_object();
     }
     j.end_array();
+}
+
+// A share, or {"at_least", "at_most"} where binned speeds bound it.
+void write_bounded_share(json_writer& j, const std::optional<double>& at_least,
+                         const std::optional<double>& at_most) {
+    if (!at_most) {
+        j.value(at_least);
+        return;
+    }
+    j.begin_compact_object();
+    j.key("at_least").value(at_least);
+    j.key("at_most").value(at_most);
+    j.end_object();
 }
 
 void write_speed(json_writer& j, const study_speed& f, bool vehicles, const std::string& unit) {
@@ -275,6 +294,10 @@ void write_speed(json_writer& j, const study_speed& f, bool vehicles, const std:
         }
     }
     if (!vehicles) {
+        j.key("share_above_limit");
+        write_bounded_share(j, f.share_above_limit, f.share_above_limit_most);
+        j.key("share_above_limit_plus_10");
+        write_bounded_share(j, f.share_above_limit_10, f.share_above_limit_10_most);
         j.end_object();
         return;
     }
@@ -311,6 +334,13 @@ void write_group(json_writer& j, const study& s, const study_group& g, bool top)
         if (vehicles) {
             j.key("by_lane");
             write_counts(j, s.lanes);
+            j.key("lane_names").begin_object();
+            for (const study_count& lane : s.lanes) {
+                if (!lane.name.empty()) {
+                    j.key(lane.key).value(utf8_from_latin1(lane.name));
+                }
+            }
+            j.end_object();
         }
         j.key("daily").begin_array();
         for (const study_day& day : s.daily) {
@@ -377,7 +407,11 @@ void write_group(json_writer& j, const study& s, const study_group& g, bool top)
     j.key("classes");
     write_count_list(j, g.classes, "class");
     j.key("axles");
-    write_count_list(j, g.axles, "axles");
+    if (s.senses_axles) {
+        write_count_list(j, g.axles, "axles");
+    } else {
+        j.null();
+    }
     j.key("headways");
     write_histogram(j, g.headways, s.units.time);
     j.key("headway_under_2s_share").value(g.headway_under_2s_share);
@@ -385,6 +419,12 @@ void write_group(json_writer& j, const study& s, const study_group& g, bool top)
     write_histogram(j, g.gaps, s.units.time);
     j.key("lengths");
     write_histogram(j, g.lengths, s.units.length);
+    if (!s.weighs) {
+        j.key("gross_weights").null();
+        j.key("weight_by_class").null();
+        j.key("esal").null();
+        return;
+    }
     j.key("gross_weights");
     write_histogram(j, g.gross_weights, s.units.weight);
     j.key("weight_by_class").begin_array();
@@ -475,6 +515,21 @@ void write_study_json(const run_context& ctx, const study& s) {
             j.key("peak_hours_omitted_reason").null();
         }
         j.key("peak_grid_minutes").value(s.peak_grid_minutes);
+        if (s.peak_by_quarters) {
+            j.key("phf_omitted_reason").null();
+        } else {
+            j.key("phf_omitted_reason").value(s.phf_omitted_reason);
+        }
+        if (!s.survey.interval_file) {
+            j.key("not_measured").begin_object();
+            if (!s.axles_not_measured.empty()) {
+                j.key("axles").value(s.axles_not_measured);
+            }
+            if (!s.weight_not_measured.empty()) {
+                j.key("weight").value(s.weight_not_measured);
+            }
+            j.end_object();
+        }
         if (!s.groups.empty()) {
             write_group(j, s, s.groups[0], true);
             j.key(s.survey.interval_file ? "channels" : "directions").begin_object();
@@ -482,6 +537,8 @@ void write_study_json(const run_context& ctx, const study& s) {
                 j.key(s.groups[i].key).begin_object();
                 if (s.survey.interval_file) {
                     j.key("heading").value(utf8_from_latin1(s.groups[i].heading));
+                } else if (!s.groups[i].name.empty()) {
+                    j.key("name").value(utf8_from_latin1(s.groups[i].name));
                 }
                 write_group(j, s, s.groups[i], false);
                 j.end_object();

@@ -1,6 +1,9 @@
 // The study's run: the survey from the header, the figures from the data area, then the writer.
 #include "study/study_run.h"
 
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
 #include <string>
 
 #include "headers/header_lines.h"
@@ -18,6 +21,23 @@ std::string trimmed(std::string_view text) {
     return std::string(text);
 }
 
+// The day the study is made: SOURCE_DATE_EPOCH (seconds since 1970, the
+// reproducible-builds convention) when it holds a number, else today (UTC).
+std::string made_on() {
+    std::int64_t seconds = static_cast<std::int64_t>(std::time(nullptr));
+    if (const char* epoch = std::getenv("SOURCE_DATE_EPOCH"); epoch != nullptr && *epoch != '\0') {
+        char* end = nullptr;
+        const long long value = std::strtoll(epoch, &end, 10);
+        if (*end == '\0' && value >= 0 && value < 253402300800LL) {
+            seconds = value;
+        }
+    }
+    const study_date d = date_of_day(static_cast<long>(seconds / 86400));
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d", d.year, d.month, d.day);
+    return text;
+}
+
 } // namespace
 
 study make_study(const run_context& ctx, const k479_defn& header) {
@@ -32,6 +52,8 @@ study make_study(const run_context& ctx, const k479_defn& header) {
         s.units.weight_bin_width = 2000;
     }
     s.speed_limit = ctx.settings.speed_limit;
+    s.made_by = std::string("tallycnv ") + version_number;
+    s.made_on = made_on();
     study_survey& survey = s.survey;
     survey.interval_file = header.type == 'm';
     survey.site = trimmed(field_text(header.site));

@@ -97,6 +97,19 @@ study_section survey_section(const study& s) {
         units += ", " + s.units.weight + ", " + s.units.time;
     }
     row("Units", units);
+    if (!v.interval_file && !s.header_only) {
+        std::string unmeasured;
+        if (!s.axles_not_measured.empty()) {
+            unmeasured = "axle counts, spacings and wheelbases (" + s.axles_not_measured + ")";
+        }
+        if (!s.weight_not_measured.empty()) {
+            unmeasured += (unmeasured.empty() ? "" : "; ") + std::string("weights and ESAL (") +
+                          s.weight_not_measured + ")";
+        }
+        if (!unmeasured.empty()) {
+            section.notes.push_back("Not measured: " + unmeasured + ".");
+        }
+    }
     if (s.speed_limit > 0) {
         row("Speed limit", amount_text(s.speed_limit) + " " + s.units.speed);
     }
@@ -127,9 +140,18 @@ study_section volume_section(const study& s) {
     }
     section.tables.push_back(std::move(t));
     if (!s.lanes.empty()) {
+        const bool named =
+            std::any_of(s.lanes.begin(), s.lanes.end(), [](const study_count& l) { return !l.name.empty(); });
         text_table lanes{"", {"Lane", "Vehicles", "Share"}, {}};
+        if (named) {
+            lanes.columns.insert(lanes.columns.begin() + 1, "Heading");
+            lanes.name_column = 1;
+        }
         for (const study_count& l : s.lanes) {
             lanes.rows.push_back({l.key, count_text(l.count), share_text(l.share)});
+            if (named) {
+                lanes.rows.back().insert(lanes.rows.back().begin() + 1, l.name);
+            }
         }
         section.tables.push_back(std::move(lanes));
     }
@@ -196,10 +218,10 @@ study_section profile_section(const study& s) {
 std::string peak_grid_text(const study& s) {
     const study_survey& v = s.survey;
     if (!v.interval_file) {
-        return "on a 15-minute grid";
+        return "on every quarter hour";
     }
     if (v.peak_interval_minutes == 0 || v.peak_interval_minutes == v.interval_minutes) {
-        return "on a " + std::to_string(v.interval_minutes) + "-minute grid";
+        return "on every interval end (a " + std::to_string(v.interval_minutes) + "-minute grid)";
     }
     return "on the interval ends (every " + std::to_string(v.interval_minutes) + " minutes, every " +
            std::to_string(v.peak_interval_minutes) + " in peak periods)";
@@ -209,12 +231,11 @@ std::string peak_factor_text(const study& s) {
     if (s.peak_by_quarters) {
         return "PHF = volume / (4 x its busiest quarter hour)";
     }
-    const study_survey& v = s.survey;
-    if (v.peak_interval_minutes == 0 || v.peak_interval_minutes == v.interval_minutes) {
-        return "PHF = volume / (" + std::to_string(60 / std::max(v.interval_minutes, 1)) + " x its busiest " +
-               std::to_string(v.interval_minutes) + "-minute interval)";
-    }
-    return "PHF = volume / the highest hourly rate of its intervals (count x 60 / minutes)";
+    return "no PHF: " + s.phf_omitted_reason + "; Rate/h: the busiest interval's count at its hourly rate";
+}
+
+std::string peak_window_text(const study_peak& p) {
+    return clock_text(p.start_minute) + "-" + clock_text(p.start_minute + 60);
 }
 
 study_section peak_section(const study& s) {
@@ -223,19 +244,27 @@ study_section peak_section(const study& s) {
         section.notes.push_back("Peak hours are omitted: " + s.peak_hours_omitted_reason + ".");
         return section;
     }
-    section.notes.push_back("The 60-minute window with the most vehicles among those starting from 00:00 to "
-                            "11:00 (AM) and from 12:00 to 23:00 (PM), " +
-                            peak_grid_text(s) + "; " + peak_factor_text(s) + ".");
+    section.notes.push_back("The 60-minute window with the most vehicles among those starting before 12:00 "
+                            "(AM) and at 12:00 or later (PM), each ending by midnight; windows start " +
+                            peak_grid_text(s) + "; " + peak_factor_text(s) +
+                            ". * marks the day's peak hour, "
+                            "the busier of the two.");
     bool any = false;
+    const bool phf = s.peak_by_quarters;
     for (const study_group& g : s.groups) {
-        text_table t{group_name(s, g), {"Day", "AM peak", "Volume", "PHF", "PM peak", "Volume", "PHF"}, {}};
+        text_table t{group_name(s, g), {"Day"}, {}};
+        for (const char* part : {"AM peak", "PM peak"}) {
+            t.columns.insert(t.columns.end(), {part, "Volume", phf ? "PHF" : "Rate/h"});
+        }
         for (const study_peak_day& d : g.volume.peak_hours) {
             std::vector<std::string> row{d.date ? date_text(*d.date) : "Mean weekday"};
             for (const std::optional<study_peak>& p : {d.am, d.pm}) {
                 if (p) {
-                    row.push_back(clock_text(p->start_minute) + "-" + clock_text(p->start_minute + 60));
+                    const bool busiest = d.day && d.day->start_minute == p->start_minute;
+                    row.push_back(peak_window_text(*p) + (busiest ? "*" : ""));
                     row.push_back(amount_text(p->volume));
-                    row.push_back(fixed(p->factor, 3));
+                    row.push_back(phf ? fixed(p->factor, 3)
+                                      : amount_text(p->largest_part * 60 / p->largest_part_minutes));
                 } else {
                     row.insert(row.end(), {"-", "0", "-"});
                 }
@@ -289,7 +318,8 @@ std::vector<std::vector<std::string>> speed_rows(const study& s, const std::stri
     }
     speed_row("p85 free flow (headway 4 s+)", [](const study_speed& v) { return fixed(v.p85_free_flow, 1); });
     speed_row("10 " + unit + " pace", [](const study_speed& v) {
-        return v.pace_from && v.pace_to ? amount_text(*v.pace_from) + "-" + amount_text(*v.pace_to) : "-";
+        return v.pace_from && v.pace_to ? amount_text(*v.pace_from) + " to under " + amount_text(*v.pace_to)
+                                        : "-";
     });
     speed_row("Share in the pace", [](const study_speed& v) { return share_text(v.pace_share); });
     if (s.speed_limit > 0) {
@@ -352,6 +382,16 @@ text_table count_table(const study& s, const std::string& first,
                        const std::vector<study_count> study_group::*list) {
     text_table t{"", {first}, {}};
     std::vector<std::string> keys;
+    std::vector<std::string> names;
+    for (const study_count& c : s.groups.front().*list) {
+        if (!c.name.empty()) {
+            names.push_back(c.key);
+        }
+    }
+    if (!names.empty()) {
+        t.columns.push_back("Name");
+        t.name_column = 1;
+    }
     for (const study_group& g : s.groups) {
         t.columns.push_back(group_column(s, g));
         t.columns.push_back("%");
@@ -363,6 +403,12 @@ text_table count_table(const study& s, const std::string& first,
     }
     for (const std::string& key : keys) {
         std::vector<std::string> row{key};
+        if (!names.empty()) {
+            const std::vector<study_count>& all = s.groups.front().*list;
+            const auto c =
+                std::find_if(all.begin(), all.end(), [&](const study_count& x) { return x.key == key; });
+            row.push_back(c == all.end() ? "" : c->name);
+        }
         for (const study_group& g : s.groups) {
             const std::vector<study_count>& counts = g.*list;
             const auto c = std::find_if(counts.begin(), counts.end(),
@@ -471,11 +517,22 @@ study_section weight_section(const study& s) {
     return section;
 }
 
-std::string speed_summary(const study_speed& v, const std::string& unit) {
+// A share that may be known only between bounds: "12.5%", or "12.5% to 20.0%".
+std::string bounded_share_text(std::optional<double> at_least, std::optional<double> at_most) {
+    return at_most ? share_text(at_least) + " to " + share_text(at_most) : share_text(at_least);
+}
+
+std::string speed_summary(const study& s, const study_speed& v, const std::string& unit) {
     std::string text = "Mean " + fixed(v.mean, 1) + (v.mean_is_lower_bound ? " or more" : "") + " " + unit;
     static constexpr const char* names[] = {"p15", "p50", "p85", "p95"};
     for (std::size_t i = 0; i < 4; ++i) {
         text += std::string(", ") + names[i] + " " + percentile_text(v.percentiles[i]);
+    }
+    if (s.speed_limit > 0 && v.count > 0) {
+        text += "; from " + amount_text(s.speed_limit) + " up " +
+                bounded_share_text(v.share_above_limit, v.share_above_limit_most) + ", from " +
+                amount_text(s.speed_limit + 10) + " up " +
+                bounded_share_text(v.share_above_limit_10, v.share_above_limit_10_most);
     }
     return text + ".";
 }
@@ -500,7 +557,7 @@ study_section bins_section(const study& s) {
                                                      : std::nullopt)});
             }
             if (list.speed) {
-                t.note = speed_summary(*list.speed, list.unit.empty() ? s.units.speed : list.unit);
+                t.note = speed_summary(s, *list.speed, list.unit.empty() ? s.units.speed : list.unit);
             }
             section.tables.push_back(std::move(t));
         }
@@ -537,7 +594,7 @@ std::string group_name(const study& s, const study_group& g) {
     if (s.survey.interval_file) {
         return "Channel " + g.key + (g.heading.empty() ? "" : " " + g.heading);
     }
-    return "Direction " + g.key;
+    return "Direction " + g.key + (g.name.empty() ? "" : " " + g.name);
 }
 
 std::vector<study_section> study_sections(const study& s) {

@@ -13,14 +13,19 @@ namespace tallycnv {
 
 namespace {
 
-constexpr int groups = 3;             // all, direction 1, direction 2
-constexpr std::size_t time_bins = 11; // 1 s bins to 10 s, then the open bin
+constexpr int groups = 3;                     // all, direction 1, direction 2
+constexpr std::size_t time_bins = 11;         // 1 s bins to 10 s, then the open bin
+constexpr std::size_t headway_seconds = 3601; // 1 s bins to an hour, then the open bin
 
-// What one group's vehicles add up to.
+// What one group's vehicles add up to. Speeds are tallied as stored (whole
+// km/h) and converted when the figures are taken, so that no statistic works
+// on a rounded value.
 struct vehicle_tally {
     std::vector<std::int64_t> speeds = std::vector<std::int64_t>(256);
     std::vector<std::int64_t> free_flow_speeds = std::vector<std::int64_t>(256);
     std::array<std::int64_t, time_bins> headways{};
+    std::vector<std::int64_t> headway_seconds;
+    std::vector<std::int64_t> fine_weights;
     std::array<std::int64_t, time_bins> gaps{};
     std::int64_t short_headways = 0;
     std::vector<std::int64_t> lengths;
@@ -66,10 +71,12 @@ double equivalent_axles(unsigned long load, bool imperial) {
 struct vehicle_study {
     std::uint32_t stream_param = 0;
     bool imperial = false;
+    unsigned measured = ~0U; // measured_fields of the sensor configuration
     day_table days;
     std::array<vehicle_tally, groups> tally;
     std::array<std::int64_t, 8> lanes{};
-    std::array<std::array<std::int64_t, 8>, 5> events{}; // by card category and event code
+    std::array<std::array<std::int64_t, 3>, 8> lane_directions{}; // by lane and group (1, 2)
+    std::array<std::array<std::int64_t, 8>, 5> events{};          // by card category and event code
     // The first and last vehicle's day, minute of the day and second.
     struct timed_at {
         long day;
@@ -86,15 +93,17 @@ struct vehicle_study {
     unsigned present = 0;
 
     void add(const vehicle_info& v, unsigned record_type) {
-        const unsigned fields = carried_fields(record_type, stream_param, v);
+        const unsigned fields = carried_fields(record_type, stream_param, v) & measured;
         present |= fields;
         const auto has = [fields](unsigned field) { return (fields & field) != 0; };
         const int direction = has(has_direction) ? (v.direction != 0 ? 2 : 1) : 0;
         if (has(has_lane)) {
             ++lanes[v.lane & 7U];
+            ++lane_directions[v.lane & 7U][static_cast<std::size_t>(direction)];
         }
         day_table::day_counts* day = has(has_time) ? add_time(v, direction) : nullptr;
-        const int speed = has(has_speed) ? csv_speed(v.speed, imperial) : -1;
+        // A speed or length of 0 was not measured.
+        const int speed = has(has_speed) && v.speed != 0 ? v.speed : -1;
         const bool weighed = has(has_gross_weight) && v.gross_weight != 0;
         double esal = 0;
         if (weighed && has(has_axle_weights)) {
@@ -102,7 +111,10 @@ struct vehicle_study {
                 esal += equivalent_axles(csv_weight(v.axle_weight[i], imperial), imperial);
             }
             if (day != nullptr) {
-                day->esal += esal;
+                day->esal[0] += esal;
+                if (direction != 0) {
+                    day->esal[static_cast<std::size_t>(direction)] += esal;
+                }
             }
         }
         for (const int g : {0, direction}) {
@@ -116,12 +128,13 @@ struct vehicle_study {
             }
             if (has(has_headway)) {
                 ++t.headways[std::min<std::size_t>(v.headway / 10U, time_bins - 1)];
+                count_in(t.headway_seconds, std::min<std::size_t>(v.headway / 10U, headway_seconds - 1));
                 t.short_headways += v.headway < 20 ? 1 : 0;
             }
             if (has(has_gap)) {
                 ++t.gaps[std::min<std::size_t>(v.gap / 10U, time_bins - 1)];
             }
-            if (has(has_length)) {
+            if (has(has_length) && v.length != 0) {
                 const long per_bin = imperial ? 300 : 100;
                 count_in(t.lengths,
                          static_cast<std::size_t>(csv_length_hundredths(v.length, imperial) / per_bin));
@@ -135,6 +148,7 @@ struct vehicle_study {
             if (weighed) {
                 const unsigned long gross = csv_weight(v.gross_weight, imperial);
                 count_in(t.weights, gross / (imperial ? 2000 : 1000));
+                count_in(t.fine_weights, gross / 100);
                 if (has(has_class)) {
                     ++t.weighed_by_class[v.class_code];
                     t.weight_by_class[v.class_code] += static_cast<double>(gross);
@@ -180,18 +194,22 @@ struct vehicle_study {
 };
 
 study_count count_of(std::string key, std::int64_t count, std::int64_t whole) {
-    return study_count{std::move(key), count, share_of(count, whole)};
+    return study_count{std::move(key), count, share_of(count, whole), {}};
 }
 
 void fill_group(study_group& g, const vehicle_tally& t, const k479_defn& header, const study& s) {
     g.volume.total = t.vehicles;
-    g.speed = speed_figures(t.speeds, s.speed_limit);
+    const double per_kmh = s.units.imperial ? mph_of(1) : 1.0;
+    g.speed = speed_figures(t.speeds, s.speed_limit, per_kmh);
     std::int64_t free_flow = 0;
     for (const std::int64_t count : t.free_flow_speeds) {
         free_flow += count;
     }
     g.speed.free_flow_count = free_flow;
-    g.speed.p85_free_flow = percentile_of(t.free_flow_speeds, free_flow, 85);
+    const std::optional<double> p85 = percentile_of(t.free_flow_speeds, free_flow, 85);
+    if (p85) {
+        g.speed.p85_free_flow = *p85 * per_kmh;
+    }
 
     std::int64_t classified = 0;
     for (const std::int64_t count : t.classes) {
@@ -213,10 +231,12 @@ void fill_group(study_group& g, const vehicle_tally& t, const k479_defn& header,
         }
     }
     g.headways = histogram({t.headways.begin(), t.headways.end()}, 1, true);
+    g.headway_seconds = histogram(t.headway_seconds, 1, t.headway_seconds.size() == headway_seconds);
     g.gaps = histogram({t.gaps.begin(), t.gaps.end()}, 1, true);
     g.headway_under_2s_share = share_of(t.short_headways, g.headways.total);
     g.lengths = histogram(t.lengths, s.units.length_bin_width, false);
     g.gross_weights = histogram(t.weights, s.units.weight_bin_width, false);
+    g.gross_weights_fine = histogram(t.fine_weights, 100, false);
     for (std::size_t code = 0; code < t.weighed_by_class.size(); ++code) {
         if (t.weighed_by_class[code] != 0) {
             study_class_weight w;
@@ -230,6 +250,65 @@ void fill_group(study_group& g, const vehicle_tally& t, const k479_defn& header,
     g.esal = t.esal;
 }
 
+// A lane's heading from the header, without its padding.
+std::string heading_of(const k479_defn& header, std::size_t lane) {
+    std::string_view heading = field_text(header.headings[lane]);
+    while (!heading.empty() && (heading.back() == ' ' || heading.back() == '\0')) {
+        heading.remove_suffix(1);
+    }
+    return std::string(heading);
+}
+
+// The published names of the FHWA 13-class scheme.
+constexpr std::array<const char*, 13> fhwa13_names = {
+    "Motorcycles",
+    "Passenger Cars",
+    "Other Two-Axle Four-Tire Single Unit Vehicles",
+    "Buses",
+    "Two-Axle Six-Tire Single-Unit Trucks",
+    "Three-Axle Single-Unit Trucks",
+    "Four or More Axle Single-Unit Trucks",
+    "Four or Fewer Axle Single-Trailer Trucks",
+    "Five-Axle Single-Trailer Trucks",
+    "Six or More Axle Single-Trailer Trucks",
+    "Five or Fewer Axle Multi-Trailer Trucks",
+    "Six-Axle Multi-Trailer Trucks",
+    "Seven or More Axle Multi-Trailer Trucks",
+};
+constexpr unsigned fhwa13_scheme = 2;
+
+void name_classes(study& s, const k479_defn& header) {
+    if (header.binning.class_scheme != fhwa13_scheme) {
+        return;
+    }
+    for (study_group& g : s.groups) {
+        for (study_count& c : g.classes) {
+            const int code = std::stoi(c.key);
+            if (code >= 1 && code <= 13) {
+                c.name = fhwa13_names[static_cast<std::size_t>(code - 1)];
+            }
+        }
+    }
+}
+
+// A direction that no vehicle took is not shown: the file does not use it.
+void drop_unused_directions(study& s) {
+    for (std::size_t g = s.groups.size(); g-- > 1;) {
+        if (s.groups[g].volume.total != 0) {
+            continue;
+        }
+        s.groups.erase(s.groups.begin() + static_cast<std::ptrdiff_t>(g));
+        for (study_day& d : s.daily) {
+            if (g - 1 < d.by_group.size()) {
+                d.by_group.erase(d.by_group.begin() + static_cast<std::ptrdiff_t>(g - 1));
+            }
+            if (g - 1 < d.esal_by_group.size()) {
+                d.esal_by_group.erase(d.esal_by_group.begin() + static_cast<std::ptrdiff_t>(g - 1));
+            }
+        }
+    }
+}
+
 std::string event_kind(std::size_t category, std::size_t code) {
     constexpr std::array<const char*, 5> cards = {"other card", "loop card", "WIM card", "axle WIM card",
                                                   "piezo card"};
@@ -238,8 +317,9 @@ std::string event_kind(std::size_t category, std::size_t code) {
 
 } // namespace
 
-study_speed speed_figures(const std::vector<std::int64_t>& speeds, double speed_limit) {
+study_speed speed_figures(const std::vector<std::int64_t>& speeds, double speed_limit, double per_unit) {
     study_speed f;
+    const auto value = [per_unit](std::size_t v) { return static_cast<double>(v) * per_unit; };
     double sum = 0;
     for (std::size_t v = 0; v < speeds.size(); ++v) {
         const std::int64_t n = speeds[v];
@@ -247,25 +327,31 @@ study_speed speed_figures(const std::vector<std::int64_t>& speeds, double speed_
             continue;
         }
         if (!f.min) {
-            f.min = static_cast<double>(v);
+            f.min = value(v);
         }
-        f.max = static_cast<double>(v);
+        f.max = value(v);
         f.count += n;
-        sum += static_cast<double>(n) * static_cast<double>(v);
+        sum += static_cast<double>(n) * value(v);
     }
-    f.histogram = histogram(speeds, 1, false);
     if (f.count == 0) {
+        f.histogram = histogram({}, 1, false);
         return f;
     }
-    // Trailing empty bins say nothing.
-    f.histogram.counts.resize(static_cast<std::size_t>(*f.max) + 1);
+    // The chart's 1-unit bins, up to the fastest vehicle's.
+    std::vector<std::int64_t> bins(static_cast<std::size_t>(*f.max) + 1);
+    for (std::size_t v = 0; v < speeds.size(); ++v) {
+        if (speeds[v] != 0) {
+            bins[static_cast<std::size_t>(value(v))] += speeds[v];
+        }
+    }
+    f.histogram = histogram(bins, 1, false);
     const double n = static_cast<double>(f.count);
     f.mean = sum / n;
     if (f.count > 1) {
         // Sum of squared deviations from the mean, the sample standard deviation.
         double deviations = 0;
         for (std::size_t v = 0; v < speeds.size(); ++v) {
-            const double d = static_cast<double>(v) - *f.mean;
+            const double d = value(v) - *f.mean;
             deviations += static_cast<double>(speeds[v]) * d * d;
         }
         f.stddev = std::sqrt(deviations / (n - 1));
@@ -273,38 +359,37 @@ study_speed speed_figures(const std::vector<std::int64_t>& speeds, double speed_
     constexpr std::array<int, 4> points = {15, 50, 85, 95};
     for (std::size_t i = 0; i < points.size(); ++i) {
         f.percentiles[i].n = points[i];
-        f.percentiles[i].value = percentile_of(speeds, f.count, points[i]);
+        const std::optional<double> at = percentile_of(speeds, f.count, points[i]);
+        if (at) {
+            f.percentiles[i].value = *at * per_unit;
+        }
     }
-    // The pace: whole speeds from `from` to `from` + 9, the earliest window of ten with the most vehicles.
+    // The pace: the 10-unit range from a speed some vehicle drove up to (not
+    // including) 10 more, holding the most vehicles; the slowest such start on a tie.
     std::int64_t window = 0;
     std::int64_t best = -1;
     std::size_t best_from = 0;
-    for (std::size_t v = 0; v < speeds.size() + 9; ++v) {
-        window += v < speeds.size() ? speeds[v] : 0;
-        if (v >= 10) {
-            window -= speeds[v - 10];
+    std::size_t end = 0;
+    for (std::size_t from = 0; from < speeds.size(); ++from) {
+        for (; end < speeds.size() && static_cast<double>(end - from) * per_unit < 10; ++end) {
+            window += speeds[end];
         }
-        const std::size_t from = v >= 9 ? v - 9 : 0;
-        if (v >= 9 && window > best) {
+        if (speeds[from] != 0 && window > best) {
             best = window;
             best_from = from;
         }
+        window -= speeds[from];
     }
-    // The window starts at the slowest speed it holds, as engineers quote a pace
-    // ("64-74"): moving it up to there loses no vehicle.
-    while (best > 0 && best_from < speeds.size() && speeds[best_from] == 0) {
-        ++best_from;
-    }
-    f.pace_from = static_cast<double>(best_from);
-    f.pace_to = static_cast<double>(best_from + 10);
+    f.pace_from = value(best_from);
+    f.pace_to = *f.pace_from + 10;
     f.pace_count = best;
     f.pace_share = share_of(best, f.count);
     if (speed_limit > 0) {
         std::int64_t above = 0;
         std::int64_t above_10 = 0;
         for (std::size_t v = 0; v < speeds.size(); ++v) {
-            above += static_cast<double>(v) > speed_limit ? speeds[v] : 0;
-            above_10 += static_cast<double>(v) > speed_limit + 10 ? speeds[v] : 0;
+            above += value(v) > speed_limit ? speeds[v] : 0;
+            above_10 += value(v) > speed_limit + 10 ? speeds[v] : 0;
         }
         f.share_above_limit = share_of(above, f.count);
         f.share_above_limit_10 = share_of(above_10, f.count);
@@ -330,6 +415,16 @@ void compute_vehicle_study(const run_context& ctx, byte_stream& input, const k47
     vehicle_study walk;
     walk.stream_param = header.stream_param;
     walk.imperial = s.units.imperial;
+    const int config = config_type(header);
+    walk.measured = measured_fields(config);
+    s.senses_axles = config >= 1;
+    s.weighs = config == 2;
+    if (!s.senses_axles) {
+        s.axles_not_measured = "no axle sensor, loops only";
+    }
+    if (!s.weighs) {
+        s.weight_not_measured = "no weighing sensor";
+    }
     walk.days.groups = groups;
     walk.days.slot_minutes = 15;
     zedirozed_state zedirozed;
@@ -350,8 +445,26 @@ void compute_vehicle_study(const run_context& ctx, byte_stream& input, const k47
     for (std::size_t lane = 0; lane < walk.lanes.size(); ++lane) {
         if (walk.lanes[lane] != 0) {
             s.lanes.push_back(count_of(std::to_string(lane + 1), walk.lanes[lane], s.survey.vehicles));
+            s.lanes.back().name = heading_of(header, lane);
         }
     }
+    // A direction is named by the heading its lanes share, when they all have the same one.
+    for (std::size_t g = 1; g < groups; ++g) {
+        std::optional<std::string> shared;
+        for (std::size_t lane = 0; lane < walk.lanes.size(); ++lane) {
+            if (walk.lane_directions[lane][g] == 0) {
+                continue;
+            }
+            const std::string heading = heading_of(header, lane);
+            if (shared && *shared != heading) {
+                shared = std::string();
+                break;
+            }
+            shared = heading;
+        }
+        s.groups[g].name = shared.value_or("");
+    }
+    name_classes(s, header);
     std::int64_t events = 0;
     for (const auto& codes : walk.events) {
         for (const std::int64_t count : codes) {
@@ -373,7 +486,7 @@ void compute_vehicle_study(const run_context& ctx, byte_stream& input, const k47
     s.has_headway = s.groups[0].headways.total > 0;
     s.has_gap = s.groups[0].gaps.total > 0;
     s.has_length = s.groups[0].lengths.total > 0;
-    s.weigh_site = s.groups[0].gross_weights.total > 0;
+    s.weigh_site = s.weighs && s.groups[0].gross_weights.total > 0;
 
     // The recording: from the header's start (a wrapped memory: its oldest
     // vehicle) to its stop (a file not closed correctly: its last vehicle).
@@ -398,6 +511,7 @@ void compute_vehicle_study(const run_context& ctx, byte_stream& input, const k47
     }
     fill_volumes(s, walk.days, recording_span{seconds_of(s.survey.start), seconds_of(s.survey.stop)},
                  peak_parts::quarter_hours);
+    drop_unused_directions(s);
 }
 
 } // namespace tallycnv

@@ -81,7 +81,8 @@ void write_text_table(report_sink& out, const text_table& table) {
             write_cell(line, cells.empty() ? empty : cells[0], widths[0], true);
             for (std::size_t i = from; i < to; ++i) {
                 line.append(gap, ' ');
-                write_cell(line, i < cells.size() ? cells[i] : empty, widths[i], !table.heading_row);
+                write_cell(line, i < cells.size() ? cells[i] : empty, widths[i],
+                           !table.heading_row || i == table.name_column);
             }
             write_line(out, line);
         };

@@ -22,6 +22,7 @@ struct text_table {
     std::vector<std::vector<std::string>> rows;
     bool heading_row = true; // false: a list of names and values (the survey), left-aligned
     std::string note;        // a sentence under the table; may be empty
+    std::size_t name_column = 0; // a column of names after the first, left-aligned too; 0: none
 };
 
 // The width the text report is read at.

@@ -249,7 +249,7 @@ vehicle_info walk_vbv_data(byte_stream& input, const k479_defn& header, const ru
 
 void vbv_header_only(const run_context& ctx, const k479_defn& header) {
     if (ctx.settings.print_format == print_format_csv) {
-        print_vehicle_csv_header(ctx, make_vehicle_csv(ctx.settings));
+        print_vehicle_csv_header(ctx, make_vehicle_csv(ctx.settings, header));
     } else {
         print_vbv_header(ctx, header);
     }
@@ -265,7 +265,7 @@ void output_vbv_file(const run_context& ctx, byte_stream& input, const k479_defn
     zedirozed_state zedirozed; // counters and window cleared for this file
     if (settings.print_format == print_format_csv) {
         // The table: a header row and the vehicles; no event lines, no END record.
-        const vehicle_csv table = make_vehicle_csv(settings);
+        const vehicle_csv table = make_vehicle_csv(settings, header);
         print_vehicle_csv_header(ctx, table);
         const vbv_record_sink sink{
             [&](const vehicle_info& vehicle, unsigned type) {

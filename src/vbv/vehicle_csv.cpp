@@ -88,9 +88,19 @@ constexpr float feet_per_cm = out_length_conv[5];
 
 } // namespace
 
-int csv_speed(std::uint8_t speed, bool imperial) {
-    // Whole mph, cut as the fixed-column listing cuts them.
-    return imperial ? static_cast<int>(static_cast<float>(speed) * speed_conv[1]) : speed;
+unsigned measured_fields(int config) {
+    unsigned fields = ~0U;
+    if (config < 2) {
+        fields &= ~(has_gross_weight | has_axle_weights);
+    }
+    if (config < 1) {
+        fields &= ~(has_axles | has_wheelbase | has_spacings);
+    }
+    return fields;
+}
+
+double mph_of(unsigned kmh) {
+    return kmh / 1.609344;
 }
 
 unsigned long csv_weight(std::uint16_t weight, bool imperial) {
@@ -127,7 +137,7 @@ char* put_csv_weight(char* p, std::uint16_t weight, bool imperial) {
     return put_int(p, csv_weight(weight, imperial));
 }
 
-vehicle_csv make_vehicle_csv(const run_settings& settings) {
+vehicle_csv make_vehicle_csv(const run_settings& settings, const k479_defn& header) {
     vehicle_csv table;
     char site[64];
     // The site is at most 20 bytes: as UTF-8 at most 40, quoted at most 42.
@@ -135,6 +145,7 @@ vehicle_csv make_vehicle_csv(const run_settings& settings) {
         site, static_cast<std::size_t>(put_csv_text(site, utf8_from_latin1(field_text(settings.k479.site))) -
                                        site)));
     table.imperial = settings.k479.units == 1;
+    table.measured = measured_fields(config_type(header));
     return table;
 }
 
@@ -157,7 +168,7 @@ void print_vehicle_csv_header(const run_context& ctx, const vehicle_csv& table) 
 
 void print_vehicle_csv(const run_context& ctx, const vehicle_csv& table, const vehicle_info& v,
                        unsigned record_type, std::uint32_t stream_param) {
-    const unsigned fields = carried_fields(record_type, stream_param, v);
+    const unsigned fields = carried_fields(record_type, stream_param, v) & table.measured;
     const bool imperial = table.imperial;
     const auto has = [fields](unsigned field) { return (fields & field) != 0; };
 
@@ -182,7 +193,7 @@ void print_vehicle_csv(const run_context& ctx, const vehicle_csv& table, const v
     }
     *p++ = ',';
     if (has(has_speed)) {
-        p = put_int(p, csv_speed(v.speed, imperial));
+        p = imperial ? put_fixed(p, mph_of(v.speed), 1, 0) : put_int(p, v.speed);
     }
     *p++ = ',';
     if (has(has_length)) {

@@ -16,6 +16,7 @@ namespace tallycnv {
 struct vehicle_csv {
     report_text site;
     bool imperial = false;
+    unsigned measured = ~0U; // the fields the sensor configuration measures (measured_fields)
 };
 
 // The fields a vehicle record may or may not carry.
@@ -42,9 +43,17 @@ enum carried_field : unsigned {
 // are carried only where the record holds their shares.
 unsigned carried_fields(unsigned record_type, std::uint32_t stream_param, const vehicle_info& v);
 
-// The values as the table writes them: the speed in whole km/h or mph, a
-// weight in whole kilograms or pounds, a length in hundredths of a metre or foot.
-int csv_speed(std::uint8_t speed, bool imperial);
+// The fields the sensor configuration (config_type 0 loops only, 1 axle
+// sensors, 2 weighing sensors) measures: axle counts, spacings and wheelbases
+// need axle sensors, weights need weighing sensors. A record may carry the
+// others, but they hold nothing the site measured.
+unsigned measured_fields(int config);
+
+// The speed in mph from a stored km/h, converted exactly (one mile is 1.609344 km).
+double mph_of(unsigned kmh);
+
+// The values as the table writes them: a weight in whole kilograms or
+// pounds, a length in hundredths of a metre or foot.
 unsigned long csv_weight(std::uint16_t weight, bool imperial);
 long csv_length_hundredths(std::uint16_t cm, bool imperial);
 
@@ -53,7 +62,8 @@ char* put_csv_length(char* p, std::uint16_t cm, bool imperial);
 // A weight in units of 10 lb as whole kilograms or pounds.
 char* put_csv_weight(char* p, std::uint16_t weight, bool imperial);
 
-vehicle_csv make_vehicle_csv(const run_settings& settings);
+// `header`: the data file's header, whose sensor configuration says what was measured.
+vehicle_csv make_vehicle_csv(const run_settings& settings, const k479_defn& header);
 
 void print_vehicle_csv_header(const run_context& ctx, const vehicle_csv& table);
 

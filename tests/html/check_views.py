@@ -130,7 +130,8 @@ def main():
         for source, options, least_charts in runs:
             for form in ("-fhtml", "-fstudy"):
                 result = subprocess.run([program, os.path.join(scratch, source), "^", form] + options,
-                                        capture_output=True, cwd=scratch)
+                                        capture_output=True, cwd=scratch,
+                                        env=dict(os.environ, SOURCE_DATE_EPOCH="1000000000"))
                 what = f"{source} {form} {' '.join(options)}"
                 errors = [] if result.returncode == 0 or (result.returncode == 2 and "NOTCLOSED" in source) \
                     else [f"exit {result.returncode}: {result.stderr!r}"]
@@ -141,6 +142,10 @@ def main():
                     errors += page_errors
                     if charts < least_charts:
                         errors.append(f"{charts} charts, at least {least_charts} expected")
+                    if not re.search(r"Made by tallycnv \d+\.\d+\.\d+ on 2001-09-09\.", shown):
+                        errors.append("no production line with the version and the date made")
+                    if source == "WEIGH.DAT" and "-H" not in options and "Passenger Cars" not in shown:
+                        errors.append("the FHWA 13 classes are not named")
                     if source == "HOSTILE.DAT" and "<b>\"A&B's\"</b>\ufffd\ufffd\ufffd\u00e9\u00ff" not in shown:
                         errors.append("the hostile site name is not shown as its text")
                 for error in errors:

@@ -68,15 +68,24 @@ def listed_days(counted_days, start, stop):
 
 
 QUARTER_HOURS = set(range(0, 1441, 15))
+KM_PER_MILE = 1.609344
+
+# The published names of the FHWA 13-class scheme.
+FHWA13 = ["Motorcycles", "Passenger Cars", "Other Two-Axle Four-Tire Single Unit Vehicles", "Buses",
+          "Two-Axle Six-Tire Single-Unit Trucks", "Three-Axle Single-Unit Trucks",
+          "Four or More Axle Single-Unit Trucks", "Four or Fewer Axle Single-Trailer Trucks",
+          "Five-Axle Single-Trailer Trucks", "Six or More Axle Single-Trailer Trucks",
+          "Five or Fewer Axle Multi-Trailer Trucks", "Six-Axle Multi-Trailer Trucks",
+          "Seven or More Axle Multi-Trailer Trucks"]
 
 
 def busiest(count, ends, quarters, starts):
-    """The 60-minute window with the most vehicles (earliest on a tie) and its factor. A window starts and
-    ends on an interval end; `count(a, b)`: the vehicles from minute a up to b. The factor compares the
-    volume with the busiest part scaled to the hour: the window's quarter hours (each ending on an end),
-    or else its intervals (from end to end), each at count x 60 / minutes."""
+    """The 60-minute window within the day with the most vehicles (earliest on a tie). A window starts and
+    ends on an interval end; `count(a, b)`: the vehicles from minute a up to b. With quarter hours (each
+    ending on an end) PHF = volume / (4 x the busiest one); otherwise no PHF and the busiest of its
+    intervals (from end to end) by count x 60 / minutes."""
     best = None
-    for m in starts:
+    for m in (m for m in starts if m + 60 <= 1440):
         if quarters:
             bounds = [m + 15 * q for q in range(5)]
             if not all(b in ends for b in bounds):
@@ -95,11 +104,12 @@ def busiest(count, ends, quarters, starts):
     m, volume, (largest, minutes) = best
     rate = largest * 60 / minutes
     peak = {"start": f"{m // 60:02d}:{m % 60:02d}", "volume": volume,
-            "phf": half_up(volume / rate, 3) if rate > 0 else None}
+            "phf": half_up(volume / rate, 3) if rate > 0 and quarters else None}
     if quarters:
         peak["largest_quarter"] = largest
     else:
         peak["largest_interval"], peak["largest_interval_minutes"] = largest, minutes
+        peak["largest_interval_hourly_rate"] = rate
     return peak
 
 
@@ -140,7 +150,10 @@ def check_peaks(name, got_peaks, frame, full, weekdays, ends_of, quarters):
         per_minute = rows.groupby("minute")["n"].sum().reindex(range(1440), fill_value=0).cumsum().tolist()
         return lambda a, b: (per_minute[b - 1] - (per_minute[a - 1] if a > 0 else 0)) / divisor
     def peaks_of(count, ends):
-        return (busiest(count, ends, quarters, range(0, 661)), busiest(count, ends, quarters, range(720, 1381)))
+        am = busiest(count, ends, quarters, range(0, 720))
+        pm = busiest(count, ends, quarters, range(720, 1440))
+        day = pm if am is None or (pm is not None and pm["volume"] > am["volume"]) else am
+        return am, pm, day
     want = []
     for d in full:
         want.append((str(d), *peaks_of(counter(frame[frame["day"] == d], 1), ends_of(d))))
@@ -148,10 +161,11 @@ def check_peaks(name, got_peaks, frame, full, weekdays, ends_of, quarters):
         ends = set.intersection(*[ends_of(d) for d in weekdays])
         want.append(("mean weekday", *peaks_of(counter(frame[frame["day"].isin(weekdays)], len(weekdays)), ends)))
     check(len(got_peaks) == len(want), f"{name} peak days: {len(got_peaks)} vs {len(want)}")
-    for got, (date, am, pm) in zip(got_peaks, want):
+    for got, (date, am, pm, day) in zip(got_peaks, want):
         check(got["date"] == date, f"{name} peak date {got['date']} vs {date}")
         compare_peak(got["am"], am, f"{name} {date} AM peak")
         compare_peak(got["pm"], pm, f"{name} {date} PM peak")
+        compare_peak(got["day"], day, f"{name} {date} day's peak")
 
 
 def check_daily(name, daily, totals_by_group, full, keys, by):
@@ -186,8 +200,12 @@ def histogram(values, width, open_from=None):
     return counts
 
 
-def check_speed(name, got, speeds, headways, limit):
-    speeds = [int(s) for s in speeds]
+def check_speed(name, got, speeds, headways, limit, per_unit):
+    """`speeds`: the stored whole speeds (0: not measured), each worth `per_unit` in the study's unit."""
+    measured = [(int(s), h) for s, h in zip(speeds, headways) if not math.isnan(s) and int(s) > 0]
+    stored = [s for s, _ in measured]
+    speeds = [s * per_unit for s in stored]
+    headways = [h for _, h in measured]
     same(got["count"], len(speeds), f"{name} speed count")
     if not speeds:
         check(got["mean"] is None and got["p85"] is None, f"{name} speed without speeds")
@@ -201,12 +219,12 @@ def check_speed(name, got, speeds, headways, limit):
         same(got[f"p{n}"], percentile(speeds, n), f"{name} p{n}")
     free = [s for s, h in zip(speeds, headways) if not math.isnan(h) and h >= 4.0]
     same(got["p85_free_flow"], percentile(free, 85), f"{name} p85_free_flow")
-    counts = pd.Series(speeds).value_counts()
     # The pace starts at a speed some vehicle drove: the lowest such start on a tie.
-    best = max(sorted(counts.index), key=lambda a: (sum(int(counts.get(v, 0)) for v in range(a, a + 10)), -a))
-    in_pace = sum(1 for s in speeds if best <= s < best + 10)
-    same(got["pace"]["from"], best, f"{name} pace from")
-    same(got["pace"]["share"], in_pace / len(speeds), f"{name} pace share")
+    in_pace = {a: sum(1 for s in stored if 0 <= (s - a) * per_unit < 10) for a in set(stored)}
+    best = max(sorted(in_pace), key=lambda a: (in_pace[a], -a))
+    same(got["pace"]["from"], best * per_unit, f"{name} pace from")
+    same(got["pace"]["to"], best * per_unit + 10, f"{name} pace to (not included)")
+    same(got["pace"]["share"], in_pace[best] / len(speeds), f"{name} pace share")
     if limit:
         same(got["share_above_limit"], sum(s > limit for s in speeds) / len(speeds), f"{name} above limit")
         same(got["share_above_limit_plus_10"], sum(s > limit + 10 for s in speeds) / len(speeds),
@@ -227,11 +245,23 @@ def check_counts(name, got, values, keys):
         same(row["share"], want.get(key, 0) / len(values) if values else None, f"{name} {key} share")
 
 
-def check_vehicle_group(name, got, rows, imperial, limit):
-    speed = "speed_mph" if imperial else "speed_kmh"
+def check_vehicle_group(name, got, rows, imperial, limit, measured):
     weight = "_lb" if imperial else "_kg"
-    check_speed(name, got["speed"], rows[speed].dropna(), list(rows["headway_s"]), limit)
+    # The export gives mph to one decimal: the stored whole km/h it came from, converted exactly again.
+    stored = (rows["speed_mph"] * KM_PER_MILE).round() if imperial else rows["speed_kmh"]
+    check_speed(name, got["speed"], list(stored), list(rows["headway_s"]), limit,
+                1 / KM_PER_MILE if imperial else 1)
     check_counts(f"{name} classes", got["classes"], rows["class"].dropna(), range(1, 14))
+    for c in got["classes"]:
+        code = int(c["class"])
+        check(c.get("name") == (FHWA13[code - 1] if 1 <= code <= 13 else None), f"{name} class {code} name")
+    if not measured:
+        # A loop-only site: the export leaves axles, spacings and weights empty; the study gives null.
+        unmeasured = ["axles", "wheelbase_m", "gross_weight_kg", "spacing_1_m", "axle_weight_1_kg"]
+        check(rows[unmeasured].isna().all().all(), f"{name}: unmeasured fields exported")
+        check(got["axles"] is None and got["gross_weights"] is None and got["esal"] is None,
+              f"{name}: unmeasured figures given")
+        return None
     check_counts(f"{name} axles", got["axles"], rows["axles"].dropna(), [])
     headways = rows["headway_s"].dropna().round(1)
     check(got["headways"]["counts"] == histogram(headways + 1e-9, 1, 10), f"{name} headways")
@@ -239,6 +269,7 @@ def check_vehicle_group(name, got, rows, imperial, limit):
     same(got["headway_under_2s_share"], (headways < 2).sum() / len(headways) if len(headways) else None,
          f"{name} headways under 2 s")
     lengths = (rows["length" + ("_ft" if imperial else "_m")].dropna() * 100).round().astype(int)
+    lengths = lengths[lengths > 0]  # a length of 0 was not measured
     check(got["lengths"]["counts"] == histogram(lengths, 300 if imperial else 100), f"{name} lengths")
     weighed = rows[rows["gross_weight" + weight] > 0]
     gross = weighed["gross_weight" + weight].astype(int)
@@ -265,6 +296,7 @@ def check_vehicle_file(program, path, options):
     rows = pd.read_csv(io.BytesIO(run(program, path, "-fcsv", *options)), encoding="latin-1")
     study = json.loads(run(program, path, "-fjson", *options).decode("utf-8"))
     name = path.split("/")[-1]
+    measured = "LOOPONLY" not in name
     rows["at"] = pd.to_datetime(rows["time"], format="%Y-%m-%dT%H:%M:%S.%f")
     start, stop = START, STOP
     if "WRAPPED" in name:
@@ -282,7 +314,13 @@ def check_vehicle_file(program, path, options):
     full = full_days(day_list, start, stop)
     same(study["survey"]["full_days"], len(full), f"{name} full days")
     groups = {"all": (timed, vol, study)}
-    for key in ("1", "2"):
+    used = sorted(str(int(d)) for d in rows["direction"].dropna().unique())
+    check(sorted(study["directions"]) == used, f"{name} directions {sorted(study['directions'])} vs {used}")
+    # Lanes and directions are named from the header's headings (the generator's: N S, or EB on every lane).
+    headings = {"1": "EB", "2": "EB", "3": "EB", "4": "EB"} if not measured else {"1": "N", "2": "S"}
+    check(vol["lane_names"] == {k: v for k, v in headings.items() if k in vol["by_lane"]}, f"{name} lane names")
+    check(study["directions"]["1"].get("name") == (None if measured else "EB"), f"{name} direction names")
+    for key in used:
         part = timed[timed["direction"] == int(key)]
         groups[key] = (part, study["directions"][key]["volume"], study["directions"][key])
     totals = {}
@@ -292,16 +330,19 @@ def check_vehicle_file(program, path, options):
         totals[key] = day_totals
         check_peaks(f"{name} {key}", got["peak_hours"], frame, full, weekdays, lambda d: QUARTER_HOURS, True)
         subset = rows if key == "all" else rows[rows["direction"] == int(key)]
-        esal = check_vehicle_group(f"{name} {key}", got, subset, imperial, limit)
-        if key == "all":
-            per_day = timed.assign(esal=esal.reindex(timed.index).fillna(0)).groupby(timed["at"].dt.date)["esal"].sum()
+        esal = check_vehicle_group(f"{name} {key}", got, subset, imperial, limit, measured)
+        if esal is None:
+            continue
+        in_group = timed if key == "all" else timed[timed["direction"] == int(key)]
+        per_day = in_group.assign(esal=esal.reindex(in_group.index).fillna(0)).groupby(
+            in_group["at"].dt.date)["esal"].sum()
+        if key == "all" and study["present"]["weight"]:
             for row in vol["daily"]:
                 d = pd.Timestamp(row["date"]).date()
-                if study["present"]["weight"]:
-                    same(row["esal"], float(per_day.get(d, 0.0)), f"{name} {d} esal")
-            same(got["esal"]["per_full_day"], mean_or_none([float(per_day.get(d, 0.0)) for d in full]),
-                 f"{name} esal per full day")
-    check_daily(name, vol["daily"], totals, full, ["1", "2"], "by_direction")
+                same(row["esal"], float(per_day.get(d, 0.0)), f"{name} {d} esal")
+        same(got["esal"]["per_full_day"], mean_or_none([float(per_day.get(d, 0.0)) for d in full]),
+             f"{name} {key} esal per full day")
+    check_daily(name, vol["daily"], totals, full, used, "by_direction")
 
 
 # Interval files ----------------------------------------------------------------
@@ -329,7 +370,19 @@ def interpolated(totals, labels, n):
     return None
 
 
-def check_bins(name, got, rows):
+def share_above(totals, labels, limit):
+    """The share of the binned vehicles from `limit` up: a number when the limit is a bin edge, else the
+    bins wholly above it and those reaching above it as bounds."""
+    total = sum(totals)
+    surely = sum(t for t, l in zip(totals, labels) if bin_edges(l)[0] >= limit)
+    maybe = sum(t for t, l in zip(totals, labels)
+                if bin_edges(l)[0] < limit and (bin_edges(l)[1] is None or bin_edges(l)[1] > limit))
+    if maybe == 0:
+        return surely / total
+    return {"at_least": surely / total, "at_most": (surely + maybe) / total}
+
+
+def check_bins(name, got, rows, limit):
     for b in got:
         column = f"bin_{b['list']}"
         sums = rows.dropna(subset=[column]).groupby(column)["count"].sum()
@@ -348,9 +401,19 @@ def check_bins(name, got, rows):
                     check(got_p == want, f"{name} p{n}: {got_p} vs {want}")
                 else:
                     same(got_p, want, f"{name} p{n}")
+            for key, over in (("share_above_limit", 0), ("share_above_limit_plus_10", 10)):
+                want = share_above(totals, labels, limit + over) if limit else None
+                got_share = b["speed"][key]
+                if isinstance(want, dict):
+                    check(isinstance(got_share, dict) and set(got_share) == set(want), f"{name} {key} bounds")
+                    for bound in want:
+                        same((got_share or {}).get(bound), want[bound], f"{name} {key} {bound}")
+                else:
+                    same(got_share, want, f"{name} {key}")
 
 
 def check_interval_file(program, path, options):
+    limit = next((float(o.split("=")[1]) for o in options if o.startswith("--speed-limit=")), None)
     rows = pd.read_csv(io.BytesIO(run(program, path, "-fcsv", *options)), encoding="latin-1",
                        keep_default_na=False, na_values={"bin_1": [""], "bin_2": [""], "bin_3": [""]})
     study = json.loads(run(program, path, "-fjson", *options).decode("utf-8"))
@@ -373,16 +436,15 @@ def check_interval_file(program, path, options):
     day_list = listed_days(set(counts["at"].dt.date), start, stop)
     full = full_days(day_list, start, stop)
     same(study["survey"]["full_days"], len(full), f"{name} full days")
-    # Peak hours when every interval is 15 minutes or shorter and divides the hour.
+    # Peak hours when every interval divides the hour; the PHF when every one divides 15 minutes.
     minutes = set(rows["minutes"])
     reason = None
-    if any(m > 15 for m in minutes):
-        reason = "the counting interval is longer than 15 minutes"
-    elif any(60 % m for m in minutes):
+    if any(60 % m for m in minutes):
         reason = "the counting interval does not divide the hour"
     check(study["peak_hours_omitted"] == (reason is not None), f"{name} peak hours omitted")
     check(study["peak_hours_omitted_reason"] == reason, f"{name} peak hours omitted because {reason}")
     quarters = all(15 % m == 0 for m in minutes)
+    check((study["phf_omitted_reason"] is None) == (quarters or reason is not None), f"{name} PHF reason")
     # The minutes of each day intervals end at; the one ending at midnight ends the day before, at 1440.
     ends = collections.defaultdict(lambda: {0})
     for end in set(rows["end"]):
@@ -402,7 +464,7 @@ def check_interval_file(program, path, options):
             check_peaks(f"{name} {key}", got["peak_hours"], frame, full, weekdays, lambda d: ends[d], quarters)
         else:
             check(got["peak_hours"] is None, f"{name} {key} peak hours given")
-        check_bins(f"{name} {key}", got["bins"], rows if key == "all" else rows[rows["channel"] == int(key)])
+        check_bins(f"{name} {key}", got["bins"], rows if key == "all" else rows[rows["channel"] == int(key)], limit)
     check_daily(name, study["volume"]["daily"], totals, full, [str(c) for c in channels], "by_channel")
 
 

@@ -67,31 +67,38 @@ TEST(StudyVehicles, ADateThatDoesNotExistCountsInTheTotalsOnly) {
     EXPECT_EQ(c.s.daily[0].total, 1);
 }
 
-TEST(StudyVehicles, PeakHoursTakeTheEarliestOfEqualWindows) {
-    // One full day: a vehicle at 03:00 and one at 05:00 in the morning; sixteen
-    // from 16:00, four in each quarter hour, in the afternoon.
+TEST(StudyVehicles, PeakHoursTakeTheEarliestOfEqualWindowsAndCrossNoon) {
+    // One full day: a vehicle at 03:00, one at 05:00, three at 11:50, 12:05 and
+    // 12:10 (the morning's busiest window runs past noon); sixteen from 16:00,
+    // four in each quarter hour, in the afternoon.
     std::string records = "date 2013 3 7\n"
                           "type4 lane=0 axles=2 time=108000 speed=80\n"
-                          "type4 lane=0 axles=2 time=180000 speed=80\n";
+                          "type4 lane=0 axles=2 time=180000 speed=80\n"
+                          "type4 lane=0 axles=2 time=426000 speed=80\n"
+                          "type4 lane=0 axles=2 time=435000 speed=80\n"
+                          "type4 lane=0 axles=2 time=438000 speed=80\n";
     for (int i = 0; i < 16; ++i) {
         records += "type4 lane=0 axles=2 speed=80 time=" + std::to_string(576000 + i * 2250) + "\n";
     }
     computed c;
-    compute(c, test::build_vbv_file("closed_ok 1\nnum_records 19\nstart 2013-03-07 00:00:00\n"
+    compute(c, test::build_vbv_file("closed_ok 1\nnum_records 22\nstart 2013-03-07 00:00:00\n"
                                     "stop 2013-03-08 00:00:00",
                                     test::build_vbv_records(records)));
     const std::vector<study_peak_day>& peaks = c.s.groups[0].volume.peak_hours;
     ASSERT_EQ(peaks.size(), 2U); // the day, then the mean weekday
     ASSERT_TRUE(peaks[0].am && peaks[0].pm);
-    EXPECT_EQ(peaks[0].am->start_minute, 2 * 60 + 15); // the first window holding 03:00
-    EXPECT_EQ(peaks[0].am->factor, 0.25);
+    EXPECT_EQ(peaks[0].am->start_minute, 11 * 60 + 15); // the first window holding the three
+    EXPECT_EQ(peaks[0].am->volume, 3);
+    EXPECT_EQ(peaks[0].am->factor, 0.375); // 3 / (4 x 2)
     EXPECT_EQ(peaks[0].pm->start_minute, 16 * 60);
     EXPECT_EQ(peaks[0].pm->volume, 16);
     EXPECT_EQ(peaks[0].pm->factor, 1.0);
-    EXPECT_EQ(c.s.groups[0].volume.adt, 18.0);
+    ASSERT_TRUE(peaks[0].day);
+    EXPECT_EQ(peaks[0].day->start_minute, 16 * 60);
+    EXPECT_EQ(c.s.groups[0].volume.adt, 21.0);
 }
 
-TEST(StudyIntervals, TenMinuteIntervalsTakeThePeakHourFactorFromTheBusiestInterval) {
+TEST(StudyIntervals, TenMinuteIntervalsGiveTheBusiestIntervalAndNoPhf) {
     // One full day of six vehicles every 10 minutes, thirty in the interval ending 07:20.
     test::header_builder h;
     h.describe("type m\ncard_type 1 1\nstart 2013-03-07 00:00:00\nstop 2013-03-08 00:00:00\ninterval 10\n"
@@ -108,9 +115,12 @@ TEST(StudyIntervals, TenMinuteIntervalsTakeThePeakHourFactorFromTheBusiestInterv
     EXPECT_EQ(peaks[0].am->volume, 60);
     EXPECT_EQ(peaks[0].am->largest_part, 30);
     EXPECT_EQ(peaks[0].am->largest_part_minutes, 10);
-    EXPECT_EQ(peaks[0].am->factor, 0.333); // 60 / (6 x 30)
+    EXPECT_FALSE(peaks[0].am->factor); // 60 / (6 x 30) is not a PHF
     EXPECT_EQ(peaks[0].pm->start_minute, 12 * 60);
-    EXPECT_EQ(peaks[0].pm->factor, 1.0);
+    EXPECT_FALSE(peaks[0].pm->factor);
+    ASSERT_TRUE(peaks[0].day);
+    EXPECT_EQ(peaks[0].day->start_minute, 6 * 60 + 20);
+    EXPECT_NE(c.s.phf_omitted_reason.find("10-minute"), std::string::npos);
     EXPECT_EQ(c.s.groups[0].volume.weekday_profile[7], 60.0);
 }
 
@@ -134,7 +144,7 @@ TEST(StudyIntervals, PeakHoursStartOnTheIntervalEndsOfBothGrids) {
     EXPECT_EQ(peaks[0].pm->largest_part, 100);
 }
 
-TEST(StudyIntervals, PeakHoursNeedIntervalsOfAQuarterHourAtMostThatDivideTheHour) {
+TEST(StudyIntervals, PeakHoursNeedIntervalsThatDivideTheHourAndPhfQuarterHours) {
     const auto reason = [](const std::string& intervals) {
         test::header_builder h;
         h.describe("type m\ncard_type 1 1\nstart 2013-03-07 00:00:00\nstop 2013-03-08 00:00:00\n"
@@ -143,17 +153,22 @@ TEST(StudyIntervals, PeakHoursNeedIntervalsOfAQuarterHourAtMostThatDivideTheHour
         computed c;
         compute(c, test::build_interval_file(h, "4* ch1: 6\n", 1));
         EXPECT_EQ(c.s.peak_hours_omitted, !c.s.peak_hours_omitted_reason.empty());
-        return c.s.peak_hours_omitted_reason;
+        EXPECT_EQ(c.s.peak_by_quarters || c.s.peak_hours_omitted, c.s.phf_omitted_reason.empty());
+        return c.s.peak_hours_omitted_reason + "|" + (c.s.peak_by_quarters ? "PHF" : "no PHF");
     };
-    EXPECT_EQ(reason("interval 7"), "the counting interval does not divide the hour");
-    EXPECT_EQ(reason("interval 20"), "the counting interval is longer than 15 minutes");
-    EXPECT_EQ(reason("interval 12\npeak_interval 30\npeak_times 7 0 9 0"),
-              "the counting interval is longer than 15 minutes");
-    EXPECT_EQ(reason("interval 15\npeak_interval 14\npeak_times 7 0 9 0"),
-              "the counting interval does not divide the hour");
+    const std::string omitted = "the counting interval does not divide the hour|no PHF";
+    EXPECT_EQ(reason("interval 7"), omitted);
+    EXPECT_EQ(reason("interval 90"), omitted);
+    EXPECT_EQ(reason("interval 15\npeak_interval 14\npeak_times 7 0 9 0"), omitted);
+    for (const char* hour_dividing : {"interval 20", "interval 30", "interval 60", "interval 10",
+                                      "interval 12", "interval 12\npeak_interval 30\npeak_times 7 0 9 0",
+                                      "interval 60\npeak_interval 15\npeak_times 7 0 9 0"}) {
+        EXPECT_EQ(reason(hour_dividing), "|no PHF") << hour_dividing;
+    }
     // A peak interval without a peak period is never in force.
-    EXPECT_EQ(reason("interval 12\npeak_interval 30"), "");
-    EXPECT_EQ(reason("interval 2\npeak_interval 15\npeak_times 7 0 9 0"), "");
+    EXPECT_EQ(reason("interval 5\npeak_interval 30"), "|PHF");
+    EXPECT_EQ(reason("interval 5\npeak_interval 15\npeak_times 7 0 9 0"), "|PHF");
+    EXPECT_EQ(reason("interval 2\npeak_interval 15\npeak_times 7 0 9 0"), "|no PHF");
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 // tables, and the charts' axes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "run/language.h"
@@ -35,10 +36,11 @@ study_group group(const std::string& key, std::int64_t scale) {
         g.volume.weekday_profile[h] = static_cast<double>(h * scale);
         g.volume.weekend_profile[h] = static_cast<double>(h * scale) / 2;
     }
-    g.volume.peak_hours.push_back(
-        {study_date{2013, 3, 8, 4}, study_peak{435, 120, 40, 15, 0.75}, std::nullopt});
-    g.volume.peak_hours.push_back(
-        {std::nullopt, study_peak{420, 99.5, 30, 15, 0.829}, study_peak{1020, 130, 35, 15, 0.929}});
+    g.volume.peak_hours.push_back({study_date{2013, 3, 8, 4}, study_peak{435, 120, 40, 15, 0.75},
+                                   std::nullopt, study_peak{435, 120, 40, 15, 0.75}});
+    g.volume.peak_hours.push_back({std::nullopt, study_peak{420, 99.5, 30, 15, 0.829},
+                                   study_peak{1020, 130, 35, 15, 0.929},
+                                   study_peak{1020, 130, 35, 15, 0.929}});
     g.speed.count = 100 * scale;
     g.speed.mean = 81.26;
     g.speed.stddev = 9.5;
@@ -58,10 +60,21 @@ study_group group(const std::string& key, std::int64_t scale) {
     }
     g.speed.histogram = histogram(1, speeds);
     for (int c = 1; c <= 13; ++c) {
-        g.classes.push_back({std::to_string(c), c * scale, c / 91.0});
+        g.classes.push_back({std::to_string(c), c * scale, c / 91.0, {}});
     }
-    g.axles = {{"2", 80 * scale, 0.8}, {"5", 20 * scale, 0.2}};
+    g.axles = {{"2", 80 * scale, 0.8, {}}, {"5", 20 * scale, 0.2, {}}};
     g.headways = histogram(1, {1, 5, 9, 8, 7, 6, 5, 4, 3, 2, 10}, true);
+    // A quiet road: nearly every headway far above 10 s, up to ten minutes.
+    std::vector<std::int64_t> seconds(601, 0);
+    for (std::size_t t = 20; t <= 600; ++t) {
+        seconds[t] = 1 + static_cast<std::int64_t>(t % 7);
+    }
+    seconds[3] = 2;
+    g.headway_seconds = histogram(1, seconds);
+    // Light vehicles: nearly every gross weight from 1.0 to 2.0 t, a few trucks.
+    g.gross_weights_fine =
+        histogram(100, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 30, 50, 80, 60, 40, 30, 20, 10, 5, 5, 0,
+                        0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  0,  0,  0,  0,  0,  0,  0,  0, 1, 2});
     g.gaps = g.headways;
     g.headway_under_2s_share = 0.06;
     g.lengths = histogram(1, {0, 0, 0, 10, 50, 20, 3, 0, 0, 0, 0, 0, 0, 0, 0, 4, 1, 0, 0});
@@ -84,13 +97,18 @@ study full_study() {
     s.survey.stop = study_instant{{2013, 3, 10, 6}, 15, 0, 0};
     s.survey.full_days = 2;
     s.survey.vehicles = 2700;
-    s.survey.events = {{"sensor fault", 2, {}}, {"power", 1, {}}};
+    s.survey.events = {{"sensor fault", 2, {}, {}}, {"power", 1, {}, {}}};
     s.has_speed = s.has_class = s.has_axles = s.has_headway = s.has_gap = s.has_length = s.weigh_site = true;
     for (int d = 7; d <= 10; ++d) {
-        s.daily.push_back(
-            {study_date{2013, 3, d, (d - 4) % 7}, d == 8 || d == 9, 100L * d, {60L * d, 40L * d}, 1.5});
+        study_day day;
+        day.date = study_date{2013, 3, d, (d - 4) % 7};
+        day.full_day = d == 8 || d == 9;
+        day.total = 100L * d;
+        day.by_group = {60L * d, 40L * d};
+        day.esal = 1.5;
+        s.daily.push_back(day);
     }
-    s.lanes = {{"1", 1000, 0.37}, {"2", 1700, 0.63}};
+    s.lanes = {{"1", 1000, 0.37, {}}, {"2", 1700, 0.63, {}}};
     s.groups = {group("all", 3), group("1", 1), group("2", 2)};
     return s;
 }
@@ -289,6 +307,39 @@ TEST(SvgChart, ValueAxisStartsAtZeroInNiceSteps) {
     EXPECT_NE(svg.find(">8</text>"), std::string::npos);
     EXPECT_EQ(svg.find(">10</text>"), std::string::npos);
     EXPECT_NE(svg.find("<title>a: 7</title>"), std::string::npos);
+}
+
+// The chart of `title` on the page, from its title to the end of its SVG.
+std::string chart_on(const std::string& page, const std::string& title) {
+    const std::size_t from = page.find("<title>" + title + "</title>");
+    return from == std::string::npos ? "" : page.substr(from, page.find("</svg>", from) - from);
+}
+
+TEST(StudyHtml, PageForAClient) {
+    study s = full_study();
+    s.made_by = "tallycnv 9.8.7";
+    s.made_on = "2026-12-07";
+    std::string page = written(s, anl_format_html);
+    EXPECT_NE(page.find("Made by tallycnv 9.8.7 on 2026-12-07."), std::string::npos);
+    EXPECT_NE(page.find("section + section { break-before: page;"), std::string::npos);
+
+    // One busy region no longer makes one bar: the range comes from the data,
+    // the rest in a labelled open bin.
+    const std::string headways = chart_on(page, "Headway distribution");
+    EXPECT_GT(std::count(headways.begin(), headways.end(), '\n'), 12) << headways;
+    EXPECT_NE(headways.find(">above 600</text>"), std::string::npos) << headways;
+    const std::string weights = chart_on(page, "Gross-weight distribution");
+    EXPECT_NE(weights.find("<title>1.0 to 1.1: 30</title>"), std::string::npos) << weights;
+    EXPECT_NE(weights.find(">above 1.8</text>"), std::string::npos) << weights;
+
+    // "No data" is said once.
+    for (study_group& g : s.groups) {
+        g.volume.full_weekdays = g.volume.full_weekend_days = 0;
+    }
+    page = written(s, anl_format_html);
+    const std::string no_profile = "No full day: no hourly profile.";
+    EXPECT_NE(page.find(no_profile), std::string::npos);
+    EXPECT_EQ(page.find(no_profile), page.rfind(no_profile));
 }
 
 } // namespace
