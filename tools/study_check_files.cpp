@@ -88,7 +88,10 @@ std::string traffic(const std::string& kind, unsigned seed, unsigned days = days
         }
         const unsigned axles = v.next(2, 6);
         const bool heavy = axles > 3;
-        text += kind + " number=" + std::to_string(n % 60000) + " lane=" + std::to_string(v.next(0, 3)) +
+        // A type 7 record carries no time: it follows from its lane's previous vehicle by the headway,
+        // so these vehicles keep to one lane to keep the times the generator meant.
+        const unsigned lane = v.next(0, 3);
+        text += kind + " number=" + std::to_string(n % 60000) + " lane=" + std::to_string(kind == "type7" ? 0 : lane) +
                 " dir=" + std::to_string(v.next(0, 1)) + " axles=" + std::to_string(axles) +
                 " class=" + std::to_string(heavy ? v.next(5, 13) : v.next(1, 4)) +
                 " time=" + std::to_string(hundredths ? time * 10 + v.next(0, 9) : time) +
@@ -294,7 +297,7 @@ int main(int argc, char** argv) {
     files << "BASE-I.DAT -I1 --speed-limit=40\n";
     add("TYPE4.DAT", vbv_file(traffic("type4", 22)), "--speed-limit=80");
     add("TYPE6.DAT", vbv_file(traffic("type6", 23)));
-    add("TYPE7.DAT", vbv_file(traffic("type7", 24)));
+    add("TYPE7.DAT", vbv_file(traffic("type7", 24), true, "last_time 364200")); // 10:07, in tenths
     add("TYPE9.DAT", vbv_file(traffic("type9", 25)));
     add("STREAM.DAT", vbv_file("mask 0x66FF\n" + traffic("stream", 26), true, "stream_param 0x66FF"));
     add("LOOPS.DAT", vbv_file("mask 0xFE\n" + traffic("stream", 27), true, "stream_param 0xFE"));

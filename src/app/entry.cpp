@@ -116,7 +116,7 @@ std::string program_directory(const std::string& own_path) {
 int run_formatter(const run_settings& settings, const language_texts& lang, report_sink& out,
                   void (*driver)(const run_context&)) {
     const fatal_error outcome = format_report(settings, lang, out, driver);
-    return outcome.exit_code == 0 ? 0 : report_error(outcome);
+    return outcome.exit_code == 0 && outcome.message.empty() ? 0 : report_error(outcome);
 }
 
 int run_program(int argc, char** argv) {

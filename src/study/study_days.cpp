@@ -31,6 +31,8 @@ int month_length(int month, int year) {
 // A longer list of days than this (a damaged header's dates) lists only the days holding counts.
 constexpr long max_listed_days = 3700;
 
+} // namespace
+
 // The first and last day of the recording to list: the span's days and every day holding counts.
 std::vector<long> listed_days(const day_table& table, const recording_span& span) {
     std::vector<long> days;
@@ -55,6 +57,8 @@ std::vector<long> listed_days(const day_table& table, const recording_span& span
     }
     return days;
 }
+
+namespace {
 
 bool full_day(long day, const recording_span& span) {
     return span.start && span.stop && *span.start <= day * seconds_per_day &&
@@ -189,6 +193,7 @@ day_table::day_counts& day_table::at(long day) {
     day_counts& counts = days[day];
     if (counts.slots.empty()) {
         counts.slots.assign(static_cast<std::size_t>(groups * slots_per_day()), 0);
+        counts.checks.resize(static_cast<std::size_t>(groups));
         if (keeps_ends) {
             counts.ends.assign(minutes_per_day + 1, false);
             counts.ends[0] = true;
@@ -255,7 +260,8 @@ void fill_volumes(study& s, const day_table& table, const recording_span& span, 
     for (sums& t : totals) {
         t.weekday_slots.assign(static_cast<std::size_t>(per_day), 0);
     }
-    int full_days = 0;
+    int full_listed = 0; // full days, valid or not
+    int full_days = 0;   // full days that are valid
     int full_weekdays = 0;
     int full_weekend_days = 0;
     // The mean weekday's windows: on the ends every full weekday has.
@@ -268,10 +274,14 @@ void fill_volumes(study& s, const day_table& table, const recording_span& span, 
         study_day row;
         row.date = date_of_day(day);
         row.full_day = full_day(day, span);
+        row.valid = !table.invalid.contains(day);
+        // Only full days that passed the critical data-quality rules enter the averages.
+        const bool averaged = row.full_day && row.valid;
         row.esal = found != table.days.end() ? found->second.esal : 0;
         const bool weekday = row.date.weekday < 5;
         peak_grid day_grid;
-        if (row.full_day) {
+        full_listed += row.full_day ? 1 : 0;
+        if (averaged) {
             ++full_days;
             ++(weekday ? full_weekdays : full_weekend_days);
             day_grid = grid_of(found != table.days.end() ? &found->second : nullptr);
@@ -291,7 +301,7 @@ void fill_volumes(study& s, const day_table& table, const recording_span& span, 
             } else {
                 row.by_group.push_back(total);
             }
-            if (!row.full_day) {
+            if (!averaged) {
                 continue;
             }
             sums& t = totals[g];
@@ -318,7 +328,7 @@ void fill_volumes(study& s, const day_table& table, const recording_span& span, 
         s.daily.push_back(std::move(row));
     }
 
-    s.survey.full_days = full_days;
+    s.survey.full_days = full_listed;
     for (std::size_t g = 0; g < groups; ++g) {
         study_volume& v = s.groups[g].volume;
         const sums& t = totals[g];
