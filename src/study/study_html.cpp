@@ -2,11 +2,9 @@
 // Nothing is fetched and no script runs: the page reads the same from a
 // file, a mail attachment or a print on A4.
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "study/html_text.h"
@@ -33,7 +31,11 @@ figure { margin: 0.8em 0; break-inside: avoid; page-break-inside: avoid; }
 svg.chart { display: block; max-width: 100%; height: auto; }
 p.nodata { font-style: italic; }
 p.note { margin: 0.2em 0; }
-svg.days { display: block; max-width: 100%; height: auto; margin: 0.6em 0; }
+div.days { display: flex; flex-wrap: wrap; gap: 2px; margin: 0.6em 0; }
+span.day { display: inline-block; width: 12px; height: 12px; print-color-adjust: exact; -webkit-print-color-adjust: exact; }
+span.valid { background: #2e8b57; }
+span.excluded { background: #c0392b; }
+span.partial { background: #bbbbbb; }
 @media print { body { max-width: none; margin: 0; } h2 { break-before: auto; } }
 )";
 
@@ -300,32 +302,13 @@ void write_day_strip(report_sink& out, const study& s) {
     if (s.daily.empty()) {
         return;
     }
-    constexpr int box = 14;
-    constexpr int legend_y = box + 16;
-    const int days = static_cast<int>(s.daily.size());
-    const int width = std::max(days * box + 2, 330);
-    out.printf("<svg class=\"days\" xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 %d %d\" width=\"%d\" "
-               "height=\"%d\" role=\"img\" aria-label=\"Days by status\">\n",
-               width, legend_y + 6, width, legend_y + 6);
-    const auto colour = [](const study_day& d) {
-        return !d.valid ? "#c0392b" : d.full_day ? "#2e8b57" : "#bbbbbb";
-    };
-    for (int i = 0; i < days; ++i) {
-        const study_day& d = s.daily[static_cast<std::size_t>(i)];
-        out.printf("<rect x=\"%d\" y=\"1\" width=\"%d\" height=\"%d\" fill=\"%s\" stroke=\"#ffffff\">"
-                   "<title>%s %s</title></rect>\n",
-                   1 + i * box, box, box, colour(d), date_text(d.date).c_str(),
-                   !d.valid ? "excluded" : d.full_day ? "valid" : "partial");
+    out.write("<div class=\"days\" role=\"img\" aria-label=\"Days by status\">");
+    for (const study_day& d : s.daily) {
+        const char* status = !d.valid ? "excluded" : d.full_day ? "valid" : "partial";
+        out.printf("<span class=\"day %s\" title=\"%s %s\"></span>", status, date_text(d.date).c_str(), status);
     }
-    const std::array<std::pair<const char*, const char*>, 3> legend = {
-        {{"#2e8b57", "valid"}, {"#c0392b", "excluded"}, {"#bbbbbb", "partial"}}};
-    for (std::size_t i = 0; i < legend.size(); ++i) {
-        const int x = 1 + static_cast<int>(i) * 110;
-        out.printf("<rect x=\"%d\" y=\"%d\" width=\"10\" height=\"10\" fill=\"%s\"/>"
-                   "<text x=\"%d\" y=\"%d\" font-size=\"11\">%s</text>\n",
-                   x, legend_y - 9, legend[i].first, x + 14, legend_y, legend[i].second);
-    }
-    out.write("</svg>\n");
+    out.write("</div>\n<p class=\"note\"><span class=\"day valid\"></span> valid "
+              "<span class=\"day excluded\"></span> excluded <span class=\"day partial\"></span> partial</p>\n");
 }
 
 void write_cells(report_sink& out, const std::vector<std::string>& cells, const char* tag) {

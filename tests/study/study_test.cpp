@@ -18,7 +18,15 @@ struct computed {
 };
 
 // The study of a data file, computed as a -fjson run computes it.
-void compute(computed& c, const test::bytes& file) {
+void compute(computed& c, const test::bytes& file,
+             const std::vector<std::pair<std::string, double>>& thresholds = {}) {
+    for (const auto& [name, value] : thresholds) {
+        for (std::size_t i = 0; i < qc_rule_count; ++i) {
+            if (qc_rules[i].name == name) {
+                c.settings.quality.threshold[i] = value;
+            }
+        }
+    }
     byte_stream input(file);
     k479_defn header{};
     read_header_block(input, header);
@@ -79,7 +87,8 @@ TEST(StudyVehicles, PeakHoursTakeTheEarliestOfEqualWindows) {
     computed c;
     compute(c, test::build_vbv_file("closed_ok 1\nnum_records 19\nstart 2013-03-07 00:00:00\n"
                                     "stop 2013-03-08 00:00:00",
-                                    test::build_vbv_records(records)));
+                                    test::build_vbv_records(records)),
+            {{"zero_hours", 25}}); // a quiet day, kept
     const std::vector<study_peak_day>& peaks = c.s.groups[0].volume.peak_hours;
     ASSERT_EQ(peaks.size(), 2U); // the day, then the mean weekday
     ASSERT_TRUE(peaks[0].am && peaks[0].pm);
