@@ -210,7 +210,10 @@ void judge_days(study& s, day_table& table, const recording_span& span, const qu
         if (vehicles && counts != nullptr) {
             j.counted(counts->checks[0], "", true);
         }
-        if (split && counts != nullptr) {
+        // A partial day may hold a tidal rush hour alone: the split is judged on full days.
+        const bool whole_day = span.start && span.stop && *span.start <= day * seconds_per_day &&
+                               (day + 1) * seconds_per_day <= *span.stop;
+        if (split && whole_day && counts != nullptr) {
             const int per_day = table.slots_per_day();
             std::array<std::int64_t, 2> by{};
             for (std::size_t d = 0; d < 2; ++d) {

@@ -179,8 +179,8 @@ study_section quality_section(const study& s) {
 
 study_section volume_section(const study& s) {
     study_section section{"volume", "Volume", {}, {}};
-    section.notes.push_back("ADT: the mean of the full days' totals; ADT weekdays: of the full Monday to "
-                            "Friday days.");
+    section.notes.push_back("ADT: the mean of the totals of the full days that pass the data-quality rules; "
+                            "ADT weekdays: of those Monday to Friday.");
     text_table t{"", {"", "Total", "ADT", "ADT weekdays", "Full weekdays", "Full weekend days"}, {}};
     for (const study_group& g : s.groups) {
         const study_volume& v = g.volume;
