@@ -190,11 +190,12 @@ void format_item(batch_state& state, run_settings& settings, const batch_item& i
         count_failure(state, item, outcome);
         return;
     }
+    // A whole study whose data were cut short or had days excluded: the report stays, its word is
+    // said, and with --strict its exit code counts.
+    int worst = state.worst.load();
+    while (worst < outcome.exit_code && !state.worst.compare_exchange_weak(worst, outcome.exit_code)) {
+    }
     if (!outcome.message.empty()) {
-        // A whole study whose data were cut short or had days excluded: the report stays, its word is said.
-        int worst = state.worst.load();
-        while (worst < outcome.exit_code && !state.worst.compare_exchange_weak(worst, outcome.exit_code)) {
-        }
         const std::lock_guard<std::mutex> hold(state.err.lock);
         state.err.clear_status();
         std::fputs(outcome.message.c_str(), stderr);
