@@ -107,6 +107,27 @@ std::string traffic(const std::string& kind, unsigned seed, unsigned days = days
     return text;
 }
 
+// The traffic of `kind` with no vehicle from 10:00 to 18:00 on 28 February (a sensor out): that
+// full day leaves the averages.
+std::string sensor_out(const std::string& kind, unsigned seed) {
+    const std::string all = traffic(kind, seed);
+    std::string text;
+    unsigned midnights = 0;
+    for (std::size_t from = 0; from < all.size();) {
+        const std::size_t end = all.find('\n', from) + 1;
+        const std::string line = all.substr(from, end - from);
+        from = end;
+        midnights += line.starts_with("# midnight") ? 1 : 0;
+        const std::size_t t = line.find(" time=");
+        const unsigned long time = t == std::string::npos ? 0 : std::stoul(line.substr(t + 6));
+        if (midnights == 1 && time >= 10 * 36000 && time < 18 * 36000) {
+            continue;
+        }
+        text += line;
+    }
+    return text;
+}
+
 // The records of a description (its lines but the stream masks and comments).
 unsigned record_count(const std::string& records) {
     unsigned count = 0;
@@ -303,6 +324,7 @@ int main(int argc, char** argv) {
     add("LOOPS.DAT", vbv_file("mask 0xFE\n" + traffic("stream", 27), true, "stream_param 0xFE"));
     add("MIXED.DAT", vbv_file(mixed()));
     add("NOTCLOSED.DAT", vbv_file(traffic("base", 28, 2), false));
+    add("GAP.DAT", vbv_file(sensor_out("base", 29)));
     add("WRAPPED.DAT", wrapped());
     add("SPLEN.DAT", speed_and_length(15, 51));
     add("SPCLASS.DAT", speed_by_class());
