@@ -91,7 +91,8 @@ std::string traffic(const std::string& kind, unsigned seed, unsigned days = days
         // A type 7 record carries no time: it follows from its lane's previous vehicle by the headway,
         // so these vehicles keep to one lane to keep the times the generator meant.
         const unsigned lane = v.next(0, 3);
-        text += kind + " number=" + std::to_string(n % 60000) + " lane=" + std::to_string(kind == "type7" ? 0 : lane) +
+        text += kind + " number=" + std::to_string(n % 60000) +
+                " lane=" + std::to_string(kind == "type7" ? 0 : lane) +
                 " dir=" + std::to_string(v.next(0, 1)) + " axles=" + std::to_string(axles) +
                 " class=" + std::to_string(heavy ? v.next(5, 13) : v.next(1, 4)) +
                 " time=" + std::to_string(hundredths ? time * 10 + v.next(0, 9) : time) +

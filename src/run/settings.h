@@ -65,7 +65,8 @@ struct run_settings {
     bool skip_partial = false;
     bool merge_cars = false;
     bool taxo = false;
-    // 0 default, 1-3 INT-n, 4 VBV-1 / cordon, 5-7 VBV-2..4, 8 weekly, 9 CSV, 10-12 study as text, JSON, HTML, 13 flags
+    // 0 default, 1-3 INT-n, 4 VBV-1 / cordon, 5-7 VBV-2..4, 8 weekly, 9 CSV, 10-12 study as text, JSON, HTML,
+    // 13 flags
     std::int8_t anl_format = 0;
     int print_format = 1; // VBV-n number, 5 Zedirozed summary, 6 CSV
     bool zedirozed = false;

@@ -236,12 +236,12 @@ struct study_survey {
 // Where the data of a file stop before its header says they do: the
 // recording ends at its last complete record.
 struct study_cut_short {
-    std::optional<study_instant> at;    // the last complete record's time
-    std::uint64_t byte_offset = 0;      // the end of the last complete record
-    std::uint64_t promised_offset = 0;  // where the header says the data end (0: not said)
-    std::int64_t records = 0;           // vehicles and events, or interval blocks, read
-    std::int64_t promised_records = 0;  // what the header counts (0: not said)
-    bool blocks = false;                // records are interval blocks
+    std::optional<study_instant> at;   // the last complete record's time
+    std::uint64_t byte_offset = 0;     // the end of the last complete record
+    std::uint64_t promised_offset = 0; // where the header says the data end (0: not said)
+    std::int64_t records = 0;          // vehicles and events, or interval blocks, read
+    std::int64_t promised_records = 0; // what the header counts (0: not said)
+    bool blocks = false;               // records are interval blocks
 };
 
 // One finding of a data-quality rule on one day (date absent: a vehicle
@@ -249,11 +249,11 @@ struct study_cut_short {
 struct quality_flag {
     qc_rule rule = qc_rule::zero_hours;
     std::optional<study_date> date;
-    std::string group;     // a direction or channel key; empty: all
-    int from_minute = 0;   // the part of the day it concerns, minutes after midnight
+    std::string group;   // a direction or channel key; empty: all
+    int from_minute = 0; // the part of the day it concerns, minutes after midnight
     int to_minute = 1440;
-    double value = 0;      // what was measured, in the rule's terms
-    double threshold = 0;  // what it was judged against
+    double value = 0;     // what was measured, in the rule's terms
+    double threshold = 0; // what it was judged against
 };
 
 // The judgement of the data: the thresholds in force, what fired, and the

@@ -79,10 +79,10 @@ std::vector<long> listed_days(const day_table& table, const recording_span& span
 
 // What the data-quality rules need to know of the walk beyond the day table.
 struct quality_walk {
-    std::vector<int> lanes;        // per group: the lanes it counts (at least 1)
-    bool hourly = true;            // the counts fall into whole hours (intervals of at most 60 minutes)
-    bool directions = false;       // groups 1 and 2 are the two directions of a road
-    std::int64_t undated = 0;      // vehicles of a date or time that does not exist
+    std::vector<int> lanes;   // per group: the lanes it counts (at least 1)
+    bool hourly = true;       // the counts fall into whole hours (intervals of at most 60 minutes)
+    bool directions = false;  // groups 1 and 2 are the two directions of a road
+    std::int64_t undated = 0; // vehicles of a date or time that does not exist
 };
 
 // Judges every listed day by the data-quality rules in s.quality.rules:

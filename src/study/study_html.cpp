@@ -305,10 +305,12 @@ void write_day_strip(report_sink& out, const study& s) {
     out.write("<div class=\"days\" role=\"img\" aria-label=\"Days by status\">");
     for (const study_day& d : s.daily) {
         const char* status = !d.valid ? "excluded" : d.full_day ? "valid" : "partial";
-        out.printf("<span class=\"day %s\" title=\"%s %s\"></span>", status, date_text(d.date).c_str(), status);
+        out.printf("<span class=\"day %s\" title=\"%s %s\"></span>", status, date_text(d.date).c_str(),
+                   status);
     }
-    out.write("</div>\n<p class=\"note\"><span class=\"day valid\"></span> valid "
-              "<span class=\"day excluded\"></span> excluded <span class=\"day partial\"></span> partial</p>\n");
+    out.write(
+        "</div>\n<p class=\"note\"><span class=\"day valid\"></span> valid "
+        "<span class=\"day excluded\"></span> excluded <span class=\"day partial\"></span> partial</p>\n");
 }
 
 void write_cells(report_sink& out, const std::vector<std::string>& cells, const char* tag) {

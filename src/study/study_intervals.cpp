@@ -307,8 +307,8 @@ void compute_interval_study(const run_context& ctx, byte_stream& input, const k4
         study_cut_short c;
         if (walk.last_end) {
             const std::int64_t end = *walk.last_end;
-            c.at = study_instant{date_of_day(static_cast<long>(end / 86400)), static_cast<int>(end % 86400 / 3600),
-                                 static_cast<int>(end % 3600 / 60), 0};
+            c.at = study_instant{date_of_day(static_cast<long>(end / 86400)),
+                                 static_cast<int>(end % 86400 / 3600), static_cast<int>(end % 3600 / 60), 0};
         }
         c.byte_offset = start_of_data(input) + static_cast<std::uint64_t>(walk.blocks) * header.block_size;
         c.promised_offset = start_of_data(input) + static_cast<std::uint64_t>(promised) * header.block_size;

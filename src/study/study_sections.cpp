@@ -90,9 +90,9 @@ study_section survey_section(const study& s) {
             promised += std::string(promised.empty() ? " where the header counts " : " and counts ") +
                         std::to_string(c.promised_records) + (c.blocks ? " blocks" : " records");
         }
-        section.notes.push_back("CUT SHORT: the data stop at byte " + std::to_string(c.byte_offset) + " after " +
-                                std::to_string(c.records) + (c.blocks ? " blocks" : " records") + promised +
-                                "; the recording is taken to end at its last complete record" +
+        section.notes.push_back("CUT SHORT: the data stop at byte " + std::to_string(c.byte_offset) +
+                                " after " + std::to_string(c.records) + (c.blocks ? " blocks" : " records") +
+                                promised + "; the recording is taken to end at its last complete record" +
                                 (c.at ? " (" + instant_text(*c.at) + ")" : "") +
                                 " and the days after it are outside it.");
     } else if (v.stop_at_last_record) {
@@ -165,8 +165,9 @@ study_section quality_section(const study& s) {
                                 "left out of the speed and length figures.");
     }
     if (q.undated_vehicles > 0) {
-        section.notes.push_back(count_text(q.undated_vehicles) +
-                                " vehicles of an impossible date or time are counted in the totals and in no day.");
+        section.notes.push_back(
+            count_text(q.undated_vehicles) +
+            " vehicles of an impossible date or time are counted in the totals and in no day.");
     }
     text_table rules{"", {"Rule", "Level", "Threshold"}, {}};
     for (std::size_t i = 0; i < qc_rule_count; ++i) {

@@ -87,9 +87,10 @@ TEST(StudyVehicles, PeakHoursTakeTheEarliestOfEqualWindows) {
         records += "type4 lane=0 axles=2 speed=80 time=" + std::to_string(576000 + i * 2250) + "\n";
     }
     computed c;
-    compute(c, test::build_vbv_file("closed_ok 1\nnum_records 19\nstart 2013-03-07 00:00:00\n"
-                                    "stop 2013-03-08 00:00:00",
-                                    test::build_vbv_records(records)),
+    compute(c,
+            test::build_vbv_file("closed_ok 1\nnum_records 19\nstart 2013-03-07 00:00:00\n"
+                                 "stop 2013-03-08 00:00:00",
+                                 test::build_vbv_records(records)),
             {{"zero_hours", 25}}); // a quiet day, kept
     const std::vector<study_peak_day>& peaks = c.s.groups[0].volume.peak_hours;
     ASSERT_EQ(peaks.size(), 2U); // the day, then the mean weekday
@@ -187,9 +188,9 @@ fortnight make_fortnight(int quiet_day = -1) {
             const int busy = h >= 6 && h < 22 ? 40 : 0; // quiet nights
             const int n = d == quiet_day && h >= 10 && h < 18 ? 0 : 5 + busy + (h * 7 + d * 3) % 10;
             for (int i = 0; i < n; ++i) {
-                text += "type4 axles=2 class=2 speed=80 wheelbase=300 overhang=100 lane=" + std::to_string(i % 2) +
-                        " dir=" + std::to_string(i % 2) + " time=" + std::to_string(h * 36000 + i * (36000 / n)) +
-                        "\n";
+                text += "type4 axles=2 class=2 speed=80 wheelbase=300 overhang=100 lane=" +
+                        std::to_string(i % 2) + " dir=" + std::to_string(i % 2) +
+                        " time=" + std::to_string(h * 36000 + i * (36000 / n)) + "\n";
             }
             f.per_day[static_cast<std::size_t>(d)] += n;
             f.records += n;
