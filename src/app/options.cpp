@@ -379,8 +379,8 @@ struct parser {
             const double threshold = std::strtod(number.c_str(), &end);
             if (rule == qc_rule_count || number.empty() || *end != '\0' || !std::isfinite(threshold) ||
                 threshold < 0) {
-                fail(1, "\nError : Invalid data-quality rule " + item +
-                            " (RULE:VALUE, the rules are in the help)\n");
+                fail(1, "\nError : Invalid data-quality threshold (must be RULE:VALUE, a rule of the manual and a "
+                        "number of at least 0)\n");
             }
             settings.quality.threshold[rule] = threshold;
             from = comma + 1;

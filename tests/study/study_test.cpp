@@ -332,13 +332,14 @@ TEST(StudyQuality, ImpossibleVehiclesAreCountedAndFlagged) {
 // Ten days of hourly counts on two channels from Thursday 7 March 2013, each
 // hour's count the generator's own; `negative` puts -50 into one hour of the fourth day.
 TEST(StudyQuality, TenDaysOfHourlyCountsAreJudgedFromTheirHours) {
-    const auto run = [](bool negative, double& adt_truth) {
+    // `blocks_written` of the 240 the header counts are in the file.
+    const auto run = [](bool negative, double& adt_truth, int blocks_written = 240) {
         test::header_builder h;
         h.describe("type m\ncard_type 1 1\nstart 2013-03-07 00:00:00\nstop 2013-03-17 00:00:00\ninterval 60\n"
                    "no_chans 2\nchannel_assignment 1 2\nblock_size 4\nnum_records 240");
         std::string blocks;
         std::array<double, 10> totals{};
-        for (int b = 0; b < 240; ++b) {
+        for (int b = 0; b < blocks_written; ++b) {
             const int hour = b % 24;
             const int one = negative && b == 3 * 24 + 14 ? -50 : 30 + (hour * 11) % 40;
             const int two = 25 + (hour * 13 + b / 24) % 45;
@@ -346,10 +347,11 @@ TEST(StudyQuality, TenDaysOfHourlyCountsAreJudgedFromTheirHours) {
             totals[static_cast<std::size_t>(b / 24)] += one + two;
         }
         double sum = 0;
-        for (std::size_t d = 0; d < 10; ++d) {
-            sum += negative && d == 3 ? 0 : totals[d];
+        const int full = blocks_written / 24;
+        for (int d = 0; d < full; ++d) {
+            sum += negative && d == 3 ? 0 : totals[static_cast<std::size_t>(d)];
         }
-        adt_truth = sum / (negative ? 9 : 10);
+        adt_truth = sum / (negative ? full - 1 : full);
         computed c;
         compute(c, test::build_interval_file(h, blocks, 1));
         return std::move(c.s);
@@ -371,6 +373,17 @@ TEST(StudyQuality, TenDaysOfHourlyCountsAreJudgedFromTheirHours) {
     EXPECT_EQ(q.from_minute, 14 * 60);
     EXPECT_EQ(q.to_minute, 15 * 60);
     EXPECT_DOUBLE_EQ(*judged.groups[0].volume.adt, truth);
+
+    const study cut = run(false, truth, 100); // four days and four hours
+    ASSERT_TRUE(cut.quality.cut_short);
+    EXPECT_TRUE(cut.quality.cut_short->blocks);
+    EXPECT_EQ(cut.quality.cut_short->records, 100);
+    EXPECT_EQ(cut.quality.cut_short->promised_records, 240);
+    EXPECT_EQ(cut.quality.cut_short->promised_offset - cut.quality.cut_short->byte_offset, 140U * 4);
+    EXPECT_EQ(cut.quality.cut_short->at->hour, 4);
+    EXPECT_EQ(cut.survey.full_days, 4);
+    EXPECT_DOUBLE_EQ(*cut.groups[0].volume.adt, truth);
+    EXPECT_FALSE(any_critical(cut));
 }
 
 } // namespace
