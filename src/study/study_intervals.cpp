@@ -19,6 +19,7 @@ namespace {
 constexpr std::uint32_t max_channels = 8;
 
 constexpr unsigned operand_speed = 1;
+constexpr unsigned operand_gas = 10;
 
 struct channel_tally {
     std::int64_t total = 0;
@@ -44,6 +45,10 @@ struct interval_study {
         } else {
             count = count_intspec(st, block, binning);
             for_each_binned_run(st, binning, [&](const binned_run& run) {
+                // Gas readings and a speed summary's values are no traffic counts.
+                if (run.along.type == operand_gas || run.along.type == operand_speed_summary) {
+                    return;
+                }
                 for (std::uint64_t i = 0; i < run.count; ++i) {
                     lowest = std::min<std::int64_t>(lowest, run_value(block, run, i, merge));
                 }
