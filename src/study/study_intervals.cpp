@@ -44,15 +44,6 @@ struct interval_study {
             lowest = count;
         } else {
             count = count_intspec(st, block, binning);
-            for_each_binned_run(st, binning, [&](const binned_run& run) {
-                // Gas readings and a speed summary's values are no traffic counts.
-                if (run.along.type == operand_gas || run.along.type == operand_speed_summary) {
-                    return;
-                }
-                for (std::uint64_t i = 0; i < run.count; ++i) {
-                    lowest = std::min<std::int64_t>(lowest, run_value(block, run, i, merge));
-                }
-            });
         }
         blocks += st.curr_chan == 0 ? 1 : 0;
         const int group = st.curr_chan < max_channels ? static_cast<int>(st.curr_chan) + 1 : -1;
@@ -63,7 +54,8 @@ struct interval_study {
             channel_tally& t = channels[static_cast<std::size_t>(g)];
             t.total += count;
             if (!count_only) {
-                add_bins(t, st, block, binning, merge);
+                // The first pass over the values also finds the lowest.
+                add_bins(t, st, block, binning, merge, g == 0 ? &lowest : nullptr);
             }
         }
 
@@ -102,14 +94,21 @@ struct interval_study {
         }
     }
 
+    // Adds the channel's binned values to its lists' totals; with `lowest`, keeps the lowest of the
+    // values that count vehicles (gas readings and a speed summary's values do not).
     static void add_bins(channel_tally& t, const interval_state& st, std::span<const std::int16_t> block,
-                         const binning_parameters& binning, bool merge) {
+                         const binning_parameters& binning, bool merge, std::int64_t* lowest) {
         for (std::size_t list = 0; list < 3; ++list) {
             t.bins[list].resize(st.prnbins[list]);
         }
         for_each_binned_run(st, binning, [&](const binned_run& run) {
+            const bool counts = lowest != nullptr && run.along.type != operand_gas &&
+                                run.along.type != operand_speed_summary;
             for (std::uint64_t i = 0; i < run.count; ++i) {
                 const int value = run_value(block, run, i, merge);
+                if (counts && value < *lowest) {
+                    *lowest = value;
+                }
                 add_to(t, run.along, i, value);
                 for (const run_axis& axis : run.fixed) {
                     add_to(t, axis, axis.bin, value);
