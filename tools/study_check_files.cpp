@@ -92,7 +92,11 @@ std::string traffic(const std::string& kind, unsigned seed, unsigned days = days
         }
         const unsigned axles = v.next(2, 6);
         const bool heavy = axles > 3;
-        text += kind + " number=" + std::to_string(n % 60000) + " lane=" + std::to_string(v.next(0, 3)) +
+        // A type 7 record carries no time: it follows from its lane's previous vehicle by the headway,
+        // so these vehicles keep to one lane to keep the times the generator meant.
+        const unsigned lane = v.next(0, 3);
+        text += kind + " number=" + std::to_string(n % 60000) +
+                " lane=" + std::to_string(kind == "type7" ? 0 : lane) +
                 " dir=" + std::to_string(v.next(0, 1)) + " axles=" + std::to_string(axles) +
                 " class=" + std::to_string(heavy ? v.next(5, 13) : v.next(1, 4)) +
                 " time=" + std::to_string(hundredths ? time * 10 + v.next(0, 9) : time) +
@@ -104,6 +108,27 @@ std::string traffic(const std::string& kind, unsigned seed, unsigned days = days
                 " gross=" + std::to_string(heavy ? v.next(1500, 8000) : v.next(80, 400)) +
                 " chassis=" + std::to_string(v.next(0, 4)) + " spacings=" + shares(v, axles - 1) +
                 " weights=" + shares(v, axles) + "\n";
+    }
+    return text;
+}
+
+// The traffic of `kind` with no vehicle from 10:00 to 18:00 on 28 February (a sensor out): that
+// full day leaves the averages.
+std::string sensor_out(const std::string& kind, unsigned seed) {
+    const std::string all = traffic(kind, seed);
+    std::string text;
+    unsigned midnights = 0;
+    for (std::size_t from = 0; from < all.size();) {
+        const std::size_t end = all.find('\n', from) + 1;
+        const std::string line = all.substr(from, end - from);
+        from = end;
+        midnights += line.starts_with("# midnight") ? 1 : 0;
+        const std::size_t t = line.find(" time=");
+        const unsigned long time = t == std::string::npos ? 0 : std::stoul(line.substr(t + 6));
+        if (midnights == 1 && time >= 10 * 36000 && time < 18 * 36000) {
+            continue;
+        }
+        text += line;
     }
     return text;
 }
@@ -364,12 +389,13 @@ int write_files(const std::string& dir) {
     files << "BASE-I.DAT -I1 --speed-limit=40\n";
     add("TYPE4.DAT", vbv_file(traffic("type4", 22)), "--speed-limit=80");
     add("TYPE6.DAT", vbv_file(traffic("type6", 23)));
-    add("TYPE7.DAT", vbv_file(traffic("type7", 24)));
+    add("TYPE7.DAT", vbv_file(traffic("type7", 24), true, "last_time 364200")); // 10:07, in tenths
     add("TYPE9.DAT", vbv_file(traffic("type9", 25)));
     add("STREAM.DAT", vbv_file("mask 0x66FF\n" + traffic("stream", 26), true, "stream_param 0x66FF"));
     add("LOOPS.DAT", vbv_file("mask 0xFE\n" + traffic("stream", 27), true, "stream_param 0xFE"));
     add("MIXED.DAT", vbv_file(mixed()));
     add("NOTCLOSED.DAT", vbv_file(traffic("base", 28, 2), false));
+    add("GAP.DAT", vbv_file(sensor_out("base", 29)));
     add("WRAPPED.DAT", wrapped());
     add("SPLEN.DAT", speed_and_length(15, 51), "--speed-limit=50");
     add("SPCLASS.DAT", speed_by_class());

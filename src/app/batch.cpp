@@ -202,10 +202,20 @@ void format_item(batch_state& state, run_settings& settings, const batch_item& i
             outcome.message = write_failure_reason(item.destination, out.error());
         }
     }
-    if (outcome.exit_code != 0) {
+    if (outcome.exit_code != 0 && outcome.exit_code != judged_exit_code) {
         report->discard();
         count_failure(state, item, outcome);
         return;
+    }
+    // A whole study whose data were cut short or had days excluded: the report stays, its word is
+    // said, and with --strict its exit code counts.
+    int worst = state.worst.load();
+    while (worst < outcome.exit_code && !state.worst.compare_exchange_weak(worst, outcome.exit_code)) {
+    }
+    if (!outcome.message.empty()) {
+        const std::lock_guard<std::mutex> hold(state.err.lock);
+        state.err.clear_status();
+        std::fputs(outcome.message.c_str(), stderr);
     }
     finished_report finished{std::move(report), &item};
     bool queued = false;
@@ -369,6 +379,8 @@ const char* report_extension(const run_settings& settings) {
         return ".json";
     case anl_format_html:
         return ".html";
+    case anl_format_flags:
+        return ".flags.csv";
     default:
         return ".TXT";
     }

@@ -161,7 +161,7 @@ int write_named_report(const run_settings& settings, const language_texts& lang)
         outcome = format_report(settings, lang, out, format_source);
         delivered = out.delivered();
     }
-    const int code = outcome.exit_code == 0 ? 0 : report_error(outcome);
+    const int code = outcome.exit_code == 0 && outcome.message.empty() ? 0 : report_error(outcome);
     if (in_place >= 0 || !report.created()) {
         return close_destination(settings.dfn, in_place, code);
     }
@@ -169,7 +169,7 @@ int write_named_report(const run_settings& settings, const language_texts& lang)
         report.discard();
         return code;
     }
-    if (!report.commit() && code == 0) {
+    if (!report.commit() && (code == 0 || code == judged_exit_code)) {
         std::fputs(write_failure_message, stderr);
         return 3;
     }
@@ -193,7 +193,7 @@ std::string program_directory(const std::string& own_path) {
 int run_formatter(const run_settings& settings, const language_texts& lang, report_sink& out,
                   void (*driver)(const run_context&)) {
     const fatal_error outcome = format_report(settings, lang, out, driver);
-    return outcome.exit_code == 0 ? 0 : report_error(outcome);
+    return outcome.exit_code == 0 && outcome.message.empty() ? 0 : report_error(outcome);
 }
 
 int run_program(int argc, char** argv) {

@@ -204,6 +204,7 @@ constexpr output_format_entry output_formats[] = {
     {"study", anl_format_study, unchanged, format_effect::none},
     {"json", anl_format_json, unchanged, format_effect::none},
     {"html", anl_format_html, unchanged, format_effect::none},
+    {"flags", anl_format_flags, unchanged, format_effect::none},
     {"nz", unchanged, unchanged, format_effect::not_implemented},
 };
 
@@ -366,6 +367,31 @@ struct parser {
         }
         settings.speed_limit = limit;
     }
+    // --qc=RULE:VALUE,...: thresholds of the data-quality rules, each a number of at least 0.
+    void quality_thresholds(const std::string& value) {
+        std::size_t from = 0;
+        while (from <= value.size()) {
+            const std::size_t comma = std::min(value.find(',', from), value.size());
+            const std::string item = value.substr(from, comma - from);
+            const std::size_t colon = item.find(':');
+            const std::string name = item.substr(0, colon);
+            std::size_t rule = 0;
+            while (rule < qc_rule_count && qc_rules[rule].name != name) {
+                ++rule;
+            }
+            char* end = nullptr;
+            const std::string number = colon == std::string::npos ? "" : item.substr(colon + 1);
+            const double threshold = std::strtod(number.c_str(), &end);
+            if (rule == qc_rule_count || number.empty() || *end != '\0' || !std::isfinite(threshold) ||
+                threshold < 0) {
+                fail(1, "\nError : Invalid data-quality threshold (must be RULE:VALUE, a rule of the manual and a "
+                        "number of at least 0)\n");
+            }
+            settings.quality.threshold[rule] = threshold;
+            from = comma + 1;
+        }
+    }
+    void strict(const std::string&) { settings.quality.strict = true; }
     void output_dir(const std::string& value) {
         if (value.empty()) {
             fail(1, "\nError : No output folder specified\n");
@@ -396,6 +422,8 @@ struct long_option_entry {
 
 constexpr long_option_entry long_options[] = {
     {"speed-limit", true, &parser::speed_limit},
+    {"qc", true, &parser::quality_thresholds},
+    {"strict", false, &parser::strict},
     {"output-dir", true, &parser::output_dir},
     {"jobs", true, &parser::jobs},
     {"update", false, &parser::update},

@@ -33,7 +33,8 @@ void open_report_for(const run_context& ctx, const k479_defn& header) {
 // The traffic study's formats: the study consumes the data in place of a listing.
 bool study_format(const run_settings& settings) {
     const int format = settings.anl_format;
-    return format == anl_format_study || format == anl_format_json || format == anl_format_html;
+    return format == anl_format_study || format == anl_format_json || format == anl_format_html ||
+           format == anl_format_flags;
 }
 
 } // namespace
@@ -102,7 +103,7 @@ fatal_error format_report(const run_settings& settings, const language_texts& la
     if (!out.flush()) {
         return fatal_error{3, write_failure_message};
     }
-    return fatal_error{0, ""};
+    return fatal_error{out.notice_code(), out.notice()};
 }
 
 } // namespace tallycnv

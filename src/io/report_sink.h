@@ -101,6 +101,16 @@ class report_sink {
     // The whole report when collecting in memory (line ends as CR LF).
     [[nodiscard]] const std::string& text();
 
+    // A line for standard error once the report is whole (a study that judged
+    // its data says where they were cut short or which days it left out), and
+    // the exit code the run then ends with (0, or judged_exit_code with --strict).
+    void set_notice(std::string line, int exit_code) {
+        notice_ = std::move(line);
+        notice_code_ = exit_code;
+    }
+    [[nodiscard]] const std::string& notice() const { return notice_; }
+    [[nodiscard]] int notice_code() const { return notice_code_; }
+
   private:
     void make_room(std::size_t size);
     void drain();
@@ -115,6 +125,11 @@ class report_sink {
     bool failed_ = false;
     int error_ = 0;
     unsigned long long delivered_ = 0;
+    std::string notice_;
+    int notice_code_ = 0;
 };
+
+// The exit code of a whole study with --strict whose data were cut short or broke a critical rule.
+inline constexpr int judged_exit_code = 4;
 
 } // namespace tallycnv

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "datafile/k479_defn.h"
+#include "run/quality_rules.h"
 
 namespace tallycnv {
 
@@ -24,6 +25,8 @@ inline constexpr int print_format_csv = 6;
 inline constexpr int anl_format_study = 10;
 inline constexpr int anl_format_json = 11;
 inline constexpr int anl_format_html = 12;
+// The study's data-quality flags as a CSV table (-fflags).
+inline constexpr int anl_format_flags = 13;
 
 // A batch run (--output-dir): every source formatted with the same options,
 // each into its own report in one folder.
@@ -65,7 +68,8 @@ struct run_settings {
     bool skip_partial = false;
     bool merge_cars = false;
     bool taxo = false;
-    // 0 default, 1-3 INT-n, 4 VBV-1 / cordon, 5-7 VBV-2..4, 8 weekly, 9 CSV, 10-12 study as text, JSON, HTML
+    // 0 default, 1-3 INT-n, 4 VBV-1 / cordon, 5-7 VBV-2..4, 8 weekly, 9 CSV, 10-12 study as text, JSON, HTML,
+    // 13 flags
     std::int8_t anl_format = 0;
     int print_format = 1; // VBV-n number, 5 Zedirozed summary, 6 CSV
     bool zedirozed = false;
@@ -82,6 +86,7 @@ struct run_settings {
     instant marf;                      // Zedirozed window end
     std::vector<std::string> new_argv; // arguments handed to a sibling converter (after name and /QUIET)
     double speed_limit = 0;            // --speed-limit, in the speed unit printed; 0: none given
+    quality_settings quality;          // --qc thresholds and --strict
     batch_settings batch;
     // The process-wide output record: its units, print_units and axle_factor come
     // from the command line; date_format and site are copied from the data file.

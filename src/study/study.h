@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "io/latin1.h"
+#include "run/quality_rules.h"
 #include "run/run_context.h"
 
 namespace tallycnv {
@@ -246,6 +247,41 @@ struct study_survey {
     bool count_only = false;         // interval files: counts without bins
 };
 
+// Where the data of a file stop before its header says they do: the
+// recording ends at its last complete record.
+struct study_cut_short {
+    std::optional<study_instant> at;   // the last complete record's time
+    std::uint64_t byte_offset = 0;     // the end of the last complete record
+    std::uint64_t promised_offset = 0; // where the header says the data end (0: not said)
+    std::int64_t records = 0;          // vehicles and events, or interval blocks, read
+    std::int64_t promised_records = 0; // what the header counts (0: not said)
+    bool blocks = false;               // records are interval blocks
+};
+
+// One finding of a data-quality rule on one day (date absent: a vehicle
+// without a date) and one direction or channel (empty: the whole site).
+struct quality_flag {
+    qc_rule rule = qc_rule::zero_hours;
+    std::optional<study_date> date;
+    std::string group;   // a direction or channel key; empty: all
+    int from_minute = 0; // the part of the day it concerns, minutes after midnight
+    int to_minute = 1440;
+    double value = 0;     // what was measured, in the rule's terms
+    double threshold = 0; // what it was judged against
+};
+
+// The judgement of the data: the thresholds in force, what fired, and the
+// days critical rules removed from the averages.
+struct study_quality {
+    quality_settings rules;
+    std::optional<study_cut_short> cut_short;
+    std::vector<quality_flag> flags; // by date, then rule
+    std::vector<study_date> excluded_days;
+    std::int64_t implausible_vehicles = 0; // left out of the speed and length figures
+    std::int64_t undated_vehicles = 0;     // counted in the totals, in no day
+    bool critical = false;                 // a critical rule fired
+};
+
 struct study {
     bool header_only = false; // -H: the survey alone is filled (no data were read)
     study_units units;
@@ -286,6 +322,7 @@ struct study {
     std::vector<study_day> daily;    // every day holding part of the recording, in date order
     std::vector<study_count> lanes;  // vehicle files: vehicles by lane
     std::vector<study_group> groups; // [0] "all", then the directions or the channels
+    study_quality quality;
 };
 
 // Writes the study in the format the run asks for (-fstudy, -fjson, -fhtml)
@@ -295,5 +332,12 @@ void write_study(const run_context& ctx, const study& s);
 void write_study_text(const run_context& ctx, const study& s); // study_text.cpp
 void write_study_json(const run_context& ctx, const study& s); // study_json.cpp
 void write_study_html(const run_context& ctx, const study& s); // study_html.cpp
+void write_study_flags(const run_context& ctx, const study& s); // study_quality.cpp: -fflags
+
+// The rule's name and level as the reports write them.
+std::string_view rule_name(qc_rule rule);
+bool rule_critical(qc_rule rule);
+// The line standard error gets for a file cut short or with days excluded; empty when neither.
+std::string quality_notice(const study& s, std::string_view file_name);
 
 } // namespace tallycnv

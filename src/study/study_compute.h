@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <set>
 #include <vector>
 
 #include "datafile/k479_defn.h"
@@ -20,6 +21,22 @@ namespace tallycnv {
 std::optional<long> day_number(int year, int month, int day);
 study_date date_of_day(long day);
 
+// What the walk saw on a day beyond its counts, for the data-quality rules:
+// per vehicle (vehicle files, group "all") or per interval count (interval files).
+struct day_checks {
+    std::int64_t classed = 0;      // vehicles carrying a class
+    std::int64_t unclassified = 0; // of them, those of class 0
+    std::int64_t implausible = 0;  // vehicles of impossible speed or length
+    std::int64_t invalid_time = 0; // vehicles whose time of day runs past the next midnight
+    double largest_back = 0;       // seconds: the clock's largest step back
+    int back_from = 0;             // minutes of the day: where that step went from and to
+    int back_to = 0;
+    std::int64_t negative = 0; // negative interval counts
+    std::int64_t lowest = 0;   // the lowest of them and the minutes its interval ends at
+    int lowest_end = 0;
+    int lowest_minutes = 0;
+};
+
 // Counts per day, per group (0 is "all") and per slot of `slot_minutes`
 // minutes. A day's slots are allocated with its first count, so the table
 // grows with the number of days, never with the number of counts.
@@ -31,8 +48,10 @@ struct day_table {
         std::vector<std::int64_t> slots; // group * slots_per_day + slot
         std::vector<double> esal;        // per group, as the slots
         std::vector<bool> ends; // with keeps_ends: minute m (0 to 1440) ends an interval; 0 always does
+        std::vector<day_checks> checks; // one per group
     };
     std::map<long, day_counts> days;
+    std::set<long> invalid; // days a critical data-quality rule fired on: out of every average
     long cached_day = 0;
     day_counts* cached = nullptr;
 
@@ -54,6 +73,22 @@ struct recording_span {
 std::optional<std::int64_t> seconds_of(const std::optional<study_instant>& instant);
 // An instant of a header or a record; 24:00 is 00:00 of the next day; nullopt for one that does not exist.
 std::optional<study_instant> instant_of(int year, int month, int day, int hour, int minute, int second);
+
+// The days a study lists: the recording's days and every day holding counts.
+std::vector<long> listed_days(const day_table& table, const recording_span& span);
+
+// What the data-quality rules need to know of the walk beyond the day table.
+struct quality_walk {
+    std::vector<int> lanes;   // per group: the lanes it counts (at least 1)
+    bool hourly = true;       // the counts fall into whole hours (intervals of at most 60 minutes)
+    bool directions = false;  // groups 1 and 2 are the two directions of a road
+    std::int64_t undated = 0; // vehicles of a date or time that does not exist
+};
+
+// Judges every listed day by the data-quality rules in s.quality.rules:
+// fills s.quality's flags and excluded days and marks the days critical
+// rules fired on in table.invalid, so that fill_volumes leaves them out.
+void judge_days(study& s, day_table& table, const recording_span& span, const quality_walk& walk);
 
 // What a peak hour's factor is taken from (none: no peak hours): its quarter
 // hours, or its intervals, each at its hourly rate.

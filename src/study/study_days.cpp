@@ -31,6 +31,8 @@ int month_length(int month, int year) {
 // A longer list of days than this (a damaged header's dates) lists only the days holding counts.
 constexpr long max_listed_days = 3700;
 
+} // namespace
+
 // The first and last day of the recording to list: the span's days and every day holding counts.
 std::vector<long> listed_days(const day_table& table, const recording_span& span) {
     std::vector<long> days;
@@ -55,6 +57,8 @@ std::vector<long> listed_days(const day_table& table, const recording_span& span
     }
     return days;
 }
+
+namespace {
 
 bool full_day(long day, const recording_span& span) {
     return span.start && span.stop && *span.start <= day * seconds_per_day &&
@@ -197,6 +201,7 @@ day_table::day_counts& day_table::at(long day) {
     if (counts.slots.empty()) {
         counts.slots.assign(static_cast<std::size_t>(groups * slots_per_day()), 0);
         counts.esal.assign(static_cast<std::size_t>(groups), 0);
+        counts.checks.resize(static_cast<std::size_t>(groups));
         if (keeps_ends) {
             counts.ends.assign(minutes_per_day + 1, false);
             counts.ends[0] = true;
@@ -263,8 +268,8 @@ void fill_volumes(study& s, const day_table& table, const recording_span& span, 
     for (sums& t : totals) {
         t.weekday_slots.assign(static_cast<std::size_t>(per_day), 0);
     }
-    int full_days = 0;
-    int measured_days = 0; // full and valid: the days ESAL per day and the peak hours take
+    int full_listed = 0; // full days, valid or not
+    int full_days = 0;   // full days that are valid
     int full_weekdays = 0;
     int full_weekend_days = 0;
     // The mean weekday's windows: on the ends every full weekday has.
@@ -277,15 +282,17 @@ void fill_volumes(study& s, const day_table& table, const recording_span& span, 
         study_day row;
         row.date = date_of_day(day);
         row.full_day = full_day(day, span);
+        row.valid = !table.invalid.contains(day);
+        // Only full days that passed the critical data-quality rules enter the averages.
+        const bool averaged = row.full_day && row.valid;
         if (found != table.days.end()) {
             row.esal = found->second.esal[0];
             row.esal_by_group.assign(found->second.esal.begin() + 1, found->second.esal.end());
         }
-        const bool measured = row.full_day && row.valid;
-        measured_days += measured ? 1 : 0;
         const bool weekday = row.date.weekday < 5;
         peak_grid day_grid;
-        if (row.full_day) {
+        full_listed += row.full_day ? 1 : 0;
+        if (averaged) {
             ++full_days;
             ++(weekday ? full_weekdays : full_weekend_days);
             day_grid = grid_of(found != table.days.end() ? &found->second : nullptr);
@@ -305,12 +312,12 @@ void fill_volumes(study& s, const day_table& table, const recording_span& span, 
             } else {
                 row.by_group.push_back(total);
             }
-            if (!row.full_day) {
+            if (!averaged) {
                 continue;
             }
             sums& t = totals[g];
             t.full += total;
-            if (measured && found != table.days.end()) {
+            if (found != table.days.end()) {
                 t.esal += found->second.esal[g];
             }
             for (int i = 0; i < per_day; ++i) {
@@ -323,7 +330,7 @@ void fill_volumes(study& s, const day_table& table, const recording_span& span, 
             if (weekday) {
                 t.weekdays += total;
             }
-            if (peaks && measured) {
+            if (peaks) {
                 study_peak_day peak = peak_day(group_slots, slot, day_grid);
                 peak.date = row.date;
                 s.groups[g].volume.peak_hours.push_back(peak);
@@ -332,7 +339,7 @@ void fill_volumes(study& s, const day_table& table, const recording_span& span, 
         s.daily.push_back(std::move(row));
     }
 
-    s.survey.full_days = full_days;
+    s.survey.full_days = full_listed;
     for (std::size_t g = 0; g < groups; ++g) {
         study_volume& v = s.groups[g].volume;
         const sums& t = totals[g];
@@ -359,8 +366,8 @@ void fill_volumes(study& s, const day_table& table, const recording_span& span, 
             }
             v.peak_hours.push_back(peak_day(mean, slot, weekday_grid));
         }
-        if (measured_days > 0) {
-            s.groups[g].esal_per_full_day = t.esal / measured_days;
+        if (full_days > 0) {
+            s.groups[g].esal_per_full_day = t.esal / full_days;
         }
     }
 }

@@ -33,6 +33,11 @@ svg.chart { display: block; max-width: 100%; height: auto; }
 p.nodata { font-style: italic; }
 p.note { margin: 0.2em 0; }
 p.made { color: #555555; margin-top: 0; }
+div.days { display: flex; flex-wrap: wrap; gap: 2px; margin: 0.6em 0; }
+span.day { display: inline-block; width: 12px; height: 12px; print-color-adjust: exact; -webkit-print-color-adjust: exact; }
+span.valid { background: #2e8b57; }
+span.excluded { background: #c0392b; }
+span.partial { background: #bbbbbb; }
 @media print { body { max-width: none; margin: 0; } section + section { break-before: page; page-break-before: always; } }
 )";
 
@@ -353,6 +358,23 @@ std::vector<chart> charts_of(const study& s, const std::string& id) {
     return {};
 }
 
+// The days of the recording as a strip of boxes coloured by what became of them: valid (in the
+// averages), excluded by a critical data-quality rule, or partial (not wholly inside the recording).
+void write_day_strip(report_sink& out, const study& s) {
+    if (s.daily.empty()) {
+        return;
+    }
+    out.write("<div class=\"days\" role=\"img\" aria-label=\"Days by status\">");
+    for (const study_day& d : s.daily) {
+        const char* status = !d.valid ? "excluded" : d.full_day ? "valid" : "partial";
+        out.printf("<span class=\"day %s\" title=\"%s %s\"></span>", status, date_text(d.date).c_str(),
+                   status);
+    }
+    out.write(
+        "</div>\n<p class=\"note\"><span class=\"day valid\"></span> valid "
+        "<span class=\"day excluded\"></span> excluded <span class=\"day partial\"></span> partial</p>\n");
+}
+
 void write_cells(report_sink& out, const std::vector<std::string>& cells, const char* tag,
                  std::size_t name_column) {
     out.write("<tr>");
@@ -422,6 +444,9 @@ void write_study_html(const run_context& ctx, const study& s) {
             out.write("<p class=\"note\">");
             write_file_text(out, note);
             out.write("</p>\n");
+        }
+        if (section.id == "quality") {
+            write_day_strip(out, s);
         }
         for (const chart& c : charts_of(s, section.id)) {
             // A section without a table has said in its note that there is nothing to show.

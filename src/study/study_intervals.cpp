@@ -19,6 +19,7 @@ namespace {
 constexpr std::uint32_t max_channels = 8;
 
 constexpr unsigned operand_speed = 1;
+constexpr unsigned operand_gas = 10;
 
 struct channel_tally {
     std::int64_t total = 0;
@@ -30,16 +31,21 @@ struct interval_study {
     std::vector<channel_tally> channels; // [0] all
     std::optional<std::int64_t> first_start;
     std::optional<std::int64_t> last_end;
+    std::int64_t blocks = 0; // blocks read
 
     void channel(const interval_state& st, std::span<const std::int16_t> block,
                  const binning_parameters& binning, bool merge) {
         const bool count_only = count_only_cfg(st.ret_spec);
         std::int64_t count = 0;
+        // The lowest single reading of the channel: a count below 0 is no count of vehicles.
+        std::int64_t lowest = 0;
         if (count_only) {
             count = st.curr_chan < block.size() ? block[st.curr_chan] : 0;
+            lowest = count;
         } else {
             count = count_intspec(st, block, binning);
         }
+        blocks += st.curr_chan == 0 ? 1 : 0;
         const int group = st.curr_chan < max_channels ? static_cast<int>(st.curr_chan) + 1 : -1;
         for (const int g : {0, group}) {
             if (g < 0) {
@@ -48,7 +54,8 @@ struct interval_study {
             channel_tally& t = channels[static_cast<std::size_t>(g)];
             t.total += count;
             if (!count_only) {
-                add_bins(t, st, block, binning, merge);
+                // The first pass over the values also finds the lowest.
+                add_bins(t, st, block, binning, merge, g == 0 ? &lowest : nullptr);
             }
         }
 
@@ -68,19 +75,40 @@ struct interval_study {
         last_end = end;
         const std::uint32_t minute = st.clock.retmins > 0 ? st.clock.retmins - 1 : 0;
         days.add(*day + minute / 1440, static_cast<int>(minute % 1440), group, count);
+        if (lowest < 0) {
+            for (const int g : {0, group}) {
+                if (g < 0) {
+                    continue;
+                }
+                day_checks& checks = days.cached->checks[static_cast<std::size_t>(g)];
+                if (checks.negative == 0 || lowest < checks.lowest) {
+                    checks.lowest = lowest;
+                    checks.lowest_end = static_cast<int>(minute % 1440) + 1;
+                    checks.lowest_minutes = static_cast<int>(length);
+                }
+                ++checks.negative;
+            }
+        }
         if (days.keeps_ends && st.clock.retmins >= 1 && st.clock.retmins <= 1440) {
             days.end_at(*day, static_cast<int>(st.clock.retmins));
         }
     }
 
+    // Adds the channel's binned values to its lists' totals; with `lowest`, keeps the lowest of the
+    // values that count vehicles (gas readings and a speed summary's values do not).
     static void add_bins(channel_tally& t, const interval_state& st, std::span<const std::int16_t> block,
-                         const binning_parameters& binning, bool merge) {
+                         const binning_parameters& binning, bool merge, std::int64_t* lowest) {
         for (std::size_t list = 0; list < 3; ++list) {
             t.bins[list].resize(st.prnbins[list]);
         }
         for_each_binned_run(st, binning, [&](const binned_run& run) {
+            const bool counts = lowest != nullptr && run.along.type != operand_gas &&
+                                run.along.type != operand_speed_summary;
             for (std::uint64_t i = 0; i < run.count; ++i) {
                 const int value = run_value(block, run, i, merge);
+                if (counts && value < *lowest) {
+                    *lowest = value;
+                }
                 add_to(t, run.along, i, value);
                 for (const run_axis& axis : run.fixed) {
                     add_to(t, axis, axis.bin, value);
@@ -307,6 +335,24 @@ void compute_interval_study(const run_context& ctx, byte_stream& input, const k4
                                              const binning_parameters& binning,
                                              bool merge) { walk.channel(st, block, binning, merge); }};
     consume_interval_file(ctx, input, header, consumer);
+    // Fewer blocks than the header counts: the data stop early (a download that broke off). With -S
+    // the partial first and last intervals are not read as blocks.
+    const std::int64_t promised = static_cast<std::int64_t>(header.num_records) - header.records_lost;
+    const std::int64_t dropped = ctx.settings.skip_partial ? 2 : 0;
+    if (header.wrapped == 0 && input.eof() && walk.blocks + dropped < promised) {
+        study_cut_short c;
+        if (walk.last_end) {
+            const std::int64_t end = *walk.last_end;
+            c.at = study_instant{date_of_day(static_cast<long>(end / 86400)),
+                                 static_cast<int>(end % 86400 / 3600), static_cast<int>(end % 3600 / 60), 0};
+        }
+        c.byte_offset = start_of_data(input) + static_cast<std::uint64_t>(walk.blocks) * header.block_size;
+        c.promised_offset = start_of_data(input) + static_cast<std::uint64_t>(promised) * header.block_size;
+        c.records = walk.blocks;
+        c.promised_records = promised;
+        c.blocks = true;
+        s.quality.cut_short = c;
+    }
 
     s.groups.resize(channels + 1);
     s.groups[0].key = "all";
@@ -335,7 +381,20 @@ void compute_interval_study(const run_context& ctx, byte_stream& input, const k4
     s.peak_by_quarters = peaks.parts == peak_parts::quarter_hours;
     s.phf_omitted_reason = peaks.phf_reason;
     // The recording: the blocks present, from the first one's start to the last one's end.
-    fill_volumes(s, walk.days, recording_span{walk.first_start, walk.last_end}, peaks.parts);
+    const recording_span span{walk.first_start, walk.last_end};
+    quality_walk judged;
+    judged.lanes.assign(channels + 1, 1);
+    judged.lanes[0] = 0;
+    for (std::uint32_t c = 1; c <= channels; ++c) {
+        judged.lanes[0] += s.groups[c].volume.total != 0 ? 1 : 0;
+    }
+    // Intervals longer than an hour put whole counts into every other hour or fewer.
+    judged.hourly = header.interval <= 60;
+    for (unsigned m = 1; m <= 1440 && judged.hourly; ++m) {
+        judged.hourly = peak_period(m, header.peak) == 0 || header.peak.peak_interval <= 60;
+    }
+    judge_days(s, walk.days, span, judged);
+    fill_volumes(s, walk.days, span, peaks.parts);
 }
 
 } // namespace tallycnv

@@ -354,6 +354,7 @@ void write_group(json_writer& j, const study& s, const study_group& g, bool top)
             }
             j.end_object();
             j.key("full_day").value(day.full_day);
+            j.key("valid").value(day.valid);
             if (s.weigh_site) {
                 j.key("esal").value(day.esal);
             }
@@ -447,6 +448,76 @@ void write_group(json_writer& j, const study& s, const study_group& g, bool top)
     j.end_object();
 }
 
+// The judgement of the data: where they were cut short, the rules in force, what fired, the days left out.
+void write_quality(json_writer& j, const study& s) {
+    const study_quality& q = s.quality;
+    j.key("quality").begin_object();
+    j.key("cut_short");
+    if (q.cut_short) {
+        const study_cut_short& c = *q.cut_short;
+        j.begin_object();
+        j.key("at");
+        write_instant(j, c.at);
+        j.key("byte_offset").value(static_cast<std::int64_t>(c.byte_offset));
+        j.key("header_byte_offset");
+        if (c.promised_offset != 0) {
+            j.value(static_cast<std::int64_t>(c.promised_offset));
+        } else {
+            j.null();
+        }
+        j.key(c.blocks ? "blocks" : "records").value(c.records);
+        j.key(c.blocks ? "header_blocks" : "header_records");
+        if (c.promised_records != 0) {
+            j.value(c.promised_records);
+        } else {
+            j.null();
+        }
+        j.end_object();
+    } else {
+        j.null();
+    }
+    j.key("rules").begin_object();
+    for (std::size_t i = 0; i < qc_rule_count; ++i) {
+        j.key(qc_rules[i].name).begin_compact_object();
+        j.key("level").value(qc_rules[i].critical ? "critical" : "caution");
+        j.key("threshold").value(q.rules.threshold[i]);
+        j.end_object();
+    }
+    j.end_object();
+    j.key("flags").begin_array();
+    for (const quality_flag& f : q.flags) {
+        j.begin_compact_object();
+        j.key("rule").value(rule_name(f.rule));
+        j.key("level").value(rule_critical(f.rule) ? "critical" : "caution");
+        j.key("date");
+        if (f.date) {
+            j.value(date_text(*f.date));
+        } else {
+            j.null();
+        }
+        j.key("direction");
+        if (f.group.empty()) {
+            j.null();
+        } else {
+            j.value(f.group);
+        }
+        j.key("from").value(minute_text(f.from_minute));
+        j.key("to").value(minute_text(f.to_minute));
+        j.key("value").value(f.value);
+        j.key("threshold").value(f.threshold);
+        j.end_object();
+    }
+    j.end_array();
+    j.key("excluded_days").begin_row();
+    for (const study_date& d : q.excluded_days) {
+        j.value(date_text(d));
+    }
+    j.end_array();
+    j.key("implausible_vehicles").value(q.implausible_vehicles);
+    j.key("undated_vehicles").value(q.undated_vehicles);
+    j.end_object();
+}
+
 void write_survey(json_writer& j, const study& s) {
     const study_survey& v = s.survey;
     j.key("survey").begin_object();
@@ -530,6 +601,7 @@ void write_study_json(const run_context& ctx, const study& s) {
             }
             j.end_object();
         }
+        write_quality(j, s);
         if (!s.groups.empty()) {
             write_group(j, s, s.groups[0], true);
             j.key(s.survey.interval_file ? "channels" : "directions").begin_object();

@@ -54,6 +54,7 @@ study make_study(const run_context& ctx, const k479_defn& header) {
     s.speed_limit = ctx.settings.speed_limit;
     s.made_by = std::string("tallycnv ") + version_number;
     s.made_on = made_on();
+    s.quality.rules = ctx.settings.quality;
     study_survey& survey = s.survey;
     survey.interval_file = header.type == 'm';
     survey.site = trimmed(field_text(header.site));
@@ -87,6 +88,14 @@ void output_study(const run_context& ctx, byte_stream& input, const k479_defn& h
         compute_interval_study(ctx, input, header, s);
     }
     write_study(ctx, s);
+    // The word on standard error, for the study formats only: the flags table is itself that word.
+    if (ctx.settings.anl_format != anl_format_flags) {
+        const bool failed = s.quality.cut_short || s.quality.critical;
+        ctx.out.set_notice(quality_notice(s, ctx.settings.sfn),
+                           ctx.settings.quality.strict && failed ? judged_exit_code : 0);
+    } else if (ctx.settings.quality.strict && (s.quality.cut_short || s.quality.critical)) {
+        ctx.out.set_notice("", judged_exit_code);
+    }
 }
 
 void study_header_only(const run_context& ctx, const k479_defn& header) {

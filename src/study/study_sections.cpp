@@ -80,7 +80,22 @@ study_section survey_section(const study& s) {
     }
     row("Start", v.start ? instant_text(*v.start) : "-");
     row("Stop", v.stop ? instant_text(*v.stop) + (v.stop_at_last_record ? " (last record)" : "") : "-");
-    if (v.stop_at_last_record) {
+    if (s.quality.cut_short) {
+        const study_cut_short& c = *s.quality.cut_short;
+        std::string promised;
+        if (c.promised_offset != 0) {
+            promised = " where the header says they end at byte " + std::to_string(c.promised_offset);
+        }
+        if (c.promised_records != 0) {
+            promised += std::string(promised.empty() ? " where the header counts " : " and counts ") +
+                        std::to_string(c.promised_records) + (c.blocks ? " blocks" : " records");
+        }
+        section.notes.push_back("CUT SHORT: the data stop at byte " + std::to_string(c.byte_offset) +
+                                " after " + std::to_string(c.records) + (c.blocks ? " blocks" : " records") +
+                                promised + "; the recording is taken to end at its last complete record" +
+                                (c.at ? " (" + instant_text(*c.at) + ")" : "") +
+                                " and the days after it are outside it.");
+    } else if (v.stop_at_last_record) {
         section.notes.push_back("The file was not closed correctly: the recording is taken to end at its "
                                 "last record.");
     }
@@ -128,10 +143,58 @@ study_section survey_section(const study& s) {
     return section;
 }
 
+study_section quality_section(const study& s) {
+    const study_quality& q = s.quality;
+    study_section section{"quality", "Data quality", {}, {}};
+    section.notes.push_back("Each day and direction is judged over its hours inside the recording; a day a "
+                            "critical rule fires on is excluded from ADT, the profiles, the peak hours and "
+                            "every other average.");
+    text_table flags{"", {"Date", "Rule", "Level", "Where", "From", "To", "Value", "Threshold"}, {}};
+    for (const quality_flag& f : q.flags) {
+        std::string where = "all";
+        if (!f.group.empty()) {
+            where = (s.survey.interval_file ? "Ch " : "Dir ") + f.group;
+        }
+        flags.rows.push_back({f.date ? date_text(*f.date) : "undated", std::string(rule_name(f.rule)),
+                              rule_critical(f.rule) ? "critical" : "caution", where,
+                              clock_text(f.from_minute), clock_text(f.to_minute), amount_text(f.value),
+                              amount_text(f.threshold)});
+    }
+    if (flags.rows.empty()) {
+        section.notes.push_back("No rule fired.");
+    } else {
+        section.tables.push_back(std::move(flags));
+    }
+    if (!q.excluded_days.empty()) {
+        std::string days;
+        for (const study_date& d : q.excluded_days) {
+            days += (days.empty() ? "" : ", ") + date_text(d);
+        }
+        section.notes.push_back("Days excluded: " + days + ".");
+    }
+    if (q.implausible_vehicles > 0) {
+        section.notes.push_back(count_text(q.implausible_vehicles) +
+                                " vehicles of implausible speed or length are counted in the volumes and "
+                                "left out of the speed and length figures.");
+    }
+    if (q.undated_vehicles > 0) {
+        section.notes.push_back(
+            count_text(q.undated_vehicles) +
+            " vehicles of an impossible date or time are counted in the totals and in no day.");
+    }
+    text_table rules{"", {"Rule", "Level", "Threshold"}, {}};
+    for (std::size_t i = 0; i < qc_rule_count; ++i) {
+        rules.rows.push_back({std::string(qc_rules[i].name), qc_rules[i].critical ? "critical" : "caution",
+                              amount_text(q.rules.threshold[i])});
+    }
+    section.tables.push_back(std::move(rules));
+    return section;
+}
+
 study_section volume_section(const study& s) {
     study_section section{"volume", "Volume", {}, {}};
-    section.notes.push_back("ADT: the mean of the full days' totals; ADT weekdays: of the full Monday to "
-                            "Friday days.");
+    section.notes.push_back("ADT: the mean of the totals of the full days that pass the data-quality rules; "
+                            "ADT weekdays: of those Monday to Friday.");
     text_table t{"", {"", "Total", "ADT", "ADT weekdays", "Full weekdays", "Full weekend days"}, {}};
     for (const study_group& g : s.groups) {
         const study_volume& v = g.volume;
@@ -176,7 +239,7 @@ study_section daily_section(const study& s) {
         if (s.weigh_site) {
             row.push_back(fixed(d.esal, 2));
         }
-        row.push_back(d.full_day ? "full" : "partial");
+        row.push_back(!d.valid ? "excluded" : d.full_day ? "full" : "partial");
         t.rows.push_back(std::move(row));
     }
     if (t.rows.empty()) {
@@ -602,6 +665,7 @@ std::vector<study_section> study_sections(const study& s) {
     if (s.header_only || s.groups.empty()) {
         return sections;
     }
+    sections.push_back(quality_section(s));
     sections.push_back(volume_section(s));
     sections.push_back(daily_section(s));
     sections.push_back(profile_section(s));

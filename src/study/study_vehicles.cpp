@@ -2,6 +2,7 @@
 // with its values as the export writes them, tallied in histograms (memory
 // does not grow with the number of vehicles), by direction and in all.
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <string>
 
@@ -16,6 +17,18 @@ namespace {
 constexpr int groups = 3;                     // all, direction 1, direction 2
 constexpr std::size_t time_bins = 11;         // 1 s bins to 10 s, then the open bin
 constexpr std::size_t headway_seconds = 3601; // 1 s bins to an hour, then the open bin
+
+// A vehicle measured outside these bounds (0 is "not measured", not a measurement) is implausible: it
+// counts in the volumes but not in the speed and length figures.
+constexpr unsigned lowest_speed_kmh = 5;
+constexpr unsigned highest_speed_kmh = 250;
+constexpr unsigned shortest_cm = 100;
+constexpr unsigned longest_cm = 4000;
+
+bool implausible(const vehicle_info& v, bool speed, bool length) {
+    return (speed && v.speed != 0 && (v.speed < lowest_speed_kmh || v.speed > highest_speed_kmh)) ||
+           (length && v.length != 0 && (v.length < shortest_cm || v.length > longest_cm));
+}
 
 // What one group's vehicles add up to. Speeds are tallied as stored (whole
 // km/h) and converted when the figures are taken, so that no statistic works
@@ -91,6 +104,13 @@ struct vehicle_study {
     std::uint32_t last_date_key = 0xFFFFFFFFU;
     std::optional<long> last_date_day;
     unsigned present = 0;
+    std::array<unsigned, groups> lane_masks{}; // the lanes each group's vehicles drove in
+    std::int64_t undated = 0;                  // vehicles of a date or time that does not exist
+    // Per lane: hundredths of a second since 1970 and minute of the day of the last dated vehicle.
+    std::array<std::optional<std::int64_t>, 8> last_stamp{};
+    std::array<int, 8> last_minute{};
+    std::uint64_t record_end = 0; // where the last complete vehicle or event record ends
+    std::int64_t records = 0;     // vehicle and event records read
 
     void add(const vehicle_info& v, unsigned record_type) {
         const unsigned fields = carried_fields(record_type, stream_param, v) & measured;
@@ -100,10 +120,21 @@ struct vehicle_study {
         if (has(has_lane)) {
             ++lanes[v.lane & 7U];
             ++lane_directions[v.lane & 7U][static_cast<std::size_t>(direction)];
+            lane_masks[0] |= 1U << (v.lane & 7U);
+            lane_masks[static_cast<std::size_t>(direction)] |= 1U << (v.lane & 7U);
         }
         day_table::day_counts* day = has(has_time) ? add_time(v, direction) : nullptr;
-        // A speed or length of 0 was not measured.
-        const int speed = has(has_speed) && v.speed != 0 ? v.speed : -1;
+        // A speed or length of 0 was not measured; an implausible one is left out of the figures.
+        const bool odd = implausible(v, has(has_speed), has(has_length));
+        const int speed = has(has_speed) && v.speed != 0 && !odd ? v.speed : -1;
+        if (day != nullptr) {
+            day_checks& checks = day->checks[0];
+            checks.implausible += odd ? 1 : 0;
+            if (has(has_class)) {
+                ++checks.classed;
+                checks.unclassified += v.class_code == 0 ? 1 : 0;
+            }
+        }
         const bool weighed = has(has_gross_weight) && v.gross_weight != 0;
         double esal = 0;
         if (weighed && has(has_axle_weights)) {
@@ -134,7 +165,7 @@ struct vehicle_study {
             if (has(has_gap)) {
                 ++t.gaps[std::min<std::size_t>(v.gap / 10U, time_bins - 1)];
             }
-            if (has(has_length) && v.length != 0) {
+            if (has(has_length) && v.length != 0 && !odd) {
                 const long per_bin = imperial ? 300 : 100;
                 count_in(t.lengths,
                          static_cast<std::size_t>(csv_length_hundredths(v.length, imperial) / per_bin));
@@ -170,7 +201,8 @@ struct vehicle_study {
             last_date_key = date_key;
             last_date_day = day_number(v.year, v.month + 1, v.day);
         }
-        if (!last_date_day) {
+        if (!last_date_day || v.minute > 59 || v.second > 59) {
+            ++undated;
             return nullptr;
         }
         int minute = v.hour * 60 + v.minute;
@@ -178,6 +210,23 @@ struct vehicle_study {
         const long day = *last_date_day + minute / 1440;
         minute %= 1440;
         days.add(day, minute, direction, 1);
+        day_checks& checks = days.cached->checks[0];
+        checks.invalid_time += v.hour >= 48 ? 1 : 0; // past the next midnight: no clock says that
+        // The clock going back in a lane: the largest step of the day, and where it went from and to.
+        // (Lanes are judged apart: a long vehicle may be reported after a car that passed beside it.)
+        const std::size_t lane = v.lane & 7U;
+        const std::int64_t stamp =
+            (static_cast<std::int64_t>(day) * 1440 + minute) * 6000 + v.second * 100 + v.millisecond / 10;
+        if (last_stamp[lane] && stamp < *last_stamp[lane]) {
+            const double back = static_cast<double>(*last_stamp[lane] - stamp) / 100;
+            if (back > checks.largest_back) {
+                checks.largest_back = back;
+                checks.back_from = last_minute[lane];
+                checks.back_to = minute;
+            }
+        }
+        last_stamp[lane] = stamp;
+        last_minute[lane] = minute;
         const timed_at at{day, minute, v.second};
         if (!first_time) {
             first_time = at;
@@ -429,10 +478,25 @@ void compute_vehicle_study(const run_context& ctx, byte_stream& input, const k47
     walk.days.slot_minutes = 15;
     zedirozed_state zedirozed;
     const vbv_record_sink sink{
-        [&walk](const vehicle_info& vehicle, unsigned type) { walk.add(vehicle, type); },
-        [&walk](const event_record& event) { walk.add(event); },
+        [&walk, &input](const vehicle_info& vehicle, unsigned type) {
+            walk.add(vehicle, type);
+            walk.record_end = input.tell();
+            ++walk.records;
+        },
+        [&walk, &input](const event_record& event) {
+            walk.add(event);
+            walk.record_end = input.tell();
+            ++walk.records;
+        },
     };
+    const std::uint64_t data_start = start_of_data(input);
     walk_vbv_data(input, header, ctx.settings, zedirozed, sink);
+    // Data that stop before the header's end of data (or, without one, before
+    // its binding record count): a download that broke off.
+    const bool binding = header.num_records != 0 && header.closed_ok != 0;
+    const bool cut = header.wrapped == 0 && input.eof() &&
+                     (header.data_end != 0 ? input.tell() < header.data_end
+                                           : binding && walk.records < header.num_records);
 
     s.groups.resize(groups);
     s.groups[0].key = "all";
@@ -505,12 +569,28 @@ void compute_vehicle_study(const run_context& ctx, byte_stream& input, const k47
     if (!s.survey.start) {
         s.survey.start = first_instant;
     }
-    if (header.closed_ok == 0 || !s.survey.stop) {
+    if (header.closed_ok == 0 || cut || !s.survey.stop) {
         s.survey.stop = last_instant;
-        s.survey.stop_at_last_record = header.closed_ok == 0;
+        s.survey.stop_at_last_record = header.closed_ok == 0 || cut;
     }
-    fill_volumes(s, walk.days, recording_span{seconds_of(s.survey.start), seconds_of(s.survey.stop)},
-                 peak_parts::quarter_hours);
+    if (cut) {
+        study_cut_short c;
+        c.at = last_instant;
+        c.byte_offset = walk.records > 0 ? walk.record_end : data_start;
+        c.promised_offset = header.data_end;
+        c.records = walk.records;
+        c.promised_records = binding ? header.num_records : 0;
+        s.quality.cut_short = c;
+    }
+    const recording_span span{seconds_of(s.survey.start), seconds_of(s.survey.stop)};
+    quality_walk judged;
+    for (const unsigned mask : walk.lane_masks) {
+        judged.lanes.push_back(std::popcount(mask));
+    }
+    judged.directions = true;
+    judged.undated = walk.undated;
+    judge_days(s, walk.days, span, judged);
+    fill_volumes(s, walk.days, span, peak_parts::quarter_hours);
     drop_unused_directions(s);
 }
 

@@ -4,6 +4,7 @@
 #include <array>
 #include <string_view>
 
+#include "datafile/calendar.h"
 #include "datafile/vocabulary.h"
 #include "io/csv_format.h"
 #include "io/latin1.h"
@@ -176,8 +177,17 @@ void print_vehicle_csv(const run_context& ctx, const vehicle_csv& table, const v
     *p++ = ',';
     p = put_int(p, v.vehicle_number + 1U);
     *p++ = ',';
-    if (has(has_time)) {
-        p = put_csv_date_time(p, v.year, v.month + 1U, v.day, v.hour, v.minute);
+    // An hour past 23 rolls into the days after, as a clock would put it; a date or a minute or
+    // second that does not exist leaves the field empty, since no reader could take it.
+    if (has(has_time) && v.month < 12 && v.day >= 1 && v.day <= days_in_month(v.month + 1, v.year) &&
+        v.minute < 60 && v.second < 60) {
+        std::uint8_t day = v.day;
+        std::uint8_t month = v.month;
+        std::uint16_t year = v.year;
+        for (unsigned hour = v.hour; hour >= 24; hour -= 24) {
+            increment_date(day, month, year);
+        }
+        p = put_csv_date_time(p, year, month + 1U, day, v.hour % 24U, v.minute);
         *p++ = ':';
         p = put_int(p, v.second, 2, '0');
         *p++ = '.';

@@ -49,6 +49,14 @@ TEST(GetParameters, LongOptions) {
     EXPECT_EQ(s.anl_format, anl_format_json);
     EXPECT_EQ(s.speed_limit, 50.5);
     EXPECT_TRUE(s.batch.output_dir.empty());
+    EXPECT_FALSE(s.quality.strict);
+
+    s = parse({"A.DAT", "-fflags", "--qc=zero_hours:9,directional_split:32.5", "--strict"});
+    EXPECT_EQ(s.anl_format, anl_format_flags);
+    EXPECT_EQ(s.quality[qc_rule::zero_hours], 9);
+    EXPECT_EQ(s.quality[qc_rule::directional_split], 32.5);
+    EXPECT_EQ(s.quality[qc_rule::over_capacity], 3000); // the others keep their defaults
+    EXPECT_TRUE(s.quality.strict);
 
     // With --output-dir every file name is a source, before or after it; the
     // summary window's values stay values.
@@ -220,6 +228,9 @@ TEST(GetParameters, RefusedCommandLines) {
          {"--speed-limit=", "--speed-limit=0", "--speed-limit=-50", "--speed-limit=50km", "--speed-limit=nan",
           "--speed-limit=inf", "--speed-limit=1e9"}},
         {"No output folder specified", {"--output-dir="}},
+        {"Invalid data-quality threshold (must be RULE:VALUE, a rule of the manual and a number of at least 0)",
+         {"--qc=", "--qc=zero_hours", "--qc=zero_hours:", "--qc=zero_hours:-1", "--qc=zero:7",
+          "--qc=zero_hours:7,", "--qc=clock:1s"}},
         {"Invalid number of jobs (must be from 1 to 1024)",
          {"!A.DAT --output-dir=o --jobs=0", "!A.DAT --output-dir=o --jobs=1025",
           "!A.DAT --output-dir=o --jobs=", "!A.DAT --output-dir=o --jobs=2x",

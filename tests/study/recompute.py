@@ -168,13 +168,34 @@ def check_peaks(name, got_peaks, frame, full, weekdays, ends_of, quarters):
         compare_peak(got["day"], day, f"{name} {date} day's peak")
 
 
-def check_daily(name, daily, totals_by_group, full, keys, by):
+def empty_hour_days(at_by_group, day_list, start, stop, threshold=7):
+    """The days on which some group in use has `threshold` or more consecutive whole hours inside the
+    recording without a count (the critical rule zero_hours); `at_by_group`: per group, the instants
+    of its counts (only counts above 0)."""
+    excluded = set()
+    for at in at_by_group:
+        if len(at) == 0:
+            continue  # not in use
+        hours = set(at.dt.floor("h"))
+        for d in day_list:
+            run = 0
+            for h in range(24):
+                begin = pd.Timestamp(d) + pd.Timedelta(hours=h)
+                inside = start <= begin and begin + pd.Timedelta(hours=1) <= stop
+                run = run + 1 if inside and begin not in hours else 0
+                if run >= threshold:
+                    excluded.add(d)
+    return excluded
+
+
+def check_daily(name, daily, totals_by_group, full, keys, by, excluded=frozenset()):
     check([row["date"] for row in daily] == [str(d) for d in totals_by_group["all"]],
           f"{name} daily dates {[row['date'] for row in daily]}")
     for row in daily:
         d = pd.Timestamp(row["date"]).date()
         same(row["total"], totals_by_group["all"].get(d), f"{name} {d} total")
         check(row["full_day"] == (d in full), f"{name} {d} full_day")
+        check(row["valid"] == (d not in excluded), f"{name} {d} valid")
         for key in keys:
             same(row[by][key], totals_by_group[key].get(d), f"{name} {d} {by} {key}")
 
@@ -311,15 +332,24 @@ def check_vehicle_file(program, path, options):
             same(got.get(k), want[k], f"{name} by_{key} {k}")
     timed = rows.dropna(subset=["at"])
     day_list = listed_days(set(timed["at"].dt.date), start, stop)
-    full = full_days(day_list, start, stop)
-    same(study["survey"]["full_days"], len(full), f"{name} full days")
+    listed_full = full_days(day_list, start, stop)
+    same(study["survey"]["full_days"], len(listed_full), f"{name} full days")
+    # The days a direction in use spends 7 hours or more without a vehicle leave the averages.
+    excluded = empty_hour_days([timed[timed["direction"] == k]["at"] for k in (1, 2)], day_list, start, stop)
+    check(study["quality"]["excluded_days"] == sorted(str(d) for d in excluded),
+          f"{name} excluded days {study['quality']['excluded_days']} vs {sorted(excluded)}")
+    full = [d for d in listed_full if d not in excluded]
     groups = {"all": (timed, vol, study)}
     used = sorted(str(int(d)) for d in rows["direction"].dropna().unique())
     check(sorted(study["directions"]) == used, f"{name} directions {sorted(study['directions'])} vs {used}")
     # Lanes and directions are named from the header's headings (the generator's: N S, or EB on every lane).
     headings = {"1": "EB", "2": "EB", "3": "EB", "4": "EB"} if not measured else {"1": "N", "2": "S"}
     check(vol["lane_names"] == {k: v for k, v in headings.items() if k in vol["by_lane"]}, f"{name} lane names")
-    check(study["directions"]["1"].get("name") == (None if measured else "EB"), f"{name} direction names")
+    # A direction is named by the heading all the lanes it drove in share.
+    for key in used:
+        lane_headings = {headings.get(str(int(lane))) for lane in rows[rows["direction"] == int(key)]["lane"].dropna()}
+        want = lane_headings.pop() if len(lane_headings) == 1 else None
+        check(study["directions"][key].get("name") == want, f"{name} direction {key} name")
     for key in used:
         part = timed[timed["direction"] == int(key)]
         groups[key] = (part, study["directions"][key]["volume"], study["directions"][key])
@@ -342,7 +372,7 @@ def check_vehicle_file(program, path, options):
                 same(row["esal"], float(per_day.get(d, 0.0)), f"{name} {d} esal")
         same(got["esal"]["per_full_day"], mean_or_none([float(per_day.get(d, 0.0)) for d in full]),
              f"{name} {key} esal per full day")
-    check_daily(name, vol["daily"], totals, full, used, "by_direction")
+    check_daily(name, vol["daily"], totals, listed_full, used, "by_direction", excluded)
 
 
 # Interval files ----------------------------------------------------------------
@@ -434,8 +464,16 @@ def check_interval_file(program, path, options):
     start, stop = starts.iloc[0], rows["end"].iloc[-1]
     counts["at"] = counts["end"] - pd.Timedelta(minutes=1)
     day_list = listed_days(set(counts["at"].dt.date), start, stop)
-    full = full_days(day_list, start, stop)
-    same(study["survey"]["full_days"], len(full), f"{name} full days")
+    listed_full = full_days(day_list, start, stop)
+    same(study["survey"]["full_days"], len(listed_full), f"{name} full days")
+    excluded = set()
+    if all(m <= 60 for m in set(rows["minutes"])):
+        positive = counts[counts["n"] > 0]
+        excluded = empty_hour_days([positive[positive["channel"] == c]["at"] for c in sorted(set(counts["channel"]))
+                                    if counts[counts["channel"] == c]["n"].sum() != 0], day_list, start, stop)
+    check(study["quality"]["excluded_days"] == sorted(str(d) for d in excluded),
+          f"{name} excluded days {study['quality']['excluded_days']} vs {sorted(excluded)}")
+    full = [d for d in listed_full if d not in excluded]
     # Peak hours when every interval divides the hour; the PHF when every one divides 15 minutes.
     minutes = set(rows["minutes"])
     reason = None
@@ -465,7 +503,8 @@ def check_interval_file(program, path, options):
         else:
             check(got["peak_hours"] is None, f"{name} {key} peak hours given")
         check_bins(f"{name} {key}", got["bins"], rows if key == "all" else rows[rows["channel"] == int(key)], limit)
-    check_daily(name, study["volume"]["daily"], totals, full, [str(c) for c in channels], "by_channel")
+    check_daily(name, study["volume"]["daily"], totals, listed_full, [str(c) for c in channels], "by_channel",
+                excluded)
 
 
 def main():

@@ -3,6 +3,8 @@
 // and the interval grids that have peak hours and those that have not.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "study/study_compute.h"
 #include "support/interval_builder.h"
 #include "support/vbv_builder.h"
@@ -18,7 +20,15 @@ struct computed {
 };
 
 // The study of a data file, computed as a -fjson run computes it.
-void compute(computed& c, const test::bytes& file) {
+void compute(computed& c, const test::bytes& file,
+             const std::vector<std::pair<std::string, double>>& thresholds = {}) {
+    for (const auto& [name, value] : thresholds) {
+        for (std::size_t i = 0; i < qc_rule_count; ++i) {
+            if (qc_rules[i].name == name) {
+                c.settings.quality.threshold[i] = value;
+            }
+        }
+    }
     byte_stream input(file);
     k479_defn header{};
     read_header_block(input, header);
@@ -81,9 +91,11 @@ TEST(StudyVehicles, PeakHoursTakeTheEarliestOfEqualWindowsAndCrossNoon) {
         records += "type4 lane=0 axles=2 speed=80 time=" + std::to_string(576000 + i * 2250) + "\n";
     }
     computed c;
-    compute(c, test::build_vbv_file("closed_ok 1\nnum_records 22\nstart 2013-03-07 00:00:00\n"
-                                    "stop 2013-03-08 00:00:00",
-                                    test::build_vbv_records(records)));
+    compute(c,
+            test::build_vbv_file("closed_ok 1\nnum_records 22\nstart 2013-03-07 00:00:00\n"
+                                 "stop 2013-03-08 00:00:00",
+                                 test::build_vbv_records(records)),
+            {{"zero_hours", 25}}); // a quiet day, kept
     const std::vector<study_peak_day>& peaks = c.s.groups[0].volume.peak_hours;
     ASSERT_EQ(peaks.size(), 2U); // the day, then the mean weekday
     ASSERT_TRUE(peaks[0].am && peaks[0].pm);
@@ -169,6 +181,224 @@ TEST(StudyIntervals, PeakHoursNeedIntervalsThatDivideTheHourAndPhfQuarterHours) 
     EXPECT_EQ(reason("interval 5\npeak_interval 30"), "|PHF");
     EXPECT_EQ(reason("interval 5\npeak_interval 15\npeak_times 7 0 9 0"), "|PHF");
     EXPECT_EQ(reason("interval 2\npeak_interval 15\npeak_times 7 0 9 0"), "|no PHF");
+}
+
+// A fortnight of vehicles from Monday 4 March 2013 as a generator writes it,
+// with its own record: each day's vehicles and where its records end in the
+// data area. A vehicle an hour-dependent number of times an hour, both
+// directions alike; `quiet_day` has none from 10:00 to 18:00 (a sensor out).
+struct fortnight {
+    test::bytes data;
+    std::array<std::int64_t, 14> per_day{};
+    std::array<std::size_t, 14> day_end{};
+    int records = 0;
+};
+
+fortnight make_fortnight(int quiet_day = -1) {
+    fortnight f;
+    for (int d = 0; d < 14; ++d) {
+        std::string text = "date 2013 3 " + std::to_string(4 + d) + "\n";
+        ++f.records;
+        for (int h = 0; h < 24; ++h) {
+            const int busy = h >= 6 && h < 22 ? 40 : 0; // quiet nights
+            const int n = d == quiet_day && h >= 10 && h < 18 ? 0 : 5 + busy + (h * 7 + d * 3) % 10;
+            for (int i = 0; i < n; ++i) {
+                text += "type4 axles=2 class=2 speed=80 wheelbase=300 overhang=100 lane=" +
+                        std::to_string(i % 2) + " dir=" + std::to_string(i % 2) +
+                        " time=" + std::to_string(h * 36000 + i * (36000 / n)) + "\n";
+            }
+            f.per_day[static_cast<std::size_t>(d)] += n;
+            f.records += n;
+        }
+        const test::bytes chunk = test::build_vbv_records(text);
+        f.data.insert(f.data.end(), chunk.begin(), chunk.end());
+        f.day_end[static_cast<std::size_t>(d)] = f.data.size();
+    }
+    return f;
+}
+
+test::bytes fortnight_file(const fortnight& f, const std::string& stop = "2013-03-18 00:00:00") {
+    return test::build_vbv_file("closed_ok 1\nnum_records " + std::to_string(f.records) +
+                                    "\nstart 2013-03-04 00:00:00\nstop " + stop,
+                                f.data);
+}
+
+double mean_of_days(const fortnight& f, int from, int to, int left_out = -1) {
+    double sum = 0;
+    int days = 0;
+    for (int d = from; d < to; ++d) {
+        if (d != left_out) {
+            sum += static_cast<double>(f.per_day[static_cast<std::size_t>(d)]);
+            ++days;
+        }
+    }
+    return sum / days;
+}
+
+bool any_critical(const study& s) {
+    return std::any_of(s.quality.flags.begin(), s.quality.flags.end(),
+                       [](const quality_flag& q) { return rule_critical(q.rule); });
+}
+
+TEST(StudyQuality, ACleanFortnightRaisesNoFlag) {
+    const fortnight f = make_fortnight();
+    computed c;
+    compute(c, fortnight_file(f));
+    EXPECT_TRUE(c.s.quality.flags.empty());
+    EXPECT_FALSE(c.s.quality.cut_short);
+    EXPECT_EQ(c.s.survey.full_days, 14);
+    EXPECT_DOUBLE_EQ(*c.s.groups[0].volume.adt, mean_of_days(f, 0, 14));
+    EXPECT_EQ(quality_notice(c.s, "X.DAT"), "");
+}
+
+TEST(StudyQuality, AFileCutAtFortyPercentEndsAtItsLastCompleteRecord) {
+    const fortnight f = make_fortnight();
+    test::bytes file = fortnight_file(f);
+    const std::size_t data_start = file.size() - f.data.size();
+    const std::size_t cut = f.data.size() * 2 / 5;
+    file.resize(data_start + cut);
+    // The day the cut falls in, by the generator's record; the days before it are full.
+    int cut_day = 0;
+    while (f.day_end[static_cast<std::size_t>(cut_day)] <= cut) {
+        ++cut_day;
+    }
+    computed c;
+    compute(c, file);
+    ASSERT_TRUE(c.s.quality.cut_short);
+    EXPECT_LE(c.s.quality.cut_short->byte_offset, data_start + cut);
+    EXPECT_GT(c.s.quality.cut_short->byte_offset + 30, data_start + cut); // within the record cut through
+    EXPECT_EQ(c.s.quality.cut_short->promised_offset, data_start + f.data.size());
+    EXPECT_EQ(c.s.survey.full_days, cut_day);
+    EXPECT_DOUBLE_EQ(*c.s.groups[0].volume.adt, mean_of_days(f, 0, cut_day));
+    EXPECT_FALSE(any_critical(c.s)); // the partial last day is not flagged for its missing hours
+    EXPECT_EQ(c.s.daily.size(), static_cast<std::size_t>(cut_day + 1));
+    EXPECT_TRUE(quality_notice(c.s, "X.DAT").starts_with("tallycnv: X.DAT: cut short at 2013-03-"));
+}
+
+TEST(StudyQuality, DaysPastTheLastVehicleAreExcluded) {
+    const fortnight f = make_fortnight();
+    computed c;
+    compute(c, fortnight_file(f, "2013-05-19 00:00:00")); // 62 days after the fortnight
+    EXPECT_EQ(c.s.survey.full_days, 76);
+    EXPECT_EQ(c.s.quality.excluded_days.size(), 62U);
+    EXPECT_EQ(c.s.quality.excluded_days.front().day, 18);
+    EXPECT_DOUBLE_EQ(*c.s.groups[0].volume.adt, mean_of_days(f, 0, 14));
+    EXPECT_EQ(c.s.groups[0].volume.full_weekdays, 10);
+    EXPECT_EQ(quality_notice(c.s, "X.DAT"), "tallycnv: X.DAT: 62 days excluded by data-quality rules\n");
+}
+
+TEST(StudyQuality, EightEmptyHoursTakeTheDayOutOfTheAverages) {
+    const fortnight f = make_fortnight(5);
+    computed c;
+    compute(c, fortnight_file(f));
+    // One per direction, and the caution that the night beat the (empty) afternoon.
+    ASSERT_EQ(c.s.quality.flags.size(), 4U);
+    for (const quality_flag& q : c.s.quality.flags) {
+        if (q.rule == qc_rule::night_over_noon) {
+            continue;
+        }
+        EXPECT_EQ(q.rule, qc_rule::zero_hours);
+        EXPECT_EQ(q.date->day, 9);
+        EXPECT_EQ(q.from_minute, 600);
+        EXPECT_EQ(q.to_minute, 1080);
+        EXPECT_EQ(q.value, 8);
+    }
+    EXPECT_FALSE(c.s.daily[5].valid);
+    EXPECT_DOUBLE_EQ(*c.s.groups[0].volume.adt, mean_of_days(f, 0, 14, 5));
+    EXPECT_EQ(c.s.groups[0].volume.full_weekend_days, 3); // 9 March was a Saturday
+    EXPECT_EQ(c.s.groups[0].volume.full_weekdays, 10);
+
+    computed nine;
+    compute(nine, fortnight_file(f), {{"zero_hours", 9}}); // a higher threshold keeps the day
+    EXPECT_FALSE(any_critical(nine.s));
+    EXPECT_DOUBLE_EQ(*nine.s.groups[0].volume.adt, mean_of_days(f, 0, 14));
+}
+
+TEST(StudyQuality, ImpossibleVehiclesAreCountedAndFlagged) {
+    // A speed of 3 km/h, the clock going back in lane 1, an impossible date, a time past midnight.
+    computed c;
+    compute(c, test::build_vbv_file("closed_ok 1\nnum_records 10", test::build_vbv_records(R"(
+        date 2013 3 7
+        type4 lane=0 class=2 axles=2 time=360000 speed=80 wheelbase=300
+        type4 lane=0 class=2 axles=2 time=370000 speed=3 wheelbase=300
+        type4 lane=0 class=2 axles=2 time=365000 speed=90 wheelbase=300
+        type4 lane=1 class=2 axles=2 time=364000 speed=90 wheelbase=300
+        date 2013 13 40
+        type4 lane=0 class=2 axles=2 time=360100 speed=90 wheelbase=300
+        type4 lane=0 class=2 axles=2 time=360200 speed=90 wheelbase=300
+        date 2013 3 7
+        type4 lane=0 class=2 axles=2 time=1000000 speed=90 wheelbase=300
+    )")),
+            {{"zero_hours", 25}});
+    EXPECT_EQ(c.s.groups[0].volume.total, 7);
+    EXPECT_EQ(c.s.quality.undated_vehicles, 2);
+    EXPECT_EQ(c.s.groups[0].speed.count, 6); // the 3 km/h vehicle left out
+    ASSERT_EQ(c.s.daily.size(), 2U);
+    EXPECT_EQ(c.s.daily[1].total, 1); // 27:46:40 is 03:46:40 of the next day
+    std::vector<std::string> fired;
+    for (const quality_flag& q : c.s.quality.flags) {
+        fired.push_back(std::string(rule_name(q.rule)) + (q.date ? " " + std::to_string(q.date->day) : ""));
+    }
+    EXPECT_EQ(fired, (std::vector<std::string>{"clock 7", "implausible_vehicle 7", "invalid_time"}));
+    EXPECT_EQ(c.s.quality.flags[0].value, 500); // 10:16:40 back to 10:08:20, lane 2 not compared
+    EXPECT_EQ(c.s.quality.flags.back().value, 2);
+}
+
+// Ten days of hourly counts on two channels from Thursday 7 March 2013, each
+// hour's count the generator's own; `negative` puts -50 into one hour of the fourth day.
+TEST(StudyQuality, TenDaysOfHourlyCountsAreJudgedFromTheirHours) {
+    // `blocks_written` of the 240 the header counts are in the file.
+    const auto run = [](bool negative, double& adt_truth, int blocks_written = 240) {
+        test::header_builder h;
+        h.describe("type m\ncard_type 1 1\nstart 2013-03-07 00:00:00\nstop 2013-03-17 00:00:00\ninterval 60\n"
+                   "no_chans 2\nchannel_assignment 1 2\nblock_size 4\nnum_records 240");
+        std::string blocks;
+        std::array<double, 10> totals{};
+        for (int b = 0; b < blocks_written; ++b) {
+            const int hour = b % 24;
+            const int one = negative && b == 3 * 24 + 14 ? -50 : 30 + (hour * 11) % 40;
+            const int two = 25 + (hour * 13 + b / 24) % 45;
+            blocks += "ch1: " + std::to_string(one) + " ch2: " + std::to_string(two) + "\n";
+            totals[static_cast<std::size_t>(b / 24)] += one + two;
+        }
+        double sum = 0;
+        const int full = blocks_written / 24;
+        for (int d = 0; d < full; ++d) {
+            sum += negative && d == 3 ? 0 : totals[static_cast<std::size_t>(d)];
+        }
+        adt_truth = sum / (negative ? full - 1 : full);
+        computed c;
+        compute(c, test::build_interval_file(h, blocks, 1));
+        return std::move(c.s);
+    };
+    double truth = 0;
+    const study clean = run(false, truth);
+    EXPECT_FALSE(any_critical(clean));
+    EXPECT_EQ(clean.survey.full_days, 10);
+    EXPECT_DOUBLE_EQ(*clean.groups[0].volume.adt, truth);
+
+    const study judged = run(true, truth);
+    ASSERT_EQ(judged.quality.excluded_days.size(), 1U);
+    EXPECT_EQ(judged.quality.excluded_days[0].day, 10);
+    ASSERT_FALSE(judged.quality.flags.empty());
+    const quality_flag& q = judged.quality.flags[0];
+    EXPECT_EQ(q.rule, qc_rule::negative_count);
+    EXPECT_EQ(q.group, "1");
+    EXPECT_EQ(q.value, -50);
+    EXPECT_EQ(q.from_minute, 14 * 60);
+    EXPECT_EQ(q.to_minute, 15 * 60);
+    EXPECT_DOUBLE_EQ(*judged.groups[0].volume.adt, truth);
+
+    const study cut = run(false, truth, 100); // four days and four hours
+    ASSERT_TRUE(cut.quality.cut_short);
+    EXPECT_TRUE(cut.quality.cut_short->blocks);
+    EXPECT_EQ(cut.quality.cut_short->records, 100);
+    EXPECT_EQ(cut.quality.cut_short->promised_records, 240);
+    EXPECT_EQ(cut.quality.cut_short->promised_offset - cut.quality.cut_short->byte_offset, 140U * 4);
+    EXPECT_EQ(cut.quality.cut_short->at->hour, 4);
+    EXPECT_EQ(cut.survey.full_days, 4);
+    EXPECT_DOUBLE_EQ(*cut.groups[0].volume.adt, truth);
+    EXPECT_FALSE(any_critical(cut));
 }
 
 } // namespace
