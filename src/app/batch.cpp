@@ -364,6 +364,8 @@ const char* report_extension(const run_settings& settings) {
         return ".json";
     case anl_format_html:
         return ".html";
+    case anl_format_factors:
+        return ".factors.csv";
     default:
         return ".TXT";
     }

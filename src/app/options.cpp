@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "app/resource_files.h"
+#include "app/year_files.h"
 #include "io/fatal.h"
 
 namespace tallycnv {
@@ -204,6 +205,7 @@ constexpr output_format_entry output_formats[] = {
     {"study", anl_format_study, unchanged, format_effect::none},
     {"json", anl_format_json, unchanged, format_effect::none},
     {"html", anl_format_html, unchanged, format_effect::none},
+    {"factors", anl_format_factors, unchanged, format_effect::none},
     {"nz", unchanged, unchanged, format_effect::not_implemented},
 };
 
@@ -378,6 +380,12 @@ struct parser {
         settings.batch.jobs = static_cast<int>(n);
     }
     void update(const std::string&) { settings.batch.update = true; }
+    void weekdays(const std::string& value) { settings.year.aawdt_weekdays = parse_weekday_range(value); }
+    void factors(const std::string& value) {
+        settings.year.factors_file = value;
+        settings.year.factors = load_factor_table(value);
+    }
+    void exclude_dates(const std::string& value) { settings.year.exclude = load_exclude_dates(value); }
 };
 
 // The GNU long options, "--name=value" (or "--name" alone where no value is
@@ -392,6 +400,9 @@ constexpr long_option_entry long_options[] = {
     {"--output-dir=", &parser::output_dir},
     {"--jobs=", &parser::jobs},
     {"--update", &parser::update},
+    {"--weekdays=", &parser::weekdays},
+    {"--factors=", &parser::factors},
+    {"--exclude-dates=", &parser::exclude_dates},
 };
 
 void parser::long_option(const std::string& arg) {

@@ -33,7 +33,8 @@ void open_report_for(const run_context& ctx, const k479_defn& header) {
 // The traffic study's formats: the study consumes the data in place of a listing.
 bool study_format(const run_settings& settings) {
     const int format = settings.anl_format;
-    return format == anl_format_study || format == anl_format_json || format == anl_format_html;
+    return format == anl_format_study || format == anl_format_json || format == anl_format_html ||
+           format == anl_format_factors;
 }
 
 } // namespace

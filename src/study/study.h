@@ -127,6 +127,8 @@ struct study_volume {
     // Each full day in date order, then the mean weekday (when there is a
     // full weekday). Empty when study::peak_hours_omitted is set.
     std::vector<study_peak_day> peak_hours;
+    // With --factors ("all" only): the mean over the valid full days of their factored volumes.
+    std::optional<double> aadt_estimate;
 };
 
 // The speeds of the vehicles of a group (vehicle files), or of a speed-binned
@@ -207,9 +209,53 @@ struct study_group {
 struct study_day {
     study_date date;
     bool full_day = false; // its 24 hours lie within the recording
+    bool valid = true; // no critical data-quality rule fired on the day (and not excluded by date)
     std::int64_t total = 0;
     std::vector<std::int64_t> by_group; // one per group after "all" (study::groups[1..]), same order
     double esal = 0;                    // weigh sites: the day's equivalent standard axles
+    std::vector<std::int64_t> hours;    // 24 hourly counts per group, "all" first (study::groups order)
+    std::vector<std::int64_t> by_class; // vehicles by class code (index: the code), vehicle files
+    std::optional<double> factored;     // with --factors: total x the factor of its month and weekday
+    bool excluded_by_date = false;      // named by --exclude-dates (a holiday, an event): "excluded_date"
+};
+
+// The annual average of one class of the scheme.
+struct study_year_class {
+    std::string key; // the class code
+    std::optional<double> aadt;
+};
+
+// The figures of one calendar year the recording touches, each taken from the
+// valid full days only. MADW is the mean of the days of one weekday in one
+// month; the annual figures are averages of those averages (AASHTO), so that
+// a year with more Mondays in June than in January weighs each month and
+// weekday alike. An average of averages is given only when every cell it
+// averages holds at least one valid day.
+struct study_year {
+    int year = 0;
+    int valid_days = 0;    // valid full days of the year
+    int excluded_days = 0; // days named by --exclude-dates
+    std::optional<double> aadt;
+    int aadt_missing_cells = 0; // month-weekday cells without a valid day
+    std::optional<double> adt_mean; // the plain mean of the valid full days
+    std::optional<double> aawdt;    // as AADT over the weekdays of --weekdays (Monday to Friday)
+    std::array<std::array<std::optional<double>, 7>, 12> madw{};
+    std::array<int, 12> month_days{};          // valid full days per month
+    std::array<std::optional<double>, 12> madt{}; // mean over the weekdays of MADW[m]
+    std::array<std::optional<double>, 7> aadw{};  // mean over the months of MADW[.][d]
+    std::optional<double> k30; // the 30th highest valid hour over AADT
+    std::optional<double> k50;
+    std::optional<double> k100;
+    std::optional<std::int64_t> dhv30; // that 30th highest hourly volume
+    std::optional<double> d30;         // the heavier direction's share of it (two directions or channels)
+    std::array<std::optional<double>, 12> monthly_factor{};                   // AADT / MADT[m]
+    std::array<std::optional<double>, 7> weekday_factor{};                    // AADT / AADW[d]
+    std::array<std::array<std::optional<double>, 7>, 12> month_weekday_factor{}; // AADT / MADW[m][d]
+    std::vector<study_year_class> by_class;
+    std::optional<double> heavy_share; // classes 4 and up of a 13-class scheme over all classified
+    std::optional<double> esal;          // weigh sites: the valid full days' load
+    std::optional<double> esal_per_day;  // its mean per valid full day
+    std::vector<std::int64_t> ranked_hours; // the highest valid hourly volumes, highest first (at most 200)
 };
 
 // The survey: what was counted, where and when.
@@ -258,6 +304,9 @@ struct study {
     std::vector<study_day> daily;    // every day holding part of the recording, in date order
     std::vector<study_count> lanes;  // vehicle files: vehicles by lane
     std::vector<study_group> groups; // [0] "all", then the directions or the channels
+    int class_count = 0;             // the scheme's classes (vehicle files)
+    std::vector<long> excluded_days; // --exclude-dates as days since 1970-01-01, ascending
+    std::vector<study_year> annual;  // one per calendar year of the recording
 };
 
 // Latin-1 bytes as UTF-8.
@@ -270,5 +319,6 @@ void write_study(const run_context& ctx, const study& s);
 void write_study_text(const run_context& ctx, const study& s); // study_text.cpp
 void write_study_json(const run_context& ctx, const study& s); // study_json.cpp
 void write_study_html(const run_context& ctx, const study& s); // study_html.cpp
+void write_study_factors(const run_context& ctx, const study& s); // study_year.cpp: -ffactors
 
 } // namespace tallycnv

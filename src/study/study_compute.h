@@ -31,6 +31,7 @@ struct day_table {
         std::vector<std::int64_t> slots; // group * slots_per_day + slot
         double esal = 0;
         std::vector<bool> ends; // with keeps_ends: minute m (0 to 1440) ends an interval; 0 always does
+        std::vector<std::int64_t> classes; // vehicle files: vehicles by class code
     };
     std::map<long, day_counts> days;
     long cached_day = 0;
@@ -65,6 +66,11 @@ enum class peak_parts { none, quarter_hours, intervals };
 // recorded for the day (the mean weekday: on those of every full weekday);
 // with quarter hours, each of the window's quarter hours must end on one too.
 void fill_volumes(study& s, const day_table& table, const recording_span& span, peak_parts parts);
+
+// The year's figures (study::annual) from the days of the study, and with
+// --factors each day's factored volume and the AADT estimate (study_year.cpp).
+// A factor table without a row a valid full day needs ends the run (exit 1).
+void fill_annual(study& s, const run_settings& settings);
 
 // The survey, units and settings of a study of the file whose header is given.
 study make_study(const run_context& ctx, const k479_defn& header);

@@ -269,9 +269,17 @@ void fill_volumes(study& s, const day_table& table, const recording_span& span, 
         row.date = date_of_day(day);
         row.full_day = full_day(day, span);
         row.esal = found != table.days.end() ? found->second.esal : 0;
+        if (found != table.days.end()) {
+            row.by_class = found->second.classes;
+        }
+        row.excluded_by_date = std::binary_search(s.excluded_days.begin(), s.excluded_days.end(), day);
+        row.valid = !row.excluded_by_date;
+        // Only full days that no rule took out of the averages count in them.
+        const bool counted = row.full_day && row.valid;
+        row.hours.assign(groups * 24, 0);
         const bool weekday = row.date.weekday < 5;
         peak_grid day_grid;
-        if (row.full_day) {
+        if (counted) {
             ++full_days;
             ++(weekday ? full_weekdays : full_weekend_days);
             day_grid = grid_of(found != table.days.end() ? &found->second : nullptr);
@@ -291,7 +299,10 @@ void fill_volumes(study& s, const day_table& table, const recording_span& span, 
             } else {
                 row.by_group.push_back(total);
             }
-            if (!row.full_day) {
+            for (int i = 0; i < per_day; ++i) {
+                row.hours[g * 24 + static_cast<std::size_t>(i * slot / 60)] += first[i];
+            }
+            if (!counted) {
                 continue;
             }
             sums& t = totals[g];

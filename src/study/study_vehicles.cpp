@@ -94,6 +94,9 @@ struct vehicle_study {
             ++lanes[v.lane & 7U];
         }
         day_table::day_counts* day = has(has_time) ? add_time(v, direction) : nullptr;
+        if (day != nullptr && has(has_class)) {
+            count_in(day->classes, v.class_code);
+        }
         const int speed = has(has_speed) ? csv_speed(v.speed, imperial) : -1;
         const bool weighed = has(has_gross_weight) && v.gross_weight != 0;
         double esal = 0;

@@ -1,0 +1,111 @@
+// A site's year against a generator that knows its own figures: the order of
+// averaging (AASHTO average of averages against the plain mean), the factors,
+// the design hour, and the factored volumes of a short count.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <numeric>
+
+#include "study/study_compute.h"
+#include "support/interval_builder.h"
+#include "support/run_program.h"
+#include "support/year_builder.h"
+
+namespace tallycnv {
+namespace {
+
+// The study of a generated year as a -fjson run computes it, the emptied days excluded by date.
+study year_study(const test::generated_year& y, const test::bytes& file) {
+    run_settings settings;
+    for (const std::string& date : y.emptied) {
+        settings.year.exclude.push_back(
+            {std::stoi(date.substr(0, 4)), std::stoi(date.substr(5, 2)), std::stoi(date.substr(8, 2))});
+    }
+    language_texts lang;
+    report_sink out;
+    byte_stream input(file);
+    k479_defn header{};
+    read_header_block(input, header);
+    const run_context ctx{settings, lang, out};
+    study s = make_study(ctx, header);
+    compute_interval_study(ctx, input, header, s);
+    fill_annual(s, settings);
+    return s;
+}
+
+double mean(const auto& values) {
+    return std::accumulate(values.begin(), values.end(), 0.0) / static_cast<double>(values.size());
+}
+
+TEST(StudyYear, AnnualAveragesAreAveragesOfTheMonthWeekdayMeans) {
+    const test::generated_year y = test::make_year();
+    const study s = year_study(y, y.interval_file(y.first_day(), y.last_day()));
+    ASSERT_EQ(s.annual.size(), 1U);
+    const study_year& a = s.annual[0];
+    EXPECT_EQ(a.year, 2013);
+    EXPECT_EQ(a.excluded_days, 12);
+    EXPECT_EQ(a.valid_days, 365 - 12);
+    const double mean_m = mean(y.month_factor);
+    const double mean_d = mean(y.weekday_factor);
+    ASSERT_TRUE(a.aadt);
+    EXPECT_EQ(a.aadt_missing_cells, 0);
+    EXPECT_NEAR(*a.aadt, y.base * mean_m * mean_d, 1e-9);
+    // The plain mean weighs the calendar's days, not the cells: it differs.
+    double kept = 0;
+    for (const long total : y.day_totals) {
+        kept += static_cast<double>(total);
+    }
+    ASSERT_TRUE(a.adt_mean);
+    EXPECT_NEAR(*a.adt_mean, kept / (365 - 12), 1e-9);
+    EXPECT_GT(std::abs(*a.adt_mean - *a.aadt), 1.0);
+    // Monday to Friday.
+    const double weekday_mean = (10 + 11 + 11 + 11 + 12) / 5.0;
+    EXPECT_NEAR(*a.aawdt, y.base * mean_m * weekday_mean, 1e-9);
+    for (std::size_t m = 0; m < 12; ++m) {
+        EXPECT_NEAR(*a.madt[m], y.base * y.month_factor[m] * mean_d, 1e-9) << m;
+        EXPECT_NEAR(*a.monthly_factor[m], mean_m / y.month_factor[m], 1e-12) << m;
+        for (std::size_t d = 0; d < 7; ++d) {
+            EXPECT_NEAR(*a.month_weekday_factor[m][d],
+                        mean_m * mean_d / (y.month_factor[m] * y.weekday_factor[d]), 1e-12);
+        }
+    }
+    for (std::size_t d = 0; d < 7; ++d) {
+        EXPECT_NEAR(*a.aadw[d], y.base * mean_m * y.weekday_factor[d], 1e-9) << d;
+        EXPECT_NEAR(*a.weekday_factor[d], mean_d / y.weekday_factor[d], 1e-12) << d;
+    }
+    // The design hour from the generator's own hours, highest first, the earlier of equals first.
+    std::vector<test::year_hour> ranked = y.hours;
+    std::stable_sort(ranked.begin(), ranked.end(), [](const test::year_hour& p, const test::year_hour& q) {
+        return p.total() > q.total();
+    });
+    EXPECT_EQ(a.dhv30, ranked[29].total());
+    EXPECT_NEAR(*a.k30, ranked[29].total() / *a.aadt, 1e-12);
+    EXPECT_NEAR(*a.k100, ranked[99].total() / *a.aadt, 1e-12);
+    EXPECT_NEAR(*a.d30, std::max(ranked[29].dir1, ranked[29].dir2) / double(ranked[29].total()), 1e-12);
+    ASSERT_EQ(a.ranked_hours.size(), 200U);
+    EXPECT_EQ(a.ranked_hours[0], ranked[0].total());
+    // The excluded days are listed as such and count in no average.
+    EXPECT_EQ(std::count_if(s.daily.begin(), s.daily.end(),
+                            [](const study_day& d) { return d.excluded_by_date && !d.valid; }),
+              12);
+    EXPECT_NEAR(*s.groups[0].volume.adt, kept / (365 - 12), 1e-9);
+}
+
+TEST(StudyYear, APartOfTheYearLeavesAadtOutAndCountsTheMissingCells) {
+    const test::generated_year y = test::make_year();
+    // January and February 2013: 59 days, every weekday of both months present but one emptied
+    // cell each; ten months without a day.
+    const study s = year_study(y, y.interval_file(y.first_day(), y.first_day() + 58));
+    ASSERT_EQ(s.annual.size(), 1U);
+    const study_year& a = s.annual[0];
+    EXPECT_FALSE(a.aadt);
+    EXPECT_EQ(a.aadt_missing_cells, 70);
+    EXPECT_FALSE(a.k30);
+    EXPECT_TRUE(a.dhv30);
+    EXPECT_NEAR(*a.madt[0], y.base * y.month_factor[0] * mean(y.weekday_factor), 1e-9);
+    EXPECT_FALSE(a.madt[2]);
+    EXPECT_FALSE(a.monthly_factor[0]);
+}
+
+} // namespace
+} // namespace tallycnv
