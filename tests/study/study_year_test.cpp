@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <numeric>
 
 #include "study/study_compute.h"
@@ -105,6 +106,91 @@ TEST(StudyYear, APartOfTheYearLeavesAadtOutAndCountsTheMissingCells) {
     EXPECT_NEAR(*a.madt[0], y.base * y.month_factor[0] * mean(y.weekday_factor), 1e-9);
     EXPECT_FALSE(a.madt[2]);
     EXPECT_FALSE(a.monthly_factor[0]);
+}
+
+// The number after `"key": ` in a JSON document, or NaN.
+double json_number(const std::string& json, const std::string& key) {
+    const std::size_t at = json.find("\"" + key + "\": ");
+    return at == std::string::npos ? std::nan("") : std::strtod(json.c_str() + at + key.size() + 4, nullptr);
+}
+
+TEST(StudyYearRun, FactorsGoOutForAYearAndComeBackForAShortCount) {
+    const test::generated_year y = test::make_year();
+    const std::string dir = test::make_temp_dir();
+    test::write_file(dir + "/YEAR.DAT", y.interval_file(y.first_day(), y.last_day()));
+    const std::string exclude = y.exclude_list();
+    test::write_file(dir + "/EXCLUDE.TXT", test::bytes(exclude.begin(), exclude.end()));
+    const test::run_result out =
+        test::run_tallycnv({"YEAR.DAT", "^", "-ffactors", "--exclude-dates=EXCLUDE.TXT"}, dir);
+    ASSERT_EQ(out.exit_code, 0) << out.err;
+    std::string expected = "month,weekday,factor\r\n";
+    const double mean_m = mean(y.month_factor);
+    const double mean_d = mean(y.weekday_factor);
+    for (std::size_t m = 0; m < 12; ++m) {
+        for (std::size_t d = 0; d < 7; ++d) {
+            char row[64];
+            std::snprintf(row, sizeof row, "%zu,%s,%.6f\r\n", m + 1,
+                          std::array{"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"}[d],
+                          mean_m * mean_d / (y.month_factor[m] * y.weekday_factor[d]));
+            expected += row;
+        }
+    }
+    EXPECT_EQ(out.out, expected);
+
+    // A four-day count, Monday 4 to Thursday 7 March 2013, with a hand-made table; the Tuesday a holiday.
+    const long monday = *day_number(2013, 3, 4);
+    test::write_file(dir + "/SHORT.DAT", y.interval_file(monday, monday + 3));
+    const std::string table = "month,weekday,factor\n3,Mon,1.5\n3,Tue,1.25\n3,Wed,1.0\n3,Thu,0.75\n";
+    test::write_file(dir + "/F.CSV", test::bytes(table.begin(), table.end()));
+    const std::string holiday = "# a holiday\n2013-03-05\n";
+    test::write_file(dir + "/HOLIDAY.TXT", test::bytes(holiday.begin(), holiday.end()));
+    const auto total = [&](long day) {
+        return static_cast<double>(y.day_totals[static_cast<std::size_t>(day - y.first_day())]);
+    };
+    const test::run_result factored =
+        test::run_tallycnv({"SHORT.DAT", "^", "-fjson", "--factors=F.CSV"}, dir);
+    ASSERT_EQ(factored.exit_code, 0) << factored.err;
+    EXPECT_DOUBLE_EQ(
+        json_number(factored.out, "aadt_estimate"),
+        (total(monday) * 1.5 + total(monday + 1) * 1.25 + total(monday + 2) + total(monday + 3) * 0.75) / 4);
+    EXPECT_DOUBLE_EQ(json_number(factored.out, "factored"), total(monday) * 1.5);
+    const test::run_result excluded = test::run_tallycnv(
+        {"SHORT.DAT", "^", "-fjson", "--factors=F.CSV", "--exclude-dates=HOLIDAY.TXT"}, dir);
+    ASSERT_EQ(excluded.exit_code, 0) << excluded.err;
+    EXPECT_DOUBLE_EQ(json_number(excluded.out, "aadt_estimate"),
+                     (total(monday) * 1.5 + total(monday + 2) + total(monday + 3) * 0.75) / 3);
+    EXPECT_DOUBLE_EQ(json_number(excluded.out, "adt"),
+                     (total(monday) + total(monday + 2) + total(monday + 3)) / 3);
+    EXPECT_NE(excluded.out.find("\"date\": \"2013-03-05\", \"weekday\": \"Tue\", \"total\": "),
+              std::string::npos);
+    EXPECT_NE(excluded.out.find("\"excluded\": \"excluded_date\""), std::string::npos);
+
+    // A table without a row for one of the count's days names it.
+    const std::string short_table = "month,weekday,factor\n3,Mon,1.5\n3,Tue,1.25\n3,Wed,1.0\n";
+    test::write_file(dir + "/G.CSV", test::bytes(short_table.begin(), short_table.end()));
+    const test::run_result missing = test::run_tallycnv({"SHORT.DAT", "^", "-fjson", "--factors=G.CSV"}, dir);
+    EXPECT_EQ(missing.exit_code, 1);
+    EXPECT_NE(missing.err.find("Error : The factor table G.CSV has no row for month 3, weekday Thu"),
+              std::string::npos)
+        << missing.err;
+}
+
+TEST(StudyYearRun, BadFactorTablesAndDateListsAreRefusedWithTheirLine) {
+    const std::string dir = test::make_temp_dir();
+    const auto refused = [&](const std::string& option, const std::string& content) {
+        test::write_file(dir + "/F.TXT", test::bytes(content.begin(), content.end()));
+        const test::run_result r = test::run_tallycnv({"NONE.DAT", "^", "-fjson", option + "F.TXT"}, dir);
+        EXPECT_EQ(r.exit_code, 1);
+        return r.err;
+    };
+    EXPECT_NE(refused("--exclude-dates=", "2013-03-05\n2013-02-30\n").find("F.TXT line 2"),
+              std::string::npos);
+    EXPECT_NE(refused("--factors=", "month,weekday,factor\n13,Mon,1\n").find("F.TXT line 2: month 13"),
+              std::string::npos);
+    EXPECT_NE(refused("--factors=", "month,weekday,factor\n1,Mon,x\n").find("factor x"), std::string::npos);
+    EXPECT_NE(refused("--factors=", "month,day,factor\n").find("F.TXT line 1"), std::string::npos);
+    const test::run_result r = test::run_tallycnv({"NONE.DAT", "^", "-fjson", "--weekdays=Thu-Tue"}, dir);
+    EXPECT_EQ(r.exit_code, 1);
 }
 
 } // namespace
