@@ -5,6 +5,7 @@ them with the JSON study (-fjson) of the same file.
     recompute_year.py TALLYCNV YEAR_CHECK_FILES
 """
 import io
+import os
 import json
 import subprocess
 import sys
@@ -21,7 +22,7 @@ def run(program, directory, *args):
 
 
 def main():
-    program, make_files = sys.argv[1], sys.argv[2]
+    program, make_files = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
     failures = []
     with tempfile.TemporaryDirectory() as directory:
         subprocess.run([make_files, directory], check=True)
