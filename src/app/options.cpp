@@ -233,7 +233,7 @@ struct parser {
             return;
         }
         ++files;
-        if (!settings.batch.output_dir.empty()) {
+        if (!settings.batch.output_dir.empty() || settings.year.combine) {
             // A batch run: every file named is a source.
             settings.batch.sources.push_back(arg);
             if (files == 1) {
@@ -386,6 +386,9 @@ struct parser {
         settings.year.factors = load_factor_table(value);
     }
     void exclude_dates(const std::string& value) { settings.year.exclude = load_exclude_dates(value); }
+    void combine(const std::string&) { settings.year.combine = true; }
+    void stations(const std::string& value) { settings.year.stations = load_stations(value); }
+    void output(const std::string& value) { settings.year.output = value; }
 };
 
 // The GNU long options, "--name=value" (or "--name" alone where no value is
@@ -403,6 +406,9 @@ constexpr long_option_entry long_options[] = {
     {"--weekdays=", &parser::weekdays},
     {"--factors=", &parser::factors},
     {"--exclude-dates=", &parser::exclude_dates},
+    {"--combine", &parser::combine},
+    {"--stations=", &parser::stations},
+    {"--output=", &parser::output},
 };
 
 void parser::long_option(const std::string& arg) {
@@ -496,6 +502,7 @@ run_settings get_parameters(const std::string& program_directory, const std::vec
         if (arg.starts_with("--output-dir=")) {
             p.output_dir(arg.substr(std::string_view("--output-dir=").size()));
         }
+        p.settings.year.combine = p.settings.year.combine || arg == "--combine";
     }
     for (p.index = 0; p.index < args.size(); ++p.index) {
         const std::string& arg = args[p.index];

@@ -1,5 +1,6 @@
 #include "app/year_files.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -182,6 +183,51 @@ std::vector<std::array<int, 3>> load_exclude_dates(const std::string& path) {
         dates.push_back({year, month, day});
     }
     return dates;
+}
+
+std::vector<station_row> load_stations(const std::string& path) {
+    const std::vector<std::string> lines = lines_of(read_text(path));
+    std::vector<station_row> rows;
+    std::vector<std::string> columns;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (lines[i].empty()) {
+            continue;
+        }
+        const std::vector<std::string> f = fields_of(lines[i]);
+        if (columns.empty()) {
+            columns = f;
+            const auto has = [&](const char* name) {
+                return std::find(columns.begin(), columns.end(), name) != columns.end();
+            };
+            if (!has("station") || !has("name") || has("site") == has("file")) {
+                bad_line(path, i + 1, "the heading must name station, name, and site or file");
+            }
+            continue;
+        }
+        if (f.size() != columns.size()) {
+            bad_line(path, i + 1, "expected " + std::to_string(columns.size()) + " fields");
+        }
+        station_row row;
+        for (std::size_t c = 0; c < columns.size(); ++c) {
+            const std::string& name = columns[c];
+            std::string* field = name == "station"        ? &row.station
+                                 : name == "name"         ? &row.name
+                                 : name == "site"         ? &row.site
+                                 : name == "file"         ? &row.file
+                                 : name == "direction_1"  ? &row.direction_1
+                                 : name == "direction_2"  ? &row.direction_2
+                                 : name == "factor_group" ? &row.factor_group
+                                                          : nullptr;
+            if (field != nullptr) {
+                *field = f[c];
+            }
+        }
+        if (row.station.empty() || (row.site.empty() && row.file.empty())) {
+            bad_line(path, i + 1, "a station needs its name and its site or file");
+        }
+        rows.push_back(row);
+    }
+    return rows;
 }
 
 } // namespace tallycnv

@@ -23,4 +23,9 @@ std::vector<factor_row> load_factor_table(const std::string& path);
 // One ISO date (YYYY-MM-DD) a line; blank lines and lines starting with '#' are skipped.
 std::vector<std::array<int, 3>> load_exclude_dates(const std::string& path);
 
+// The stations of --stations=FILE.csv: a heading line naming the columns
+// station, name, and site (a header site text) or file (a file-name glob);
+// optional direction_1, direction_2 and factor_group, in any order.
+std::vector<station_row> load_stations(const std::string& path);
+
 } // namespace tallycnv

@@ -63,6 +63,18 @@ struct factor_row {
     double factor = 0;
 };
 
+// One station of --stations: the sources it owns are named by their header's
+// site text or by a glob on the file name.
+struct station_row {
+    std::string station;
+    std::string name;
+    std::string site;      // empty: matched by `file`
+    std::string file;      // a glob (fnmatch) on the source's name as given and on its base name
+    std::string direction_1;
+    std::string direction_2;
+    std::string factor_group;
+};
+
 // A site's year: the annual averages, the factors of short counts and the days left out.
 struct year_settings {
     unsigned aawdt_weekdays = 0x1F; // bit d (0 Monday): the weekdays AAWDT averages over
@@ -70,6 +82,9 @@ struct year_settings {
     std::vector<factor_row> factors;
     std::string factor_group;                // the source's factor group (--stations)
     std::vector<std::array<int, 3>> exclude; // --exclude-dates: year, month, day
+    bool combine = false;                    // --combine: the sources of a site make one study
+    std::vector<station_row> stations;       // --stations
+    std::string output;                      // --output=FILE: the combined study's file
 };
 
 struct run_settings {

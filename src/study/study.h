@@ -277,6 +277,15 @@ struct study_survey {
     bool count_only = false;         // interval files: counts without bins
 };
 
+// A caution of a combined study: two sources cover the same span, which is
+// taken once, from `kept` (flag "overlap").
+struct study_overlap {
+    std::string kept;    // the file the span is taken from, as named
+    std::string dropped; // the other file
+    std::optional<study_instant> from;
+    std::optional<study_instant> to;
+};
+
 struct study {
     bool header_only = false; // -H: the survey alone is filled (no data were read)
     study_units units;
@@ -307,6 +316,8 @@ struct study {
     int class_count = 0;             // the scheme's classes (vehicle files)
     std::vector<long> excluded_days; // --exclude-dates as days since 1970-01-01, ascending
     std::vector<study_year> annual;  // one per calendar year of the recording
+    std::vector<std::string> sources;       // a combined study: its files in time order
+    std::vector<study_overlap> overlaps;    // a combined study: spans two sources cover
 };
 
 // Latin-1 bytes as UTF-8.

@@ -50,6 +50,20 @@ struct day_table {
 struct recording_span {
     std::optional<std::int64_t> start;
     std::optional<std::int64_t> stop;
+    // A combined study: the spans its sources cover, in time order and apart
+    // (gaps between them lie outside the recording); empty: start to stop.
+    std::vector<std::pair<std::int64_t, std::int64_t>> pieces;
+};
+
+// Spans of time in seconds since 1970-01-01, each from `first` up to `second`.
+using time_spans = std::vector<std::pair<std::int64_t, std::int64_t>>;
+
+// One source of a combined study: its data, its header and the spans of time
+// taken from it (a span two sources cover is taken from one of them only).
+struct study_source {
+    byte_stream* input = nullptr;
+    const k479_defn* header = nullptr;
+    time_spans taken;
 };
 
 std::optional<std::int64_t> seconds_of(const std::optional<study_instant>& instant);
@@ -78,11 +92,20 @@ study make_study(const run_context& ctx, const k479_defn& header);
 // The figures of a vehicle file or an interval file, read to the end.
 void compute_vehicle_study(const run_context& ctx, byte_stream& input, const k479_defn& header, study& s);
 void compute_interval_study(const run_context& ctx, byte_stream& input, const k479_defn& header, study& s);
+// The figures of one site's sources of one file family, stitched in time
+// order: each vehicle or interval counts only within its source's taken spans.
+// The study's survey comes from the first source's header.
+void compute_vehicle_sources(const run_context& ctx, std::vector<study_source>& sources, study& s);
+void compute_interval_sources(const run_context& ctx, std::vector<study_source>& sources, study& s);
 
 // The speed figures of a distribution of whole speeds (index: the speed).
 study_speed speed_figures(const std::vector<std::int64_t>& speeds, double speed_limit);
 // The smallest index v holding at least n % of the total, counting from 0.
 std::optional<double> percentile_of(const std::vector<std::int64_t>& counts, std::int64_t total, int n);
+
+// The recording of a combined study: its sources' taken spans, joined where they touch.
+recording_span combined_span(const std::vector<study_source>& sources);
+std::optional<study_instant> instant_at(std::optional<std::int64_t> seconds);
 
 // A share, or nullopt when the whole is not above 0.
 std::optional<double> share_of(std::int64_t part, std::int64_t whole);

@@ -57,8 +57,19 @@ std::vector<long> listed_days(const day_table& table, const recording_span& span
 }
 
 bool full_day(long day, const recording_span& span) {
-    return span.start && span.stop && *span.start <= day * seconds_per_day &&
-           (day + 1) * seconds_per_day <= *span.stop;
+    const std::int64_t from = day * seconds_per_day;
+    const std::int64_t to = from + seconds_per_day;
+    if (!span.pieces.empty()) {
+        // Pieces that touch join; the day must lie within one joined stretch.
+        std::int64_t covered = from;
+        for (const auto& [start, stop] : span.pieces) {
+            if (start <= covered && stop > covered) {
+                covered = stop;
+            }
+        }
+        return covered >= to;
+    }
+    return span.start && span.stop && *span.start <= from && to <= *span.stop;
 }
 
 // The count from minute `from` up to minute `to`, from slots of `slot` minutes.
@@ -211,6 +222,31 @@ void day_table::add(long day, int minute, int group, std::int64_t count) {
     if (group >= 1 && group < groups) {
         counts.slots[static_cast<std::size_t>(group * slots_per_day() + slot)] += count;
     }
+}
+
+recording_span combined_span(const std::vector<study_source>& sources) {
+    recording_span span;
+    for (const study_source& source : sources) {
+        span.pieces.insert(span.pieces.end(), source.taken.begin(), source.taken.end());
+    }
+    std::sort(span.pieces.begin(), span.pieces.end());
+    if (!span.pieces.empty()) {
+        span.start = span.pieces.front().first;
+        span.stop = span.pieces.front().second;
+        for (const auto& piece : span.pieces) {
+            span.stop = std::max(*span.stop, piece.second);
+        }
+    }
+    return span;
+}
+
+std::optional<study_instant> instant_at(std::optional<std::int64_t> seconds) {
+    if (!seconds) {
+        return std::nullopt;
+    }
+    const std::int64_t day = *seconds >= 0 ? *seconds / seconds_per_day : (*seconds + 1) / seconds_per_day - 1;
+    const auto rest = static_cast<int>(*seconds - day * seconds_per_day);
+    return study_instant{date_of_day(static_cast<long>(day)), rest / 3600, rest / 60 % 60, rest % 60};
 }
 
 std::optional<double> share_of(std::int64_t part, std::int64_t whole) {

@@ -30,6 +30,7 @@ struct interval_study {
     std::vector<channel_tally> channels; // [0] all
     std::optional<std::int64_t> first_start;
     std::optional<std::int64_t> last_end;
+    const time_spans* taken = nullptr;
 
     void channel(const interval_state& st, std::span<const std::int16_t> block,
                  const binning_parameters& binning, bool merge) {
@@ -40,9 +41,22 @@ struct interval_study {
         } else {
             count = count_intspec(st, block, binning);
         }
+        // A combined study: an interval outside the spans taken from its source is another source's.
+        if (taken != nullptr) {
+            const start_rec_t& at = st.clock.retdate;
+            const std::optional<long> on = day_number(at.rec_start_year, at.rec_start_month, at.rec_start_day);
+            const std::uint32_t minutes = st.print_peak != 0 ? st.clock.retr_peak.peak_interval : st.clock.recintvl;
+            const std::int64_t end = on ? *on * 86400LL + st.clock.retmins * 60LL : 0;
+            const std::int64_t begin = end - minutes * 60LL;
+            if (on && std::none_of(taken->begin(), taken->end(), [&](const auto& span) {
+                    return span.first <= begin && end <= span.second;
+                })) {
+                return;
+            }
+        }
         const int group = st.curr_chan < max_channels ? static_cast<int>(st.curr_chan) + 1 : -1;
         for (const int g : {0, group}) {
-            if (g < 0) {
+            if (g < 0 || static_cast<std::size_t>(g) >= channels.size()) {
                 continue;
             }
             channel_tally& t = channels[static_cast<std::size_t>(g)];
@@ -260,6 +274,13 @@ interval_peaks interval_peak_rule(const k479_defn& header) {
 } // namespace
 
 void compute_interval_study(const run_context& ctx, byte_stream& input, const k479_defn& header, study& s) {
+    std::vector<study_source> one{study_source{&input, &header, {}}};
+    compute_interval_sources(ctx, one, s);
+}
+
+void compute_interval_sources(const run_context& ctx, std::vector<study_source>& sources, study& s) {
+    const k479_defn& header = *sources.front().header;
+    const bool combined = sources.size() > 1;
     const interval_state layout = publish_interval_state(header, ctx.settings);
     const std::uint32_t channels = std::min<std::uint32_t>(layout.no_chans, max_channels);
     interval_study walk;
@@ -274,7 +295,10 @@ void compute_interval_study(const run_context& ctx, byte_stream& input, const k4
     const interval_consumer consumer{[&walk](const interval_state& st, std::span<const std::int16_t> block,
                                              const binning_parameters& binning,
                                              bool merge) { walk.channel(st, block, binning, merge); }};
-    consume_interval_file(ctx, input, header, consumer);
+    for (study_source& source : sources) {
+        walk.taken = combined ? &source.taken : nullptr;
+        consume_interval_file(ctx, *source.input, *source.header, consumer);
+    }
 
     s.groups.resize(channels + 1);
     s.groups[0].key = "all";
@@ -302,7 +326,13 @@ void compute_interval_study(const run_context& ctx, byte_stream& input, const k4
     s.peak_grid_minutes = peaks.step;
     s.peak_by_quarters = peaks.parts == peak_parts::quarter_hours;
     // The recording: the blocks present, from the first one's start to the last one's end.
-    fill_volumes(s, walk.days, recording_span{walk.first_start, walk.last_end}, peaks.parts);
+    recording_span span{walk.first_start, walk.last_end, {}};
+    if (combined) {
+        span = combined_span(sources);
+        s.survey.start = instant_at(span.start);
+        s.survey.stop = instant_at(span.stop);
+    }
+    fill_volumes(s, walk.days, span, peaks.parts);
 }
 
 } // namespace tallycnv

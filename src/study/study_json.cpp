@@ -519,6 +519,29 @@ void write_annual(json_writer& j, const study& s) {
     j.end_array();
 }
 
+// A combined study: its files in time order and the spans two of them cover.
+void write_sources(json_writer& j, const study& s) {
+    j.key("sources").begin_array();
+    for (const std::string& file : s.sources) {
+        j.value(utf8_from_latin1(file));
+    }
+    j.end_array();
+    j.key("overlaps").begin_array();
+    for (const study_overlap& o : s.overlaps) {
+        j.begin_compact_object();
+        j.key("flag").value("overlap");
+        j.key("level").value("caution");
+        j.key("kept").value(utf8_from_latin1(o.kept));
+        j.key("dropped").value(utf8_from_latin1(o.dropped));
+        j.key("from");
+        write_instant(j, o.from);
+        j.key("to");
+        write_instant(j, o.to);
+        j.end_object();
+    }
+    j.end_array();
+}
+
 } // namespace
 
 void write_study_json(const run_context& ctx, const study& s) {
@@ -569,6 +592,9 @@ void write_study_json(const run_context& ctx, const study& s) {
             j.end_object();
         }
         write_annual(j, s);
+        if (!s.sources.empty()) {
+            write_sources(j, s);
+        }
     }
     j.end_object();
     ctx.out.write(j.finish());

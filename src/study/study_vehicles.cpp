@@ -87,8 +87,11 @@ struct vehicle_study {
 
     void add(const vehicle_info& v, unsigned record_type) {
         const unsigned fields = carried_fields(record_type, stream_param, v);
-        present |= fields;
         const auto has = [fields](unsigned field) { return (fields & field) != 0; };
+        if (taken != nullptr && has(has_time) && !taken_at(v)) {
+            return; // another source gives this span
+        }
+        present |= fields;
         const int direction = has(has_direction) ? (v.direction != 0 ? 2 : 1) : 0;
         if (has(has_lane)) {
             ++lanes[v.lane & 7U];
@@ -151,15 +154,31 @@ struct vehicle_study {
         }
     }
 
-    // The vehicle's day and quarter hour; a date that does not exist counts in the totals only.
-    day_table::day_counts* add_time(const vehicle_info& v, int direction) {
-        // Vehicles come in date order: the day number is worked out once per date.
+    // A combined study: whether the vehicle's instant lies in a span taken from its source.
+    const time_spans* taken = nullptr;
+    bool taken_at(const vehicle_info& v) {
+        const std::optional<long> day = date_day(v);
+        if (!day) {
+            return true;
+        }
+        const std::int64_t at = *day * 86400LL + v.hour * 3600LL + v.minute * 60LL + v.second;
+        return std::any_of(taken->begin(), taken->end(),
+                           [at](const auto& span) { return span.first <= at && at < span.second; });
+    }
+
+    // Vehicles come in date order: the day number is worked out once per date.
+    std::optional<long> date_day(const vehicle_info& v) {
         const std::uint32_t date_key = std::uint32_t{v.year} << 16 | std::uint32_t{v.month} << 8 | v.day;
         if (date_key != last_date_key) {
             last_date_key = date_key;
             last_date_day = day_number(v.year, v.month + 1, v.day);
         }
-        if (!last_date_day) {
+        return last_date_day;
+    }
+
+    // The vehicle's day and quarter hour; a date that does not exist counts in the totals only.
+    day_table::day_counts* add_time(const vehicle_info& v, int direction) {
+        if (!date_day(v)) {
             return nullptr;
         }
         int minute = v.hour * 60 + v.minute;
@@ -330,17 +349,28 @@ std::optional<double> percentile_of(const std::vector<std::int64_t>& counts, std
 }
 
 void compute_vehicle_study(const run_context& ctx, byte_stream& input, const k479_defn& header, study& s) {
+    std::vector<study_source> one{study_source{&input, &header, {}}};
+    compute_vehicle_sources(ctx, one, s);
+}
+
+void compute_vehicle_sources(const run_context& ctx, std::vector<study_source>& sources, study& s) {
+    const k479_defn& header = *sources.front().header;
+    const bool combined = sources.size() > 1;
     vehicle_study walk;
-    walk.stream_param = header.stream_param;
     walk.imperial = s.units.imperial;
     walk.days.groups = groups;
     walk.days.slot_minutes = 15;
-    zedirozed_state zedirozed;
-    const vbv_record_sink sink{
-        [&walk](const vehicle_info& vehicle, unsigned type) { walk.add(vehicle, type); },
-        [&walk](const event_record& event) { walk.add(event); },
-    };
-    walk_vbv_data(input, header, ctx.settings, zedirozed, sink);
+    for (study_source& source : sources) {
+        walk.stream_param = source.header->stream_param;
+        walk.taken = combined ? &source.taken : nullptr;
+        walk.last_date_key = 0xFFFFFFFFU;
+        zedirozed_state zedirozed;
+        const vbv_record_sink sink{
+            [&walk](const vehicle_info& vehicle, unsigned type) { walk.add(vehicle, type); },
+            [&walk](const event_record& event) { walk.add(event); },
+        };
+        walk_vbv_data(*source.input, *source.header, ctx.settings, zedirozed, sink);
+    }
 
     s.groups.resize(groups);
     s.groups[0].key = "all";
@@ -399,8 +429,14 @@ void compute_vehicle_study(const run_context& ctx, byte_stream& input, const k47
         s.survey.stop = last_instant;
         s.survey.stop_at_last_record = header.closed_ok == 0;
     }
-    fill_volumes(s, walk.days, recording_span{seconds_of(s.survey.start), seconds_of(s.survey.stop)},
-                 peak_parts::quarter_hours);
+    recording_span span{seconds_of(s.survey.start), seconds_of(s.survey.stop), {}};
+    if (combined) {
+        span = combined_span(sources);
+        s.survey.start = instant_at(span.start);
+        s.survey.stop = instant_at(span.stop);
+        s.survey.stop_at_last_record = false;
+    }
+    fill_volumes(s, walk.days, span, peak_parts::quarter_hours);
 }
 
 } // namespace tallycnv

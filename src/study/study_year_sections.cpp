@@ -21,6 +21,12 @@ std::string share_text(std::optional<double> share) {
     return text;
 }
 
+std::string instant_text(const study_instant& t) {
+    char text[48];
+    std::snprintf(text, sizeof text, "%s %02d:%02d", date_text(t.date).c_str(), t.hour, t.minute);
+    return text;
+}
+
 study_section year_section(const study_year& y) {
     const std::string year = std::to_string(y.year);
     study_section section{"year-" + year, "Year " + year, {}, {}};
@@ -94,6 +100,26 @@ study_section year_section(const study_year& y) {
 
 std::vector<study_section> year_sections(const study& s) {
     std::vector<study_section> sections;
+    if (!s.sources.empty()) {
+        study_section files{"sources", "Sources", {}, {}};
+        files.notes.push_back("The files of the site, stitched in time order. A span two files cover is "
+                              "taken once, from the file covering more time; gaps between files lie "
+                              "outside the recording.");
+        text_table list{"", {"File"}, {}};
+        for (const std::string& file : s.sources) {
+            list.rows.push_back({file});
+        }
+        files.tables.push_back(std::move(list));
+        if (!s.overlaps.empty()) {
+            text_table overlaps{"Caution: overlap", {"Taken from", "Not from", "From", "To"}, {}};
+            for (const study_overlap& o : s.overlaps) {
+                overlaps.rows.push_back({o.kept, o.dropped, o.from ? instant_text(*o.from) : "-",
+                                         o.to ? instant_text(*o.to) : "-"});
+            }
+            files.tables.push_back(std::move(overlaps));
+        }
+        sections.push_back(std::move(files));
+    }
     for (const study_year& y : s.annual) {
         if (y.valid_days >= min_year_days) {
             sections.push_back(year_section(y));

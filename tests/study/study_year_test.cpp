@@ -117,9 +117,7 @@ double json_number(const std::string& json, const std::string& key) {
 TEST(StudyYearRun, FactorsGoOutForAYearAndComeBackForAShortCount) {
     const test::generated_year y = test::make_year();
     const std::string dir = test::make_temp_dir();
-    test::write_file(dir + "/YEAR.DAT", y.interval_file(y.first_day(), y.last_day()));
-    const std::string exclude = y.exclude_list();
-    test::write_file(dir + "/EXCLUDE.TXT", test::bytes(exclude.begin(), exclude.end()));
+    test::write_year_files(y, dir);
     const test::run_result out =
         test::run_tallycnv({"YEAR.DAT", "^", "-ffactors", "--exclude-dates=EXCLUDE.TXT"}, dir);
     ASSERT_EQ(out.exit_code, 0) << out.err;
@@ -173,6 +171,88 @@ TEST(StudyYearRun, FactorsGoOutForAYearAndComeBackForAShortCount) {
     EXPECT_NE(missing.err.find("Error : The factor table G.CSV has no row for month 3, weekday Thu"),
               std::string::npos)
         << missing.err;
+}
+
+// The document from its volumes to the end of the year's figures: all but the survey and the sources.
+std::string figures_of(const std::string& json) {
+    const std::size_t from = json.find("\"volume\"");
+    return json.substr(from, json.rfind("\"heavy_share\"") - from);
+}
+
+TEST(StudyYearRun, MonthlyFilesAndARepeatedReadOutCombineIntoTheSameYear) {
+    const test::generated_year y = test::make_year();
+    const std::string dir = test::make_temp_dir();
+    test::write_year_files(y, dir);
+    const std::vector<std::string> options{"^", "-fjson", "--exclude-dates=EXCLUDE.TXT"};
+    std::vector<std::string> whole{"YEAR.DAT"};
+    whole.insert(whole.end(), options.begin(), options.end());
+    // The months out of order, March read out twice (the same download again) and three March days again.
+    std::vector<std::string> parts{"--combine", "M03.DAT", "REPEAT.DAT"};
+    for (int m = 12; m >= 1; --m) {
+        parts.push_back((m < 10 ? "M0" : "M1") + std::to_string(m % 10) + ".DAT");
+    }
+    parts.insert(parts.end(), options.begin(), options.end());
+    const test::run_result one = test::run_tallycnv(whole, dir);
+    const test::run_result combined = test::run_tallycnv(parts, dir);
+    ASSERT_EQ(combined.exit_code, 0) << combined.err;
+    double kept = 0;
+    for (const long total : y.day_totals) {
+        kept += static_cast<double>(total);
+    }
+    EXPECT_EQ(json_number(combined.out, "total"), kept);
+    EXPECT_NEAR(json_number(combined.out, "aadt"), y.base * mean(y.month_factor) * mean(y.weekday_factor),
+                1e-6);
+    // Every figure as the single file gives it, the survey's file-level fields apart.
+    EXPECT_EQ(figures_of(combined.out), figures_of(one.out));
+    // The spans covered twice are cautions naming both files; the later of equal files is kept.
+    EXPECT_NE(combined.out.find(
+                  R"({"flag": "overlap", "level": "caution", "kept": "M03.DAT", "dropped": "REPEAT.DAT", )"
+                  R"("from": "2013-03-10T00:00:00", "to": "2013-03-13T00:00:00"})"),
+              std::string::npos);
+    EXPECT_NE(combined.out.find(R"("kept": "M03.DAT", "dropped": "M03.DAT", "from": "2013-03-01T00:00:00")"),
+              std::string::npos);
+
+    // A gap (February left out) lies outside the recording: no day of it is full or listed with counts.
+    const test::run_result gap = test::run_tallycnv({"--combine", "M01.DAT", "M03.DAT", "^", "-fjson"}, dir);
+    ASSERT_EQ(gap.exit_code, 0) << gap.err;
+    EXPECT_NE(
+        gap.out.find(
+            R"("date": "2013-02-14", "weekday": "Thu", "total": 0, "by_channel": {"1": 0, "2": 0}, "full_day": false})"),
+        std::string::npos);
+    EXPECT_EQ(gap.out.find("\"overlaps\": [\n"), std::string::npos);
+
+    // Two sites: one study each with --output-dir and an index, refused without it.
+    const std::string stations = "station,name,file\nS1,North road,M0*.DAT\nS2,South road,M1*.DAT\n";
+    test::write_file(dir + "/ST.CSV", test::bytes(stations.begin(), stations.end()));
+    const test::run_result refused =
+        test::run_tallycnv({"--combine", "--stations=ST.CSV", "M09.DAT", "M10.DAT", "^", "-fjson"}, dir);
+    EXPECT_EQ(refused.exit_code, 1);
+    EXPECT_NE(refused.err.find("more than one site (S1, S2)"), std::string::npos) << refused.err;
+    const test::run_result sites = test::run_tallycnv({"--combine", "--stations=ST.CSV", "--output-dir=OUT",
+                                                       "M09.DAT", "M10.DAT", "M11.DAT", "^", "-fhtml"},
+                                                      dir);
+    ASSERT_EQ(sites.exit_code, 0) << sites.err;
+    const auto adt = [&](int first_month, int last_month) {
+        const long first = *day_number(2013, first_month, 1);
+        const long last = *day_number(2013, last_month + 1, 1);
+        double sum = 0;
+        for (long day = first; day < last; ++day) {
+            sum += static_cast<double>(y.day_totals[static_cast<std::size_t>(day - y.first_day())]);
+        }
+        char text[32];
+        std::snprintf(text, sizeof text, "%.10g", sum / static_cast<double>(last - first));
+        return std::string(text);
+    };
+    EXPECT_EQ(
+        test::read_file(dir + "/OUT/index.csv"),
+        "station,name,first_day,last_day,valid_days,excluded_days,adt,aadt,p85_speed,heavy_share,flags\r\n"
+        "S1,North road,2013-09-01,2013-09-30,30,0," +
+            adt(9, 9) +
+            ",,,,0\r\n"
+            "S2,South road,2013-10-01,2013-11-30,61,0," +
+            adt(10, 11) + ",,,,0\r\n");
+    EXPECT_NE(test::read_file(dir + "/OUT/index.html").find("<a href=\"S2.html\">S2</a>"), std::string::npos);
+    EXPECT_NE(test::read_file(dir + "/OUT/S1.html").find("<!DOCTYPE html>"), std::string::npos);
 }
 
 TEST(StudyYearRun, BadFactorTablesAndDateListsAreRefusedWithTheirLine) {

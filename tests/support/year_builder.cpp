@@ -95,6 +95,21 @@ bytes generated_year::interval_file(long first, long last, const std::string& si
     return build_interval_file(h, blocks, 1);
 }
 
+void write_year_files(const generated_year& y, const std::string& dir) {
+    write_file(dir + "/YEAR.DAT", y.interval_file(y.first_day(), y.last_day()));
+    const std::string exclude = y.exclude_list();
+    write_file(dir + "/EXCLUDE.TXT", bytes(exclude.begin(), exclude.end()));
+    for (int m = 1; m <= 12; ++m) {
+        const long first = *day_number(y.year, m, 1);
+        const long last = (m == 12 ? y.last_day() + 1 : *day_number(y.year, m + 1, 1)) - 1;
+        char name[16];
+        std::snprintf(name, sizeof name, "/M%02d.DAT", m);
+        write_file(dir + name, y.interval_file(first, last));
+    }
+    const long repeat = *day_number(y.year, 3, 10);
+    write_file(dir + "/REPEAT.DAT", y.interval_file(repeat, repeat + 2));
+}
+
 std::string generated_year::exclude_list() const {
     std::string text;
     for (const std::string& date : emptied) {

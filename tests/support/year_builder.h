@@ -41,6 +41,11 @@ struct generated_year {
     [[nodiscard]] long last_day() const;
 };
 
+// Writes DIR/YEAR.DAT (the whole year), DIR/EXCLUDE.TXT (the emptied days),
+// DIR/M01.DAT .. M12.DAT (the year as monthly downloads) and DIR/REPEAT.DAT
+// (10 to 12 March read out again).
+void write_year_files(const generated_year& y, const std::string& dir);
+
 // 2013 (Tuesday 1 January, not a leap year): base 100; the emptied days are the
 // first Monday of January, the first Tuesday of February, ... one per month.
 generated_year make_year();
