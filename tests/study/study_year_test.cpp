@@ -10,6 +10,7 @@
 #include "study/study_compute.h"
 #include "support/interval_builder.h"
 #include "support/run_program.h"
+#include "support/vbv_builder.h"
 #include "support/year_builder.h"
 
 namespace tallycnv {
@@ -253,6 +254,39 @@ TEST(StudyYearRun, MonthlyFilesAndARepeatedReadOutCombineIntoTheSameYear) {
             adt(10, 11) + ",,,,0\r\n");
     EXPECT_NE(test::read_file(dir + "/OUT/index.html").find("<a href=\"S2.html\">S2</a>"), std::string::npos);
     EXPECT_NE(test::read_file(dir + "/OUT/S1.html").find("<!DOCTYPE html>"), std::string::npos);
+}
+
+TEST(StudyYearRun, VehicleFilesReadOutTwiceCountEachVehicleOnce) {
+    // Two downloads of one site, each of two days, sharing 8 March: one vehicle an hour, at 80 km/h
+    // in the first and 100 km/h in the second. Equal lengths: the shared day comes from the later.
+    const auto download = [](int first_day, int speed) {
+        std::string records;
+        for (int day = first_day; day < first_day + 2; ++day) {
+            records += "date 2013 3 " + std::to_string(day) + "\n";
+            for (int hour = 0; hour < 24; ++hour) {
+                records += "type4 lane=0 axles=2 wheelbase=300 speed=" + std::to_string(speed) +
+                           " time=" + std::to_string(hour * 36000 + 100) + "\n";
+            }
+        }
+        return test::build_vbv_file("site ONE\nclosed_ok 1\nnum_records 50\nstart 2013-03-0" +
+                                        std::to_string(first_day) + " 00:00:00\nstop 2013-03-" +
+                                        (first_day + 2 < 10 ? "0" : "") + std::to_string(first_day + 2) +
+                                        " 00:00:00",
+                                    test::build_vbv_records(records));
+    };
+    const std::string dir = test::make_temp_dir();
+    test::write_file(dir + "/A.DAT", download(7, 80));
+    test::write_file(dir + "/B.DAT", download(8, 100));
+    const test::run_result r =
+        test::run_tallycnv({"--combine", "B.DAT", "A.DAT", "^", "-fjson", "--output=OUT.JSON"}, dir);
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    const std::string json = test::read_file(dir + "/OUT.JSON");
+    EXPECT_EQ(json_number(json, "vehicles"), 72);
+    EXPECT_EQ(json_number(json, "full_days"), 3);
+    EXPECT_NEAR(json_number(json, "mean"), (24 * 80 + 48 * 100) / 72.0, 1e-6);
+    EXPECT_NE(json.find(R"({"flag": "overlap", "level": "caution", "kept": "B.DAT", "dropped": "A.DAT", )"
+                        R"("from": "2013-03-08T00:00:00", "to": "2013-03-09T00:00:00"})"),
+              std::string::npos);
 }
 
 TEST(StudyYearRun, BadFactorTablesAndDateListsAreRefusedWithTheirLine) {
