@@ -68,8 +68,8 @@ struct factor_row {
 struct station_row {
     std::string station;
     std::string name;
-    std::string site;      // empty: matched by `file`
-    std::string file;      // a glob (fnmatch) on the source's name as given and on its base name
+    std::string site; // empty: matched by `file`
+    std::string file; // a glob (fnmatch) on the source's name as given and on its base name
     std::string direction_1;
     std::string direction_2;
     std::string factor_group;

@@ -209,7 +209,7 @@ struct study_group {
 struct study_day {
     study_date date;
     bool full_day = false; // its 24 hours lie within the recording
-    bool valid = true; // no critical data-quality rule fired on the day (and not excluded by date)
+    bool valid = true;     // no critical data-quality rule fired on the day (and not excluded by date)
     std::int64_t total = 0;
     std::vector<std::int64_t> by_group; // one per group after "all" (study::groups[1..]), same order
     double esal = 0;                    // weigh sites: the day's equivalent standard axles
@@ -236,25 +236,25 @@ struct study_year {
     int valid_days = 0;    // valid full days of the year
     int excluded_days = 0; // days named by --exclude-dates
     std::optional<double> aadt;
-    int aadt_missing_cells = 0; // month-weekday cells without a valid day
+    int aadt_missing_cells = 0;     // month-weekday cells without a valid day
     std::optional<double> adt_mean; // the plain mean of the valid full days
     std::optional<double> aawdt;    // as AADT over the weekdays of --weekdays (Monday to Friday)
     std::array<std::array<std::optional<double>, 7>, 12> madw{};
-    std::array<int, 12> month_days{};          // valid full days per month
+    std::array<int, 12> month_days{};             // valid full days per month
     std::array<std::optional<double>, 12> madt{}; // mean over the weekdays of MADW[m]
     std::array<std::optional<double>, 7> aadw{};  // mean over the months of MADW[.][d]
-    std::optional<double> k30; // the 30th highest valid hour over AADT
+    std::optional<double> k30;                    // the 30th highest valid hour over AADT
     std::optional<double> k50;
     std::optional<double> k100;
     std::optional<std::int64_t> dhv30; // that 30th highest hourly volume
     std::optional<double> d30;         // the heavier direction's share of it (two directions or channels)
-    std::array<std::optional<double>, 12> monthly_factor{};                   // AADT / MADT[m]
-    std::array<std::optional<double>, 7> weekday_factor{};                    // AADT / AADW[d]
+    std::array<std::optional<double>, 12> monthly_factor{};                      // AADT / MADT[m]
+    std::array<std::optional<double>, 7> weekday_factor{};                       // AADT / AADW[d]
     std::array<std::array<std::optional<double>, 7>, 12> month_weekday_factor{}; // AADT / MADW[m][d]
     std::vector<study_year_class> by_class;
-    std::optional<double> heavy_share; // classes 4 and up of a 13-class scheme over all classified
-    std::optional<double> esal;          // weigh sites: the valid full days' load
-    std::optional<double> esal_per_day;  // its mean per valid full day
+    std::optional<double> heavy_share;      // classes 4 and up of a 13-class scheme over all classified
+    std::optional<double> esal;             // weigh sites: the valid full days' load
+    std::optional<double> esal_per_day;     // its mean per valid full day
     std::vector<std::int64_t> ranked_hours; // the highest valid hourly volumes, highest first (at most 200)
 };
 
@@ -316,8 +316,8 @@ struct study {
     int class_count = 0;             // the scheme's classes (vehicle files)
     std::vector<long> excluded_days; // --exclude-dates as days since 1970-01-01, ascending
     std::vector<study_year> annual;  // one per calendar year of the recording
-    std::vector<std::string> sources;       // a combined study: its files in time order
-    std::vector<study_overlap> overlaps;    // a combined study: spans two sources cover
+    std::vector<std::string> sources;    // a combined study: its files in time order
+    std::vector<study_overlap> overlaps; // a combined study: spans two sources cover
 };
 
 // Latin-1 bytes as UTF-8.

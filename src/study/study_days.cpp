@@ -244,7 +244,8 @@ std::optional<study_instant> instant_at(std::optional<std::int64_t> seconds) {
     if (!seconds) {
         return std::nullopt;
     }
-    const std::int64_t day = *seconds >= 0 ? *seconds / seconds_per_day : (*seconds + 1) / seconds_per_day - 1;
+    const std::int64_t day =
+        *seconds >= 0 ? *seconds / seconds_per_day : (*seconds + 1) / seconds_per_day - 1;
     const auto rest = static_cast<int>(*seconds - day * seconds_per_day);
     return study_instant{date_of_day(static_cast<long>(day)), rest / 3600, rest / 60 % 60, rest % 60};
 }

@@ -44,8 +44,10 @@ struct interval_study {
         // A combined study: an interval outside the spans taken from its source is another source's.
         if (taken != nullptr) {
             const start_rec_t& at = st.clock.retdate;
-            const std::optional<long> on = day_number(at.rec_start_year, at.rec_start_month, at.rec_start_day);
-            const std::uint32_t minutes = st.print_peak != 0 ? st.clock.retr_peak.peak_interval : st.clock.recintvl;
+            const std::optional<long> on =
+                day_number(at.rec_start_year, at.rec_start_month, at.rec_start_day);
+            const std::uint32_t minutes =
+                st.print_peak != 0 ? st.clock.retr_peak.peak_interval : st.clock.recintvl;
             const std::int64_t end = on ? *on * 86400LL + st.clock.retmins * 60LL : 0;
             const std::int64_t begin = end - minutes * 60LL;
             if (on && std::none_of(taken->begin(), taken->end(), [&](const auto& span) {
