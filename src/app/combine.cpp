@@ -52,6 +52,8 @@ std::string base_name(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+} // namespace
+
 const station_row* station_of(const std::vector<station_row>& stations, const std::string& site,
                               const std::string& path) {
     for (const station_row& s : stations) {
@@ -63,6 +65,8 @@ const station_row* station_of(const std::vector<station_row>& stations, const st
     }
     return nullptr;
 }
+
+namespace {
 
 // Reads every source's header; the recording runs from its start to its stop
 // (a source without a usable stop: to the end of time, cut by the next one).

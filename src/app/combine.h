@@ -13,6 +13,11 @@
 
 namespace tallycnv {
 
+// The station a source belongs to: the first whose site equals the header's
+// site text, or whose file glob matches the name as given or its base name.
+const station_row* station_of(const std::vector<station_row>& stations, const std::string& site,
+                              const std::string& path);
+
 // Runs the combined study; returns the exit code.
 int run_combined(const run_settings& settings, const language_texts& lang);
 
