@@ -164,6 +164,17 @@ TEST(StudyYearRun, FactorsGoOutForAYearAndComeBackForAShortCount) {
               std::string::npos);
     EXPECT_NE(excluded.out.find("\"excluded\": \"excluded_date\""), std::string::npos);
 
+    // A table of factor groups: the rows of the group --stations gives the source.
+    const std::string grouped = "group,month,weekday,factor\na,3,Mon,9\na,3,Tue,9\na,3,Wed,9\na,3,Thu,9\n"
+                                "b,3,Mon,1.5\nb,3,Tue,1.25\nb,3,Wed,1.0\nb,3,Thu,0.75\n";
+    test::write_file(dir + "/GROUPS.CSV", test::bytes(grouped.begin(), grouped.end()));
+    const std::string stations = "station,name,site,factor_group\nS9,Short count,SITE1,b\n";
+    test::write_file(dir + "/ST.CSV", test::bytes(stations.begin(), stations.end()));
+    const test::run_result by_group =
+        test::run_tallycnv({"SHORT.DAT", "^", "-fjson", "--factors=GROUPS.CSV", "--stations=ST.CSV"}, dir);
+    ASSERT_EQ(by_group.exit_code, 0) << by_group.err;
+    EXPECT_EQ(json_number(by_group.out, "aadt_estimate"), json_number(factored.out, "aadt_estimate"));
+
     // A table without a row for one of the count's days names it.
     const std::string short_table = "month,weekday,factor\n3,Mon,1.5\n3,Tue,1.25\n3,Wed,1.0\n";
     test::write_file(dir + "/G.CSV", test::bytes(short_table.begin(), short_table.end()));
