@@ -93,6 +93,43 @@ TEST(StudyYear, AnnualAveragesAreAveragesOfTheMonthWeekdayMeans) {
     EXPECT_NEAR(*s.groups[0].volume.adt, kept / (365 - 12), 1e-9);
 }
 
+TEST(StudyYear, ClassesAndChosenWeekdaysTakeTheSameAverageOfAverages) {
+    // A leap year of a 13-class scheme: each day carries 10 x (weekday + 1) cars of class 2 (Monday 1)
+    // and as many trucks of class 9 as the month's number.
+    study s;
+    s.has_class = true;
+    s.class_count = 13;
+    s.groups.resize(1);
+    std::int64_t trucks = 0;
+    std::int64_t vehicles = 0;
+    for (long day = *day_number(2016, 1, 1); day <= *day_number(2016, 12, 31); ++day) {
+        study_day d;
+        d.date = date_of_day(day);
+        d.full_day = true;
+        d.by_class.assign(14, 0);
+        d.by_class[2] = 10 * (d.date.weekday + 1);
+        d.by_class[9] = d.date.month;
+        d.total = d.by_class[2] + d.by_class[9];
+        d.hours.assign(24, 0);
+        trucks += d.by_class[9];
+        vehicles += d.total;
+        s.daily.push_back(d);
+    }
+    run_settings settings;
+    settings.year.aawdt_weekdays = 0b1110; // Tuesday to Thursday
+    fill_annual(s, settings);
+    ASSERT_EQ(s.annual.size(), 1U);
+    const study_year& y = s.annual[0];
+    EXPECT_NEAR(*y.aadt, 40 + 6.5, 1e-9);
+    EXPECT_NEAR(*y.aawdt, 30 + 6.5, 1e-9); // cars: 10 x mean(2, 3, 4)
+    ASSERT_EQ(y.by_class.size(), 13U);
+    EXPECT_NEAR(*y.by_class[1].aadt, 40, 1e-9);
+    EXPECT_NEAR(*y.by_class[8].aadt, 6.5, 1e-9);
+    EXPECT_NEAR(*y.by_class[0].aadt, 0, 1e-9);
+    EXPECT_NEAR(*y.heavy_share, static_cast<double>(trucks) / static_cast<double>(vehicles), 1e-12);
+    EXPECT_FALSE(y.dhv30 && *y.dhv30 != 0);
+}
+
 TEST(StudyYear, APartOfTheYearLeavesAadtOutAndCountsTheMissingCells) {
     const test::generated_year y = test::make_year();
     // January and February 2013: 59 days, every weekday of both months present but one emptied
