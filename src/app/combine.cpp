@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -29,8 +28,13 @@ struct source_file {
     k479_defn header{};
     std::int64_t start = 0;
     std::int64_t stop = 0;
+    bool open_ended = false; // the header gives no usable stop
     const station_row* station = nullptr;
 };
+
+// A source whose header gives no usable stop covers up to the next source of
+// its site, and at most this long (ten years of seconds).
+constexpr std::int64_t open_end = 3660LL * 86400;
 
 // The sources of one site, in time order.
 struct site_sources {
@@ -98,7 +102,8 @@ std::vector<std::unique_ptr<source_file>> open_sources(const run_settings& setti
                  "\nError : " + path + " has no valid start time: its place in the site's year is unknown\n");
         }
         f->start = *start;
-        f->stop = stop && *stop > *start ? *stop : LLONG_MAX / 4;
+        f->open_ended = !stop || *stop <= *start;
+        f->stop = f->open_ended ? *start + open_end : *stop;
         f->station = station_of(settings.year.stations, trimmed(field_text(f->header.site)), path);
         files.push_back(std::move(f));
     }
@@ -125,6 +130,13 @@ std::vector<site_sources> group_sites(const std::vector<std::unique_ptr<source_f
         site_sources& site = by_key[key];
         std::stable_sort(site.files.begin(), site.files.end(),
                          [](const source_file* a, const source_file* b) { return a->start < b->start; });
+        for (std::size_t i = 0; i + 1 < site.files.size(); ++i) {
+            source_file* f = site.files[i];
+            const std::int64_t next = site.files[i + 1]->start;
+            if (f->open_ended && next > f->start) {
+                f->stop = std::min(f->stop, next);
+            }
+        }
         sites.push_back(std::move(site));
     }
     return sites;

@@ -518,6 +518,15 @@ run_settings get_parameters(const std::string& program_directory, const std::vec
     if (p.files == 0) {
         fail(1, "\nError : No input file specified\n");
     }
+    const year_settings& year = p.settings.year;
+    const int format = p.settings.anl_format;
+    if (year.combine && format != anl_format_study && format != anl_format_json && format != anl_format_html &&
+        format != anl_format_factors) {
+        fail(1, "\nError : Option --combine needs a study format (-fstudy, -fjson, -fhtml or -ffactors)\n");
+    }
+    if (!year.output.empty() && (!year.combine || !p.settings.batch.output_dir.empty())) {
+        fail(1, "\nError : Option --output needs --combine, without --output-dir\n");
+    }
     if (p.settings.batch.output_dir.empty() && (p.settings.batch.jobs != 0 || p.settings.batch.update)) {
         fail(1, "\nError : Options --jobs and --update need --output-dir\n");
     }

@@ -351,8 +351,12 @@ TEST(StudyYearRun, BadFactorTablesAndDateListsAreRefusedWithTheirLine) {
               std::string::npos);
     EXPECT_NE(refused("--factors=", "month,weekday,factor\n1,Mon,x\n").find("factor x"), std::string::npos);
     EXPECT_NE(refused("--factors=", "month,day,factor\n").find("F.TXT line 1"), std::string::npos);
-    const test::run_result r = test::run_tallycnv({"NONE.DAT", "^", "-fjson", "--weekdays=Thu-Tue"}, dir);
-    EXPECT_EQ(r.exit_code, 1);
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"NONE.DAT", "^", "-fjson", "--weekdays=Thu-Tue"},
+          {"--combine", "NONE.DAT", "^", "-fI2"},
+          {"NONE.DAT", "^", "-fjson", "--output=X"}}) {
+        EXPECT_EQ(test::run_tallycnv(args, dir).exit_code, 1) << args.back();
+    }
 }
 
 } // namespace
