@@ -292,7 +292,8 @@ void fill_volumes(study& s, const day_table& table, const recording_span& span, 
     for (sums& t : totals) {
         t.weekday_slots.assign(static_cast<std::size_t>(per_day), 0);
     }
-    int full_days = 0;
+    int full_days = 0;     // full days that count in the averages
+    int recorded_days = 0; // every full day of the recording
     int full_weekdays = 0;
     int full_weekend_days = 0;
     // The mean weekday's windows: on the ends every full weekday has.
@@ -313,6 +314,7 @@ void fill_volumes(study& s, const day_table& table, const recording_span& span, 
         row.valid = !row.excluded_by_date;
         // Only full days that no rule took out of the averages count in them.
         const bool counted = row.full_day && row.valid;
+        recorded_days += row.full_day ? 1 : 0;
         row.hours.assign(groups * 24, 0);
         const bool weekday = row.date.weekday < 5;
         peak_grid day_grid;
@@ -366,7 +368,7 @@ void fill_volumes(study& s, const day_table& table, const recording_span& span, 
         s.daily.push_back(std::move(row));
     }
 
-    s.survey.full_days = full_days;
+    s.survey.full_days = recorded_days;
     for (std::size_t g = 0; g < groups; ++g) {
         study_volume& v = s.groups[g].volume;
         const sums& t = totals[g];
