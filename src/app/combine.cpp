@@ -465,7 +465,10 @@ int run_combined(const run_settings& settings, const language_texts& lang) {
         for (site_sources& site : sites) {
             const std::string page = safe_name(site.key) + report_extension(settings);
             study s;
-            write_site(settings, lang, site, dir + "/" + page, temporaries, &s);
+            std::string path = dir;
+            path += "/";
+            path += page;
+            write_site(settings, lang, site, path, temporaries, &s);
             rows.push_back(index_of(site, s, page));
         }
         write_index(dir, rows, temporaries);
