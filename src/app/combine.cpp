@@ -462,8 +462,21 @@ int run_combined(const run_settings& settings, const language_texts& lang) {
             fail(3, "\nError : Could not make the folder " + dir + "\n");
         }
         std::vector<index_row> rows;
+        std::vector<std::string> taken_names;
         for (site_sources& site : sites) {
-            const std::string page = safe_name(site.key) + report_extension(settings);
+            // Two sites whose names differ only in case or in bytes a file name cannot hold get -2, -3, ...
+            std::string stem = safe_name(site.key);
+            const auto lower = [](std::string text) {
+                for (char& c : text) {
+                    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+                }
+                return text;
+            };
+            for (int n = 2; std::find(taken_names.begin(), taken_names.end(), lower(stem)) != taken_names.end(); ++n) {
+                stem = safe_name(site.key) + "-" + std::to_string(n);
+            }
+            taken_names.push_back(lower(stem));
+            const std::string page = stem + report_extension(settings);
             study s;
             std::string path = dir;
             path += "/";
