@@ -381,6 +381,8 @@ const char* report_extension(const run_settings& settings) {
         return ".html";
     case anl_format_flags:
         return ".flags.csv";
+    case anl_format_factors:
+        return ".factors.csv";
     default:
         return ".TXT";
     }

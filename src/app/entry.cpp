@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "app/batch.h"
+#include "app/combine.h"
 #include "app/help.h"
 #include "app/options.h"
 #include "app/output_file.h"
@@ -216,7 +217,8 @@ int run_program(int argc, char** argv) {
         const run_settings settings =
             get_parameters(directory, std::vector<std::string>(argv + 1, argv + argc));
         const bool batch = !settings.batch.output_dir.empty();
-        const std::vector<batch_item> items = batch ? plan_batch(settings) : std::vector<batch_item>();
+        const std::vector<batch_item> items =
+            batch && !settings.year.combine ? plan_batch(settings) : std::vector<batch_item>();
         if (!settings.quiet_mode) {
             display_program_title(version_number, document_on_stdout(settings) ? stderr : stdout);
         }
@@ -227,6 +229,9 @@ int run_program(int argc, char** argv) {
         }
 
         const language_texts lang = load_language(settings.lang_file);
+        if (settings.year.combine) {
+            return run_combined(settings, lang);
+        }
         if (batch) {
             return run_batch(settings, lang, items);
         }

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "app/resource_files.h"
+#include "app/year_files.h"
 #include "io/fatal.h"
 
 namespace tallycnv {
@@ -205,6 +206,7 @@ constexpr output_format_entry output_formats[] = {
     {"json", anl_format_json, unchanged, format_effect::none},
     {"html", anl_format_html, unchanged, format_effect::none},
     {"flags", anl_format_flags, unchanged, format_effect::none},
+    {"factors", anl_format_factors, unchanged, format_effect::none},
     {"nz", unchanged, unchanged, format_effect::not_implemented},
 };
 
@@ -237,7 +239,7 @@ struct parser {
 
     void file_name(const std::string& arg) {
         ++files;
-        if (!settings.batch.output_dir.empty()) {
+        if (!settings.batch.output_dir.empty() || settings.year.combine) {
             // A batch run: every file named is a source.
             settings.batch.sources.push_back(arg);
             if (files == 1) {
@@ -409,6 +411,15 @@ struct parser {
         settings.batch.jobs = static_cast<int>(n);
     }
     void update(const std::string&) { settings.batch.update = true; }
+    void weekdays(const std::string& value) { settings.year.aawdt_weekdays = parse_weekday_range(value); }
+    void factors(const std::string& value) {
+        settings.year.factors_file = value;
+        settings.year.factors = load_factor_table(value);
+    }
+    void exclude_dates(const std::string& value) { settings.year.exclude = load_exclude_dates(value); }
+    void combine(const std::string&) { settings.year.combine = true; }
+    void stations(const std::string& value) { settings.year.stations = load_stations(value); }
+    void output(const std::string& value) { settings.year.output = value; }
 };
 
 // The GNU long options, matched exactly: "--name=value" or "--name value"
@@ -429,6 +440,12 @@ constexpr long_option_entry long_options[] = {
     {"update", false, &parser::update},
     {"help", false, nullptr},
     {"version", false, nullptr},
+    {"weekdays", true, &parser::weekdays},
+    {"factors", true, &parser::factors},
+    {"exclude-dates", true, &parser::exclude_dates},
+    {"combine", false, &parser::combine},
+    {"stations", true, &parser::stations},
+    {"output", true, &parser::output},
 };
 
 // The entry naming the long option `arg` ("--name" or "--name=value"), or null.
@@ -564,6 +581,7 @@ run_settings get_parameters(const std::string& program_directory, const std::vec
                 p.output_dir(value);
             }
         }
+        p.settings.year.combine = p.settings.year.combine || args[i] == "--combine";
     }
     // After "--" every argument is a file name ("-x.DAT").
     bool options_ended = false;
@@ -589,6 +607,15 @@ run_settings get_parameters(const std::string& program_directory, const std::vec
     // An empty argument is a file name too (one that cannot be opened).
     if (p.files == 0) {
         fail(1, "\nError : No input file specified\n");
+    }
+    const year_settings& year = p.settings.year;
+    const int format = p.settings.anl_format;
+    if (year.combine && format != anl_format_study && format != anl_format_json && format != anl_format_html &&
+        format != anl_format_factors) {
+        fail(1, "\nError : Option --combine needs a study format (-fstudy, -fjson, -fhtml or -ffactors)\n");
+    }
+    if (!year.output.empty() && (!year.combine || !p.settings.batch.output_dir.empty())) {
+        fail(1, "\nError : Option --output needs --combine, without --output-dir\n");
     }
     if (p.settings.batch.output_dir.empty() && (p.settings.batch.jobs != 0 || p.settings.batch.update)) {
         fail(1, "\nError : Options --jobs and --update need --output-dir\n");

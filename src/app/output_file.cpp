@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "app/combine.h"
 #include "control/control_file.h"
 #include "interval/interval_driver.h"
 #include "io/fatal.h"
@@ -11,6 +12,15 @@
 namespace tallycnv {
 
 namespace {
+
+// The header's site text without the blanks that pad it.
+std::string site_text(const k479_defn& header) {
+    std::string_view text = field_text(header.site);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\0')) {
+        text.remove_suffix(1);
+    }
+    return std::string(text);
+}
 
 byte_stream open_source(const run_settings& settings) {
     std::optional<byte_stream> input = byte_stream::open(settings.sfn);
@@ -34,7 +44,8 @@ void open_report_for(const run_context& ctx, const k479_defn& header) {
 bool study_format(const run_settings& settings) {
     const int format = settings.anl_format;
     return format == anl_format_study || format == anl_format_json || format == anl_format_html ||
-           format == anl_format_flags;
+           format == anl_format_flags ||
+           format == anl_format_factors;
 }
 
 } // namespace
@@ -54,6 +65,9 @@ void output_file(const run_context& ctx, byte_stream& input) {
     run_settings file_settings = ctx.settings;
     file_settings.k479.date_format = header.date_format;
     std::memcpy(file_settings.k479.site, header.site, sizeof header.site);
+    if (const station_row* station = station_of(ctx.settings.year.stations, site_text(header), ctx.settings.sfn)) {
+        file_settings.year.factor_group = station->factor_group;
+    }
     const run_context file_ctx{file_settings, ctx.lang, ctx.out};
 
     open_report_for(ctx, header);

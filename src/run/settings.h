@@ -2,6 +2,7 @@
 // option parser before any file is opened, read-only afterwards.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <tuple>
@@ -27,6 +28,8 @@ inline constexpr int anl_format_json = 11;
 inline constexpr int anl_format_html = 12;
 // The study's data-quality flags as a CSV table (-fflags).
 inline constexpr int anl_format_flags = 13;
+// The month-weekday factors of a year as CSV (-ffactors).
+inline constexpr int anl_format_factors = 14;
 
 // A batch run (--output-dir): every source formatted with the same options,
 // each into its own report in one folder.
@@ -55,6 +58,39 @@ struct instant {
                std::tie(b.year, b.month, b.day, b.hour, b.minute, b.second);
     }
     friend bool operator==(const instant&, const instant&) = default;
+};
+
+// One row of a factor table (--factors): the factor of a month and weekday,
+// in the rows of one factor group when the table names groups.
+struct factor_row {
+    std::string group; // empty: the table has no group column
+    int month = 0;     // 1 to 12
+    int weekday = 0;   // 0 Monday .. 6 Sunday
+    double factor = 0;
+};
+
+// One station of --stations: the sources it owns are named by their header's
+// site text or by a glob on the file name.
+struct station_row {
+    std::string station;
+    std::string name;
+    std::string site; // empty: matched by `file`
+    std::string file; // a glob (fnmatch) on the source's name as given and on its base name
+    std::string direction_1;
+    std::string direction_2;
+    std::string factor_group;
+};
+
+// A site's year: the annual averages, the factors of short counts and the days left out.
+struct year_settings {
+    unsigned aawdt_weekdays = 0x1F; // bit d (0 Monday): the weekdays AAWDT averages over
+    std::string factors_file;       // --factors: the table's name, for messages
+    std::vector<factor_row> factors;
+    std::string factor_group;                // the source's factor group (--stations)
+    std::vector<std::array<int, 3>> exclude; // --exclude-dates: year, month, day
+    bool combine = false;                    // --combine: the sources of a site make one study
+    std::vector<station_row> stations;       // --stations
+    std::string output;                      // --output=FILE: the combined study's file
 };
 
 struct run_settings {
@@ -88,6 +124,7 @@ struct run_settings {
     double speed_limit = 0;            // --speed-limit, in the speed unit printed; 0: none given
     quality_settings quality;          // --qc thresholds and --strict
     batch_settings batch;
+    year_settings year;
     // The process-wide output record: its units, print_units and axle_factor come
     // from the command line; date_format and site are copied from the data file.
     k479_defn k479 = default_k479();

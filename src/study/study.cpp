@@ -14,6 +14,9 @@ void write_study(const run_context& ctx, const study& s) {
     case anl_format_flags:
         write_study_flags(ctx, s);
         break;
+    case anl_format_factors:
+        write_study_factors(ctx, s);
+        break;
     default:
         write_study_text(ctx, s);
         break;

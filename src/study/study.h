@@ -133,6 +133,8 @@ struct study_volume {
     // Each full day in date order, then the mean weekday (when there is a
     // full weekday). Empty when study::peak_hours_omitted is set.
     std::vector<study_peak_day> peak_hours;
+    // With --factors ("all" only): the mean over the valid full days of their factored volumes.
+    std::optional<double> aadt_estimate;
 };
 
 // The speeds of the vehicles of a group (vehicle files), or of a speed-binned
@@ -226,6 +228,49 @@ struct study_day {
     std::vector<std::int64_t> by_group; // one per group after "all" (study::groups[1..]), same order
     double esal = 0;                    // weigh sites: the day's equivalent standard axles
     std::vector<double> esal_by_group;  // the same per group after "all"
+    std::vector<std::int64_t> hours;    // 24 hourly counts per group, "all" first (study::groups order)
+    std::vector<std::int64_t> by_class; // vehicles by class code (index: the code), vehicle files
+    std::optional<double> factored;     // with --factors: total x the factor of its month and weekday
+    bool excluded_by_date = false;      // named by --exclude-dates (a holiday, an event): "excluded_date"
+};
+
+// The annual average of one class of the scheme.
+struct study_year_class {
+    std::string key; // the class code
+    std::optional<double> aadt;
+};
+
+// The figures of one calendar year the recording touches, each taken from the
+// valid full days only. MADW is the mean of the days of one weekday in one
+// month; the annual figures are averages of those averages (AASHTO), so that
+// a year with more Mondays in June than in January weighs each month and
+// weekday alike. An average of averages is given only when every cell it
+// averages holds at least one valid day.
+struct study_year {
+    int year = 0;
+    int valid_days = 0;    // valid full days of the year
+    int excluded_days = 0; // days named by --exclude-dates
+    std::optional<double> aadt;
+    int aadt_missing_cells = 0;     // month-weekday cells without a valid day
+    std::optional<double> adt_mean; // the plain mean of the valid full days
+    std::optional<double> aawdt;    // as AADT over the weekdays of --weekdays (Monday to Friday)
+    std::array<std::array<std::optional<double>, 7>, 12> madw{};
+    std::array<int, 12> month_days{};             // valid full days per month
+    std::array<std::optional<double>, 12> madt{}; // mean over the weekdays of MADW[m]
+    std::array<std::optional<double>, 7> aadw{};  // mean over the months of MADW[.][d]
+    std::optional<double> k30;                    // the 30th highest valid hour over AADT
+    std::optional<double> k50;
+    std::optional<double> k100;
+    std::optional<std::int64_t> dhv30; // that 30th highest hourly volume
+    std::optional<double> d30;         // the heavier direction's share of it (two directions or channels)
+    std::array<std::optional<double>, 12> monthly_factor{};                      // AADT / MADT[m]
+    std::array<std::optional<double>, 7> weekday_factor{};                       // AADT / AADW[d]
+    std::array<std::array<std::optional<double>, 7>, 12> month_weekday_factor{}; // AADT / MADW[m][d]
+    std::vector<study_year_class> by_class;
+    std::optional<double> heavy_share;      // classes 4 and up of a 13-class scheme over all classified
+    std::optional<double> esal;             // weigh sites: the valid full days' load
+    std::optional<double> esal_per_day;     // its mean per valid full day
+    std::vector<std::int64_t> ranked_hours; // the highest valid hourly volumes, highest first (at most 200)
 };
 
 // The survey: what was counted, where and when.
@@ -282,6 +327,15 @@ struct study_quality {
     bool critical = false;                 // a critical rule fired
 };
 
+// A caution of a combined study: two sources cover the same span, which is
+// taken once, from `kept` (flag "overlap").
+struct study_overlap {
+    std::string kept;    // the file the span is taken from, as named
+    std::string dropped; // the other file
+    std::optional<study_instant> from;
+    std::optional<study_instant> to;
+};
+
 struct study {
     bool header_only = false; // -H: the survey alone is filled (no data were read)
     study_units units;
@@ -323,6 +377,11 @@ struct study {
     std::vector<study_count> lanes;  // vehicle files: vehicles by lane
     std::vector<study_group> groups; // [0] "all", then the directions or the channels
     study_quality quality;
+    int class_count = 0;             // the scheme's classes (vehicle files)
+    std::vector<long> excluded_days; // --exclude-dates as days since 1970-01-01, ascending
+    std::vector<study_year> annual;  // one per calendar year of the recording
+    std::vector<std::string> sources;    // a combined study: its files in time order
+    std::vector<study_overlap> overlaps; // a combined study: spans two sources cover
 };
 
 // Writes the study in the format the run asks for (-fstudy, -fjson, -fhtml)
@@ -339,5 +398,6 @@ std::string_view rule_name(qc_rule rule);
 bool rule_critical(qc_rule rule);
 // The line standard error gets for a file cut short or with days excluded; empty when neither.
 std::string quality_notice(const study& s, std::string_view file_name);
+void write_study_factors(const run_context& ctx, const study& s); // study_year.cpp: -ffactors
 
 } // namespace tallycnv

@@ -49,6 +49,7 @@ struct day_table {
         std::vector<double> esal;        // per group, as the slots
         std::vector<bool> ends; // with keeps_ends: minute m (0 to 1440) ends an interval; 0 always does
         std::vector<day_checks> checks; // one per group
+        std::vector<std::int64_t> classes; // vehicle files: vehicles by class code
     };
     std::map<long, day_counts> days;
     std::set<long> invalid; // days a critical data-quality rule fired on: out of every average
@@ -68,6 +69,35 @@ struct day_table {
 struct recording_span {
     std::optional<std::int64_t> start;
     std::optional<std::int64_t> stop;
+    // A combined study: the spans its sources cover, in time order and apart
+    // (gaps between them lie outside the recording); empty: start to stop.
+    std::vector<std::pair<std::int64_t, std::int64_t>> pieces;
+
+    // Whether the recording covers the whole time from `from` up to `to`
+    // (pieces that touch join; a gap between them is not covered).
+    [[nodiscard]] bool covers(std::int64_t from, std::int64_t to) const {
+        if (pieces.empty()) {
+            return start && stop && *start <= from && to <= *stop;
+        }
+        std::int64_t covered = from;
+        for (const auto& [piece_start, piece_stop] : pieces) {
+            if (piece_start <= covered && piece_stop > covered) {
+                covered = piece_stop;
+            }
+        }
+        return covered >= to;
+    }
+};
+
+// Spans of time in seconds since 1970-01-01, each from `first` up to `second`.
+using time_spans = std::vector<std::pair<std::int64_t, std::int64_t>>;
+
+// One source of a combined study: its data, its header and the spans of time
+// taken from it (a span two sources cover is taken from one of them only).
+struct study_source {
+    byte_stream* input = nullptr;
+    const k479_defn* header = nullptr;
+    time_spans taken;
 };
 
 std::optional<std::int64_t> seconds_of(const std::optional<study_instant>& instant);
@@ -101,18 +131,32 @@ enum class peak_parts { none, quarter_hours, intervals };
 // with quarter hours, each of the window's quarter hours must end on one too.
 void fill_volumes(study& s, const day_table& table, const recording_span& span, peak_parts parts);
 
+// The year's figures (study::annual) from the days of the study, and with
+// --factors each day's factored volume and the AADT estimate (study_year.cpp).
+// A factor table without a row a valid full day needs ends the run (exit 1).
+void fill_annual(study& s, const run_settings& settings);
+
 // The survey, units and settings of a study of the file whose header is given.
 study make_study(const run_context& ctx, const k479_defn& header);
 
 // The figures of a vehicle file or an interval file, read to the end.
 void compute_vehicle_study(const run_context& ctx, byte_stream& input, const k479_defn& header, study& s);
 void compute_interval_study(const run_context& ctx, byte_stream& input, const k479_defn& header, study& s);
+// The figures of one site's sources of one file family, stitched in time
+// order: each vehicle or interval counts only within its source's taken spans.
+// The study's survey comes from the first source's header.
+void compute_vehicle_sources(const run_context& ctx, std::vector<study_source>& sources, study& s);
+void compute_interval_sources(const run_context& ctx, std::vector<study_source>& sources, study& s);
 
 // The speed figures of a distribution of stored whole speeds (index: the
 // stored speed), each worth `per_unit` in the study's speed unit.
 study_speed speed_figures(const std::vector<std::int64_t>& speeds, double speed_limit, double per_unit);
 // The smallest index v holding at least n % of the total, counting from 0.
 std::optional<double> percentile_of(const std::vector<std::int64_t>& counts, std::int64_t total, int n);
+
+// The recording of a combined study: its sources' taken spans, joined where they touch.
+recording_span combined_span(const std::vector<study_source>& sources);
+std::optional<study_instant> instant_at(std::optional<std::int64_t> seconds);
 
 // A share, or nullopt when the whole is not above 0.
 std::optional<double> share_of(std::int64_t part, std::int64_t whole);

@@ -61,8 +61,7 @@ std::vector<long> listed_days(const day_table& table, const recording_span& span
 namespace {
 
 bool full_day(long day, const recording_span& span) {
-    return span.start && span.stop && *span.start <= day * seconds_per_day &&
-           (day + 1) * seconds_per_day <= *span.stop;
+    return span.covers(day * seconds_per_day, (day + 1) * seconds_per_day);
 }
 
 // The count from minute `from` up to minute `to`, from slots of `slot` minutes.
@@ -226,6 +225,32 @@ void day_table::add(long day, int minute, int group, std::int64_t count) {
     }
 }
 
+recording_span combined_span(const std::vector<study_source>& sources) {
+    recording_span span;
+    for (const study_source& source : sources) {
+        span.pieces.insert(span.pieces.end(), source.taken.begin(), source.taken.end());
+    }
+    std::sort(span.pieces.begin(), span.pieces.end());
+    if (!span.pieces.empty()) {
+        span.start = span.pieces.front().first;
+        span.stop = span.pieces.front().second;
+        for (const auto& piece : span.pieces) {
+            span.stop = std::max(*span.stop, piece.second);
+        }
+    }
+    return span;
+}
+
+std::optional<study_instant> instant_at(std::optional<std::int64_t> seconds) {
+    if (!seconds) {
+        return std::nullopt;
+    }
+    const std::int64_t day =
+        *seconds >= 0 ? *seconds / seconds_per_day : (*seconds + 1) / seconds_per_day - 1;
+    const auto rest = static_cast<int>(*seconds - day * seconds_per_day);
+    return study_instant{date_of_day(static_cast<long>(day)), rest / 3600, rest / 60 % 60, rest % 60};
+}
+
 std::optional<double> share_of(std::int64_t part, std::int64_t whole) {
     if (whole <= 0) {
         return std::nullopt;
@@ -282,13 +307,17 @@ void fill_volumes(study& s, const day_table& table, const recording_span& span, 
         study_day row;
         row.date = date_of_day(day);
         row.full_day = full_day(day, span);
-        row.valid = !table.invalid.contains(day);
-        // Only full days that passed the critical data-quality rules enter the averages.
+        row.excluded_by_date = std::binary_search(s.excluded_days.begin(), s.excluded_days.end(), day);
+        row.valid = !table.invalid.contains(day) && !row.excluded_by_date;
+        // Only full days that passed the critical data-quality rules, and were not excluded by date,
+        // enter the averages.
         const bool averaged = row.full_day && row.valid;
         if (found != table.days.end()) {
             row.esal = found->second.esal[0];
             row.esal_by_group.assign(found->second.esal.begin() + 1, found->second.esal.end());
+            row.by_class = found->second.classes;
         }
+        row.hours.assign(groups * 24, 0);
         const bool weekday = row.date.weekday < 5;
         peak_grid day_grid;
         full_listed += row.full_day ? 1 : 0;
@@ -311,6 +340,9 @@ void fill_volumes(study& s, const day_table& table, const recording_span& span, 
                 row.total = total;
             } else {
                 row.by_group.push_back(total);
+            }
+            for (int i = 0; i < per_day; ++i) {
+                row.hours[g * 24 + static_cast<std::size_t>(i * slot / 60)] += first[i];
             }
             if (!averaged) {
                 continue;

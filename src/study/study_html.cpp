@@ -12,6 +12,7 @@
 #include "study/study.h"
 #include "study/study_sections.h"
 #include "study/svg_chart.h"
+#include "study/year_page.h"
 
 namespace tallycnv {
 
@@ -312,6 +313,9 @@ std::vector<chart> charts_of(const study& s, const std::string& id) {
     if (s.groups.empty() || id == "survey") {
         return {};
     }
+    if (const study_year* year = year_of_section(s, id)) {
+        return year_charts(*year);
+    }
     const study_group& all = s.groups.front();
     if (id == "daily") {
         return {daily_chart(s)};
@@ -429,6 +433,9 @@ void write_study_html(const run_context& ctx, const study& s) {
     write_file_text(out, s.survey.site);
     out.write("</title>\n<style>\n");
     out.write(page_style);
+    if (!year_sections(s).empty()) {
+        out.write(year_page_style);
+    }
     out.write("</style>\n</head>\n<body>\n<h1>Traffic study: ");
     write_file_text(out, s.survey.site);
     out.write("</h1>\n<p class=\"made\">Made by ");
@@ -456,6 +463,9 @@ void write_study_html(const run_context& ctx, const study& s) {
             out.write("<figure>\n");
             write_svg_chart(out, c);
             out.write("</figure>\n");
+        }
+        if (const study_year* year = year_of_section(s, section.id)) {
+            write_year_calendar(out, s, *year);
         }
         for (const text_table& table : section.tables) {
             write_html_table(out, table);

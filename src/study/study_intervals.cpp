@@ -32,6 +32,7 @@ struct interval_study {
     std::optional<std::int64_t> first_start;
     std::optional<std::int64_t> last_end;
     std::int64_t blocks = 0; // blocks read
+    const time_spans* taken = nullptr;
 
     void channel(const interval_state& st, std::span<const std::int16_t> block,
                  const binning_parameters& binning, bool merge) {
@@ -46,9 +47,24 @@ struct interval_study {
             count = count_intspec(st, block, binning);
         }
         blocks += st.curr_chan == 0 ? 1 : 0;
+        // A combined study: an interval outside the spans taken from its source is another source's.
+        if (taken != nullptr) {
+            const start_rec_t& at = st.clock.retdate;
+            const std::optional<long> on =
+                day_number(at.rec_start_year, at.rec_start_month, at.rec_start_day);
+            const std::uint32_t minutes =
+                st.print_peak != 0 ? st.clock.retr_peak.peak_interval : st.clock.recintvl;
+            const std::int64_t end = on ? *on * 86400LL + st.clock.retmins * 60LL : 0;
+            const std::int64_t begin = end - minutes * 60LL;
+            if (on && std::none_of(taken->begin(), taken->end(), [&](const auto& span) {
+                    return span.first <= begin && end <= span.second;
+                })) {
+                return;
+            }
+        }
         const int group = st.curr_chan < max_channels ? static_cast<int>(st.curr_chan) + 1 : -1;
         for (const int g : {0, group}) {
-            if (g < 0) {
+            if (g < 0 || static_cast<std::size_t>(g) >= channels.size()) {
                 continue;
             }
             channel_tally& t = channels[static_cast<std::size_t>(g)];
@@ -320,6 +336,13 @@ interval_peaks interval_peak_rule(const k479_defn& header) {
 } // namespace
 
 void compute_interval_study(const run_context& ctx, byte_stream& input, const k479_defn& header, study& s) {
+    std::vector<study_source> one{study_source{&input, &header, {}}};
+    compute_interval_sources(ctx, one, s);
+}
+
+void compute_interval_sources(const run_context& ctx, std::vector<study_source>& sources, study& s) {
+    const k479_defn& header = *sources.front().header;
+    const bool combined = sources.size() > 1;
     const interval_state layout = publish_interval_state(header, ctx.settings);
     const std::uint32_t channels = std::min<std::uint32_t>(layout.no_chans, max_channels);
     interval_study walk;
@@ -334,12 +357,17 @@ void compute_interval_study(const run_context& ctx, byte_stream& input, const k4
     const interval_consumer consumer{[&walk](const interval_state& st, std::span<const std::int16_t> block,
                                              const binning_parameters& binning,
                                              bool merge) { walk.channel(st, block, binning, merge); }};
-    consume_interval_file(ctx, input, header, consumer);
+    for (study_source& source : sources) {
+        walk.taken = combined ? &source.taken : nullptr;
+        consume_interval_file(ctx, *source.input, *source.header, consumer);
+    }
+    byte_stream& input = *sources.front().input;
     // Fewer blocks than the header counts: the data stop early (a download that broke off). With -S
-    // the partial first and last intervals are not read as blocks.
+    // the partial first and last intervals are not read as blocks. A combined study judges its
+    // sources' spans instead.
     const std::int64_t promised = static_cast<std::int64_t>(header.num_records) - header.records_lost;
     const std::int64_t dropped = ctx.settings.skip_partial ? 2 : 0;
-    if (header.wrapped == 0 && input.eof() && walk.blocks + dropped < promised) {
+    if (!combined && header.wrapped == 0 && input.eof() && walk.blocks + dropped < promised) {
         study_cut_short c;
         if (walk.last_end) {
             const std::int64_t end = *walk.last_end;
@@ -381,7 +409,12 @@ void compute_interval_study(const run_context& ctx, byte_stream& input, const k4
     s.peak_by_quarters = peaks.parts == peak_parts::quarter_hours;
     s.phf_omitted_reason = peaks.phf_reason;
     // The recording: the blocks present, from the first one's start to the last one's end.
-    const recording_span span{walk.first_start, walk.last_end};
+    recording_span span{walk.first_start, walk.last_end, {}};
+    if (combined) {
+        span = combined_span(sources);
+        s.survey.start = instant_at(span.start);
+        s.survey.stop = instant_at(span.stop);
+    }
     quality_walk judged;
     judged.lanes.assign(channels + 1, 1);
     judged.lanes[0] = 0;

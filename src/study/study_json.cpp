@@ -355,8 +355,14 @@ void write_group(json_writer& j, const study& s, const study_group& g, bool top)
             j.end_object();
             j.key("full_day").value(day.full_day);
             j.key("valid").value(day.valid);
+            if (day.excluded_by_date) {
+                j.key("excluded").value("excluded_date");
+            }
             if (s.weigh_site) {
                 j.key("esal").value(day.esal);
+            }
+            if (day.factored) {
+                j.key("factored").value(*day.factored);
             }
             j.end_object();
         }
@@ -364,6 +370,9 @@ void write_group(json_writer& j, const study& s, const study_group& g, bool top)
     }
     j.key("adt").value(g.volume.adt);
     j.key("adt_weekday").value(g.volume.adt_weekday);
+    if (top && g.volume.aadt_estimate) {
+        j.key("aadt_estimate").value(g.volume.aadt_estimate);
+    }
     j.key("hourly_profile").begin_object();
     j.key("full_weekdays").value(g.volume.full_weekdays);
     j.key("full_weekend_days").value(g.volume.full_weekend_days);
@@ -550,6 +559,100 @@ void write_survey(json_writer& j, const study& s) {
     j.end_object();
 }
 
+template <std::size_t N> void write_by_month(json_writer& j, const std::array<std::optional<double>, N>& v) {
+    j.begin_compact_object();
+    for (std::size_t i = 0; i < N; ++i) {
+        j.key(std::to_string(i + 1)).value(v[i]);
+    }
+    j.end_object();
+}
+
+void write_by_weekday(json_writer& j, const std::array<std::optional<double>, 7>& v) {
+    j.begin_compact_object();
+    for (std::size_t d = 0; d < 7; ++d) {
+        j.key(weekday_names[d]).value(v[d]);
+    }
+    j.end_object();
+}
+
+void write_month_weekday(json_writer& j, const std::array<std::array<std::optional<double>, 7>, 12>& v) {
+    j.begin_object();
+    for (std::size_t m = 0; m < 12; ++m) {
+        j.key(std::to_string(m + 1));
+        write_by_weekday(j, v[m]);
+    }
+    j.end_object();
+}
+
+// The year's figures: one object per calendar year the recording touches.
+void write_annual(json_writer& j, const study& s) {
+    j.key("annual").begin_array();
+    for (const study_year& y : s.annual) {
+        j.begin_object();
+        j.key("year").value(y.year);
+        j.key("valid_days").value(y.valid_days);
+        j.key("excluded_days").value(y.excluded_days);
+        j.key("aadt").value(y.aadt);
+        j.key("aadt_missing_cells").value(y.aadt_missing_cells);
+        j.key("adt_mean").value(y.adt_mean);
+        j.key("aawdt").value(y.aawdt);
+        j.key("madt");
+        write_by_month(j, y.madt);
+        j.key("madw");
+        write_month_weekday(j, y.madw);
+        j.key("aadw");
+        write_by_weekday(j, y.aadw);
+        j.key("k30").value(y.k30);
+        j.key("k50").value(y.k50);
+        j.key("k100").value(y.k100);
+        j.key("dhv30").value(y.dhv30);
+        j.key("d30").value(y.d30);
+        j.key("factors").begin_object();
+        j.key("monthly");
+        write_by_month(j, y.monthly_factor);
+        j.key("weekday");
+        write_by_weekday(j, y.weekday_factor);
+        j.key("month_weekday");
+        write_month_weekday(j, y.month_weekday_factor);
+        j.end_object();
+        j.key("by_class").begin_object();
+        for (const study_year_class& c : y.by_class) {
+            j.key(c.key).value(c.aadt);
+        }
+        j.end_object();
+        j.key("heavy_share").value(y.heavy_share);
+        if (s.weigh_site) {
+            j.key("esal").value(y.esal);
+            j.key("esal_per_day").value(y.esal_per_day);
+        }
+        j.end_object();
+    }
+    j.end_array();
+}
+
+// A combined study: its files in time order and the spans two of them cover.
+void write_sources(json_writer& j, const study& s) {
+    j.key("sources").begin_array();
+    for (const std::string& file : s.sources) {
+        j.value(utf8_from_latin1(file));
+    }
+    j.end_array();
+    j.key("overlaps").begin_array();
+    for (const study_overlap& o : s.overlaps) {
+        j.begin_compact_object();
+        j.key("flag").value("overlap");
+        j.key("level").value("caution");
+        j.key("kept").value(utf8_from_latin1(o.kept));
+        j.key("dropped").value(utf8_from_latin1(o.dropped));
+        j.key("from");
+        write_instant(j, o.from);
+        j.key("to");
+        write_instant(j, o.to);
+        j.end_object();
+    }
+    j.end_array();
+}
+
 } // namespace
 
 void write_study_json(const run_context& ctx, const study& s) {
@@ -616,6 +719,10 @@ void write_study_json(const run_context& ctx, const study& s) {
                 j.end_object();
             }
             j.end_object();
+        }
+        write_annual(j, s);
+        if (!s.sources.empty()) {
+            write_sources(j, s);
         }
     }
     j.end_object();

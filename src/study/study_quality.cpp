@@ -34,7 +34,7 @@ day_hours hours_of(const day_table& table, const day_table::day_counts* counts, 
     }
     for (std::size_t hour = 0; hour < 24; ++hour) {
         const std::int64_t from = day * seconds_per_day + static_cast<std::int64_t>(hour) * 3600;
-        h.inside[hour] = span.start && span.stop && *span.start <= from && from + 3600 <= *span.stop;
+        h.inside[hour] = span.covers(from, from + 3600);
     }
     return h;
 }
@@ -211,8 +211,7 @@ void judge_days(study& s, day_table& table, const recording_span& span, const qu
             j.counted(counts->checks[0], "", true);
         }
         // A partial day may hold a tidal rush hour alone: the split is judged on full days.
-        const bool whole_day = span.start && span.stop && *span.start <= day * seconds_per_day &&
-                               (day + 1) * seconds_per_day <= *span.stop;
+        const bool whole_day = span.covers(day * seconds_per_day, (day + 1) * seconds_per_day);
         if (split && whole_day && counts != nullptr) {
             const int per_day = table.slots_per_day();
             std::array<std::int64_t, 2> by{};

@@ -1,6 +1,7 @@
 // The study's run: the survey from the header, the figures from the data area, then the writer.
 #include "study/study_run.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -71,6 +72,15 @@ study make_study(const run_context& ctx, const k479_defn& header) {
                               start.rec_start_hour, start.rec_start_minute, start.rec_start_second);
     survey.stop = instant_of(stop.rec_stop_year, stop.rec_stop_month, stop.rec_stop_day, stop.rec_stop_hour,
                              stop.rec_stop_minute, stop.rec_stop_second);
+    for (const std::array<int, 3>& date : ctx.settings.year.exclude) {
+        if (const std::optional<long> day = day_number(date[0], date[1], date[2])) {
+            s.excluded_days.push_back(*day);
+        }
+    }
+    std::sort(s.excluded_days.begin(), s.excluded_days.end());
+    if (!survey.interval_file) {
+        s.class_count = header.binning.num_classes;
+    }
     if (survey.interval_file) {
         survey.interval_minutes = header.interval;
         survey.peak_interval_minutes = header.peak.peak_interval;
@@ -87,6 +97,7 @@ void output_study(const run_context& ctx, byte_stream& input, const k479_defn& h
     } else {
         compute_interval_study(ctx, input, header, s);
     }
+    fill_annual(s, ctx.settings);
     write_study(ctx, s);
     // The word on standard error, for the study formats only: the flags table is itself that word.
     if (ctx.settings.anl_format != anl_format_flags) {

@@ -674,14 +674,17 @@ std::vector<study_section> study_sections(const study& s) {
         if (!s.survey.count_only) {
             sections.push_back(bins_section(s));
         }
-        return sections;
+    } else {
+        sections.push_back(speed_section(s));
+        sections.push_back(class_section(s));
+        sections.push_back(headway_section(s));
+        sections.push_back(length_section(s));
+        if (s.weigh_site) {
+            sections.push_back(weight_section(s));
+        }
     }
-    sections.push_back(speed_section(s));
-    sections.push_back(class_section(s));
-    sections.push_back(headway_section(s));
-    sections.push_back(length_section(s));
-    if (s.weigh_site) {
-        sections.push_back(weight_section(s));
+    for (study_section& year : year_sections(s)) {
+        sections.push_back(std::move(year));
     }
     return sections;
 }

@@ -22,6 +22,10 @@ struct study_section {
 // statistic the file's data hold.
 [[nodiscard]] std::vector<study_section> study_sections(const study& s);
 
+// One section per year with at least min_year_days valid full days (study_year_sections.cpp).
+inline constexpr int min_year_days = 7;
+[[nodiscard]] std::vector<study_section> year_sections(const study& s);
+
 // How the writers name things.
 [[nodiscard]] std::string group_name(const study& s,
                                      const study_group& g);             // "Direction 1", "Channel 2 NORTH"

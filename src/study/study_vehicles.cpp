@@ -114,8 +114,11 @@ struct vehicle_study {
 
     void add(const vehicle_info& v, unsigned record_type) {
         const unsigned fields = carried_fields(record_type, stream_param, v) & measured;
-        present |= fields;
         const auto has = [fields](unsigned field) { return (fields & field) != 0; };
+        if (taken != nullptr && has(has_time) && !taken_at(v)) {
+            return; // another source gives this span
+        }
+        present |= fields;
         const int direction = has(has_direction) ? (v.direction != 0 ? 2 : 1) : 0;
         if (has(has_lane)) {
             ++lanes[v.lane & 7U];
@@ -134,6 +137,9 @@ struct vehicle_study {
                 ++checks.classed;
                 checks.unclassified += v.class_code == 0 ? 1 : 0;
             }
+        }
+        if (day != nullptr && has(has_class)) {
+            count_in(day->classes, v.class_code);
         }
         const bool weighed = has(has_gross_weight) && v.gross_weight != 0;
         double esal = 0;
@@ -193,15 +199,31 @@ struct vehicle_study {
         }
     }
 
-    // The vehicle's day and quarter hour; a date that does not exist counts in the totals only.
-    day_table::day_counts* add_time(const vehicle_info& v, int direction) {
-        // Vehicles come in date order: the day number is worked out once per date.
+    // A combined study: whether the vehicle's instant lies in a span taken from its source.
+    const time_spans* taken = nullptr;
+    bool taken_at(const vehicle_info& v) {
+        const std::optional<long> day = date_day(v);
+        if (!day) {
+            return true;
+        }
+        const std::int64_t at = *day * 86400LL + v.hour * 3600LL + v.minute * 60LL + v.second;
+        return std::any_of(taken->begin(), taken->end(),
+                           [at](const auto& span) { return span.first <= at && at < span.second; });
+    }
+
+    // Vehicles come in date order: the day number is worked out once per date.
+    std::optional<long> date_day(const vehicle_info& v) {
         const std::uint32_t date_key = std::uint32_t{v.year} << 16 | std::uint32_t{v.month} << 8 | v.day;
         if (date_key != last_date_key) {
             last_date_key = date_key;
             last_date_day = day_number(v.year, v.month + 1, v.day);
         }
-        if (!last_date_day || v.minute > 59 || v.second > 59) {
+        return last_date_day;
+    }
+
+    // The vehicle's day and quarter hour; a date or time that does not exist counts in the totals only.
+    day_table::day_counts* add_time(const vehicle_info& v, int direction) {
+        if (!date_day(v) || v.minute > 59 || v.second > 59) {
             ++undated;
             return nullptr;
         }
@@ -461,8 +483,14 @@ std::optional<double> percentile_of(const std::vector<std::int64_t>& counts, std
 }
 
 void compute_vehicle_study(const run_context& ctx, byte_stream& input, const k479_defn& header, study& s) {
+    std::vector<study_source> one{study_source{&input, &header, {}}};
+    compute_vehicle_sources(ctx, one, s);
+}
+
+void compute_vehicle_sources(const run_context& ctx, std::vector<study_source>& sources, study& s) {
+    const k479_defn& header = *sources.front().header;
+    const bool combined = sources.size() > 1;
     vehicle_study walk;
-    walk.stream_param = header.stream_param;
     walk.imperial = s.units.imperial;
     const int config = config_type(header);
     walk.measured = measured_fields(config);
@@ -476,25 +504,34 @@ void compute_vehicle_study(const run_context& ctx, byte_stream& input, const k47
     }
     walk.days.groups = groups;
     walk.days.slot_minutes = 15;
-    zedirozed_state zedirozed;
-    const vbv_record_sink sink{
-        [&walk, &input](const vehicle_info& vehicle, unsigned type) {
-            walk.add(vehicle, type);
-            walk.record_end = input.tell();
-            ++walk.records;
-        },
-        [&walk, &input](const event_record& event) {
-            walk.add(event);
-            walk.record_end = input.tell();
-            ++walk.records;
-        },
-    };
-    const std::uint64_t data_start = start_of_data(input);
-    walk_vbv_data(input, header, ctx.settings, zedirozed, sink);
+    // Where the data area begins, read before the walk (finding it repositions the source).
+    const std::uint64_t data_start = combined ? 0 : start_of_data(*sources.front().input);
+    for (study_source& source : sources) {
+        byte_stream& input = *source.input;
+        walk.stream_param = source.header->stream_param;
+        walk.taken = combined ? &source.taken : nullptr;
+        walk.last_date_key = 0xFFFFFFFFU;
+        zedirozed_state zedirozed;
+        const vbv_record_sink sink{
+            [&walk, &input](const vehicle_info& vehicle, unsigned type) {
+                walk.add(vehicle, type);
+                walk.record_end = input.tell();
+                ++walk.records;
+            },
+            [&walk, &input](const event_record& event) {
+                walk.add(event);
+                walk.record_end = input.tell();
+                ++walk.records;
+            },
+        };
+        walk_vbv_data(input, *source.header, ctx.settings, zedirozed, sink);
+    }
     // Data that stop before the header's end of data (or, without one, before
-    // its binding record count): a download that broke off.
+    // its binding record count): a download that broke off. A combined study
+    // judges its sources' spans instead.
+    const byte_stream& input = *sources.front().input;
     const bool binding = header.num_records != 0 && header.closed_ok != 0;
-    const bool cut = header.wrapped == 0 && input.eof() &&
+    const bool cut = !combined && header.wrapped == 0 && input.eof() &&
                      (header.data_end != 0 ? input.tell() < header.data_end
                                            : binding && walk.records < header.num_records);
 
@@ -582,7 +619,13 @@ void compute_vehicle_study(const run_context& ctx, byte_stream& input, const k47
         c.promised_records = binding ? header.num_records : 0;
         s.quality.cut_short = c;
     }
-    const recording_span span{seconds_of(s.survey.start), seconds_of(s.survey.stop)};
+    recording_span span{seconds_of(s.survey.start), seconds_of(s.survey.stop), {}};
+    if (combined) {
+        span = combined_span(sources);
+        s.survey.start = instant_at(span.start);
+        s.survey.stop = instant_at(span.stop);
+        s.survey.stop_at_last_record = false;
+    }
     quality_walk judged;
     for (const unsigned mask : walk.lane_masks) {
         judged.lanes.push_back(std::popcount(mask));
