@@ -378,6 +378,86 @@ struct parser {
         settings.batch.jobs = static_cast<int>(n);
     }
     void update(const std::string&) { settings.batch.update = true; }
+
+    void warrants(const std::string&) { settings.warrants.asked = true; }
+    void major(const std::string& value) { settings.warrants.major = warrant_approaches("--major", value); }
+    void minor(const std::string& value) { settings.warrants.minor = warrant_approaches("--minor", value); }
+    void major_lanes(const std::string& value) {
+        settings.warrants.major_lanes = lane_count("--major-lanes", value);
+    }
+    void minor_lanes(const std::string& value) {
+        settings.warrants.minor_lanes.clear();
+        for (const std::string& item : split_list(value)) {
+            settings.warrants.minor_lanes.push_back(lane_count("--minor-lanes", item));
+        }
+    }
+    void major_speed(const std::string& value) {
+        char* end = nullptr;
+        const double speed = std::strtod(value.c_str(), &end);
+        if (value.empty() || *end != '\0' || !std::isfinite(speed) || speed <= 0 || speed > 1000) {
+            fail(1, "\nError : Invalid major-street speed (must be a number above 0)\n");
+        }
+        settings.warrants.major_speed = speed;
+    }
+    void isolated(const std::string&) { settings.warrants.isolated = true; }
+    void adequate_trial(const std::string&) { settings.warrants.adequate_trial = true; }
+    void day(const std::string& value) {
+        int y = 0;
+        int m = 0;
+        int d = 0;
+        char rest = 0;
+        if (value.size() != 10 || std::sscanf(value.c_str(), "%4d-%2d-%2d%c", &y, &m, &d, &rest) != 3 ||
+            m < 1 || m > 12 || d < 1 || d > 31) {
+            fail(1, "\nError : Invalid day " + value + " (must be YYYY-MM-DD)\n");
+        }
+        settings.warrants.day = value;
+    }
+    void hours(const std::string& value) {
+        if (value != "clock" && value != "quarter") {
+            fail(1, "\nError : Invalid hours " + value + " (must be clock or quarter)\n");
+        }
+        settings.warrants.quarter_hours = value == "quarter";
+    }
+
+    static std::vector<std::string> split_list(const std::string& value) {
+        std::vector<std::string> items;
+        std::size_t from = 0;
+        for (std::size_t comma = value.find(',');; comma = value.find(',', from)) {
+            items.push_back(
+                value.substr(from, comma == std::string::npos ? std::string::npos : comma - from));
+            if (comma == std::string::npos) {
+                return items;
+            }
+            from = comma + 1;
+        }
+    }
+    static int lane_count(const char* option, const std::string& value) {
+        if (value != "1" && value != "2") {
+            fail(1, std::string("\nError : Invalid ") + option + " " + value + " (must be 1 or 2)\n");
+        }
+        return value[0] - '0';
+    }
+    // FILE or FILE:DIR, comma-separated; DIR is the direction or channel number
+    // after the last colon (a colon followed by anything else belongs to the name).
+    static std::vector<warrant_approach> warrant_approaches(const char* option, const std::string& value) {
+        std::vector<warrant_approach> approaches;
+        for (const std::string& item : split_list(value)) {
+            warrant_approach a{item, 0};
+            const std::size_t colon = item.rfind(':');
+            const std::size_t digits = colon == std::string::npos ? 0 : item.size() - colon - 1;
+            if (digits >= 1 && digits <= 3 &&
+                item.find_first_not_of("0123456789", colon + 1) == std::string::npos) {
+                a.file = item.substr(0, colon);
+                a.direction = std::atoi(item.c_str() + colon + 1);
+            }
+            if (a.file.empty() || (digits >= 1 && a.direction == 0 && a.file != item)) {
+                fail(1, std::string("\nError : Invalid ") + option + " approach " + item +
+                            " (must be FILE[:DIR])\n");
+            }
+            approaches.push_back(a);
+        }
+        return approaches;
+    }
 };
 
 // The GNU long options, "--name=value" (or "--name" alone where no value is
@@ -392,6 +472,16 @@ constexpr long_option_entry long_options[] = {
     {"--output-dir=", &parser::output_dir},
     {"--jobs=", &parser::jobs},
     {"--update", &parser::update},
+    {"--warrants", &parser::warrants},
+    {"--major=", &parser::major},
+    {"--minor=", &parser::minor},
+    {"--major-lanes=", &parser::major_lanes},
+    {"--minor-lanes=", &parser::minor_lanes},
+    {"--major-speed=", &parser::major_speed},
+    {"--isolated", &parser::isolated},
+    {"--adequate-trial", &parser::adequate_trial},
+    {"--day=", &parser::day},
+    {"--hours=", &parser::hours},
 };
 
 void parser::long_option(const std::string& arg) {
@@ -436,6 +526,33 @@ void parser::option(const std::string& arg) {
         }
     }
     fail(1, "\nError : Invalid option " + arg + "\n");
+}
+
+// The warrants need a study format, the major street and every minor approach
+// with its direction, and at most one lane figure per minor approach.
+void check_warrant_options(const run_settings& settings) {
+    const warrant_settings& w = settings.warrants;
+    const int format = settings.anl_format;
+    if (!w.asked) {
+        if (!w.major.empty() || !w.minor.empty()) {
+            fail(1, "\nError : Options --major and --minor need --warrants\n");
+        }
+        return;
+    }
+    if (format != anl_format_study && format != anl_format_json && format != anl_format_html) {
+        fail(1, "\nError : Option --warrants needs a study format (-fstudy, -fjson or -fhtml)\n");
+    }
+    if (w.major.empty() || w.minor.empty()) {
+        fail(1, "\nError : Option --warrants needs --major and --minor\n");
+    }
+    for (const warrant_approach& a : w.minor) {
+        if (a.direction == 0) {
+            fail(1, "\nError : Each --minor approach needs its direction (FILE:DIR)\n");
+        }
+    }
+    if (w.minor_lanes.size() > 1 && w.minor_lanes.size() != w.minor.size()) {
+        fail(1, "\nError : Option --minor-lanes needs one value, or one per minor approach\n");
+    }
 }
 
 } // namespace
@@ -503,6 +620,7 @@ run_settings get_parameters(const std::string& program_directory, const std::vec
     if (p.settings.batch.output_dir.empty() && (p.settings.batch.jobs != 0 || p.settings.batch.update)) {
         fail(1, "\nError : Options --jobs and --update need --output-dir\n");
     }
+    check_warrant_options(p.settings);
     return p.settings;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -51,6 +52,26 @@ struct instant {
     friend bool operator==(const instant&, const instant&) = default;
 };
 
+// --warrants: the traffic signal warrants judged from the counts of the
+// intersection's approaches, each a count file and the direction (or
+// channel) that approaches the intersection; 0: both directions of the file.
+struct warrant_approach {
+    std::string file;
+    int direction = 0;
+};
+struct warrant_settings {
+    bool asked = false;
+    std::vector<warrant_approach> major; // the major street, both approaches together
+    std::vector<warrant_approach> minor; // each minor approach
+    int major_lanes = 1;                 // 1, or 2 for two or more
+    std::vector<int> minor_lanes;        // per minor approach (one value: every approach)
+    std::optional<double> major_speed;   // in the report's speed unit; none: the major files' p85
+    bool isolated = false;               // a community under 10,000
+    bool adequate_trial = false;         // remedies tried: the combination may meet Warrant 1
+    std::string day;                     // "YYYY-MM-DD"; empty: every full valid day common to the files
+    bool quarter_hours = false;          // an hour is any four consecutive quarter hours
+};
+
 struct run_settings {
     std::string program_directory = ".";
     std::string sfn;       // source data file
@@ -80,6 +101,7 @@ struct run_settings {
     std::vector<std::string> new_argv; // arguments handed to a sibling converter (after name and /QUIET)
     double speed_limit = 0;            // --speed-limit, in the speed unit printed; 0: none given
     batch_settings batch;
+    warrant_settings warrants;
     // The process-wide output record: its units, print_units and axle_factor come
     // from the command line; date_format and site are copied from the data file.
     k479_defn k479 = default_k479();

@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "run/run_context.h"
+#include "study/warrants.h"
 
 namespace tallycnv {
 
@@ -207,9 +208,12 @@ struct study_group {
 struct study_day {
     study_date date;
     bool full_day = false; // its 24 hours lie within the recording
+    bool valid = true;     // no critical data-quality rule fired on the day (and not excluded by date)
     std::int64_t total = 0;
     std::vector<std::int64_t> by_group; // one per group after "all" (study::groups[1..]), same order
     double esal = 0;                    // weigh sites: the day's equivalent standard axles
+    // The day's counts per slot of study::day_slot_minutes, "all" then each group: groups x slots.
+    std::vector<std::int64_t> slots;
 };
 
 // The survey: what was counted, where and when.
@@ -258,6 +262,10 @@ struct study {
     std::vector<study_day> daily;    // every day holding part of the recording, in date order
     std::vector<study_count> lanes;  // vehicle files: vehicles by lane
     std::vector<study_group> groups; // [0] "all", then the directions or the channels
+    bool keep_day_slots = false;     // fill study_day::slots (the warrants read them)
+    int day_slot_minutes = 15;       // the length of study_day::slots' slots
+
+    std::optional<warrant_report> warrants; // --warrants
 };
 
 // Latin-1 bytes as UTF-8.

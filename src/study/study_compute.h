@@ -73,6 +73,9 @@ study make_study(const run_context& ctx, const k479_defn& header);
 void compute_vehicle_study(const run_context& ctx, byte_stream& input, const k479_defn& header, study& s);
 void compute_interval_study(const run_context& ctx, byte_stream& input, const k479_defn& header, study& s);
 
+// The signal warrants of the files --warrants names (each read into its own study).
+warrant_report judge_study_warrants(const run_context& ctx, bool imperial);
+
 // The speed figures of a distribution of whole speeds (index: the speed).
 study_speed speed_figures(const std::vector<std::int64_t>& speeds, double speed_limit);
 // The smallest index v holding at least n % of the total, counting from 0.

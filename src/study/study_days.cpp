@@ -269,6 +269,9 @@ void fill_volumes(study& s, const day_table& table, const recording_span& span, 
         row.date = date_of_day(day);
         row.full_day = full_day(day, span);
         row.esal = found != table.days.end() ? found->second.esal : 0;
+        if (s.keep_day_slots) {
+            row.slots = slots;
+        }
         const bool weekday = row.date.weekday < 5;
         peak_grid day_grid;
         if (row.full_day) {
@@ -319,6 +322,7 @@ void fill_volumes(study& s, const day_table& table, const recording_span& span, 
     }
 
     s.survey.full_days = full_days;
+    s.day_slot_minutes = slot;
     for (std::size_t g = 0; g < groups; ++g) {
         study_volume& v = s.groups[g].volume;
         const sums& t = totals[g];

@@ -11,6 +11,7 @@
 #include "study/study.h"
 #include "study/study_sections.h"
 #include "study/svg_chart.h"
+#include "study/warrant_sections.h"
 
 namespace tallycnv {
 
@@ -253,6 +254,9 @@ std::vector<chart> charts_of(const study& s, const std::string& id) {
         return {};
     }
     const study_group& all = s.groups.front();
+    if (id == "warrants" && s.warrants) {
+        return warrant_charts(*s.warrants);
+    }
     if (id == "daily") {
         return {daily_chart(s)};
     }

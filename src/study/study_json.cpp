@@ -439,6 +439,63 @@ void write_survey(json_writer& j, const study& s) {
     j.end_object();
 }
 
+void write_hours(json_writer& j, const std::vector<int>& hours) {
+    j.begin_row();
+    for (const int minute : hours) {
+        j.value(minute_text(minute));
+    }
+    j.end_array();
+}
+
+// The analysed days of --warrants; hours name the start of the hour.
+void write_warrants(json_writer& j, const warrant_report& r) {
+    j.key("warrants").begin_array();
+    for (const warrant_day_report& d : r.days) {
+        const warrant_1_result& w1 = d.result.warrant_1;
+        j.begin_object();
+        j.key("day").value(d.day);
+        j.key("warrant_1").begin_object();
+        j.key("percent").value(w1.percent);
+        j.key("major_speed").value(r.major_speed);
+        j.key("speed_source").value(r.speed_given ? "given" : "p85");
+        for (const auto& [name, c] :
+             {std::pair{"condition_a", &w1.condition_a}, {"condition_b", &w1.condition_b}}) {
+            j.key(name).begin_compact_object();
+            j.key("hours");
+            write_hours(j, c->hours);
+            j.key("met").value(c->met);
+            j.end_object();
+        }
+        j.key("combination").begin_object();
+        j.key("percent").value(w1.combination_percent);
+        j.key("condition_a_hours");
+        write_hours(j, w1.combination_a_hours);
+        j.key("condition_b_hours");
+        write_hours(j, w1.combination_b_hours);
+        j.key("volumes_satisfied").value(w1.combination_volumes_satisfied);
+        j.end_object();
+        j.key("met").value(w1.met);
+        j.key("met_by");
+        if (w1.met_by.empty()) {
+            j.null();
+        } else {
+            j.value(w1.met_by);
+        }
+        j.end_object();
+        const warrant_3_result& w3 = d.result.warrant_3;
+        j.key("warrant_3").begin_object();
+        j.key("percent").value(w3.percent);
+        j.key("hours");
+        write_hours(j, w3.hours);
+        j.key("met").value(w3.met);
+        j.key("condition_a_volume_hours");
+        write_hours(j, w3.volume_part_hours);
+        j.end_object();
+        j.end_object();
+    }
+    j.end_array();
+}
+
 } // namespace
 
 void write_study_json(const run_context& ctx, const study& s) {
@@ -487,6 +544,9 @@ void write_study_json(const run_context& ctx, const study& s) {
                 j.end_object();
             }
             j.end_object();
+        }
+        if (s.warrants) {
+            write_warrants(j, *s.warrants);
         }
     }
     j.end_object();

@@ -32,6 +32,7 @@ study make_study(const run_context& ctx, const k479_defn& header) {
         s.units.weight_bin_width = 2000;
     }
     s.speed_limit = ctx.settings.speed_limit;
+    s.keep_day_slots = ctx.settings.warrants.asked;
     study_survey& survey = s.survey;
     survey.interval_file = header.type == 'm';
     survey.site = trimmed(field_text(header.site));
@@ -63,6 +64,9 @@ void output_study(const run_context& ctx, byte_stream& input, const k479_defn& h
         compute_vehicle_study(ctx, input, header, s);
     } else {
         compute_interval_study(ctx, input, header, s);
+    }
+    if (ctx.settings.warrants.asked) {
+        s.warrants = judge_study_warrants(ctx, s.units.imperial);
     }
     write_study(ctx, s);
 }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "study/warrant_sections.h"
+
 namespace tallycnv {
 
 namespace {
@@ -549,6 +551,9 @@ std::vector<study_section> study_sections(const study& s) {
     sections.push_back(daily_section(s));
     sections.push_back(profile_section(s));
     sections.push_back(peak_section(s));
+    if (s.warrants) {
+        sections.push_back(warrant_section(*s.warrants, s.units));
+    }
     if (s.survey.interval_file) {
         if (!s.survey.count_only) {
             sections.push_back(bins_section(s));

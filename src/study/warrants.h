@@ -61,6 +61,31 @@ struct warrant_day_result {
     warrant_3_result warrant_3;
 };
 
+// One analysed day of the warrant report: a date or the mean weekday, its
+// hourly volumes (clock hours) and the verdicts.
+struct warrant_day_report {
+    std::string day; // "YYYY-MM-DD" or "mean weekday"
+    std::array<double, 24> major_hourly{};
+    std::vector<std::array<double, 24>> minor_hourly;
+    warrant_day_result result;
+};
+
+// The warrants of a study run with --warrants: the set-up as used and each day.
+struct warrant_report {
+    int major_lanes = 1;
+    std::vector<int> minor_lanes;         // one per minor approach
+    std::vector<std::string> major_names; // "FILE" or "FILE direction 1", for the report
+    std::vector<std::string> minor_names;
+    std::optional<double> major_speed;
+    bool speed_given = false; // false: the p85 of the major files' vehicles
+    bool isolated = false;
+    bool adequate_trial = false;
+    bool reduced = false;
+    bool quarter_hours = false;
+    int approaches = 4;
+    std::vector<warrant_day_report> days;
+};
+
 // Table 4C-1's volume for the major street (both approaches) or one minor
 // approach; `column` 0..3 is 100, 80, 70 or 56 %.
 [[nodiscard]] int warrant_1_major_volume(bool condition_b, int major_lanes, int column);

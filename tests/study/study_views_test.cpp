@@ -87,8 +87,13 @@ study full_study() {
     s.survey.events = {{"sensor fault", 2, {}}, {"power", 1, {}}};
     s.has_speed = s.has_class = s.has_axles = s.has_headway = s.has_gap = s.has_length = s.weigh_site = true;
     for (int d = 7; d <= 10; ++d) {
-        s.daily.push_back(
-            {study_date{2013, 3, d, (d - 4) % 7}, d == 8 || d == 9, 100L * d, {60L * d, 40L * d}, 1.5});
+        s.daily.push_back({study_date{2013, 3, d, (d - 4) % 7},
+                           d == 8 || d == 9,
+                           true,
+                           100L * d,
+                           {60L * d, 40L * d},
+                           1.5,
+                           {}});
     }
     s.lanes = {{"1", 1000, 0.37}, {"2", 1700, 0.63}};
     s.groups = {group("all", 3), group("1", 1), group("2", 2)};
