@@ -419,6 +419,57 @@ struct parser {
         settings.warrants.quarter_hours = value == "quarter";
     }
 
+    void gap_study(const std::string&) { settings.gap_study.asked = true; }
+    void adequate_gap(const std::string& v) {
+        settings.gap_study.adequate_gap = positive("adequate gap", v, 600);
+    }
+    void crossing_width(const std::string& v) {
+        settings.gap_study.crossing_width = positive("crossing width", v, 1000);
+    }
+    void rows(const std::string& v) { settings.gap_study.rows = static_cast<int>(positive("rows", v, 100)); }
+    void walking_speed(const std::string& v) {
+        settings.gap_study.walking_speed = positive("walking speed", v, 100);
+    }
+    void start_up_time(const std::string& v) {
+        settings.gap_study.start_up = positive("start-up time", v, 60, true);
+    }
+    void row_time(const std::string& v) { settings.gap_study.row_time = positive("row time", v, 60, true); }
+    void gap_measure(const std::string& value) {
+        if (value != "headway" && value != "gap") {
+            fail(1, "\nError : Invalid gap measure " + value + " (must be headway or gap)\n");
+        }
+        settings.gap_study.rear_to_front = value == "gap";
+    }
+    void crossing_period(const std::string& value) {
+        int h1 = 0;
+        int m1 = 0;
+        int h2 = 0;
+        int m2 = 0;
+        char rest = 0;
+        if (value.size() != 11 ||
+            std::sscanf(value.c_str(), "%2d:%2d-%2d:%2d%c", &h1, &m1, &h2, &m2, &rest) != 4 || h1 > 23 ||
+            m1 > 59 || m1 % 5 != 0 || h2 > 24 || m2 > 59 || m2 % 5 != 0 || h1 < 0 || m1 < 0 || h2 < 0 ||
+            m2 < 0 || h1 * 60 + m1 >= h2 * 60 + m2 || h2 * 60 + m2 > 1440) {
+            fail(1, "\nError : Invalid crossing period " + value +
+                        " (must be HH:MM-HH:MM on the 5 minutes, the end after the start)\n");
+        }
+        settings.gap_study.period_from = h1 * 60 + m1;
+        settings.gap_study.period_to = h2 * 60 + m2;
+    }
+    // A number above 0 (or 0 too with `zero`) up to `most`; whole for the rows.
+    static double positive(const char* what, const std::string& value, double most, bool zero = false) {
+        char* end = nullptr;
+        const double v = std::strtod(value.c_str(), &end);
+        const bool whole = std::string_view(what) != "rows" || v == std::floor(v);
+        if (value.empty() || *end != '\0' || !std::isfinite(v) || v < 0 || (v == 0 && !zero) || v > most ||
+            !whole) {
+            fail(1, std::string("\nError : Invalid ") + what + " " + value + " (must be a number " +
+                        (zero ? "from 0" : "above 0") + " up to " + std::to_string(static_cast<int>(most)) +
+                        ")\n");
+        }
+        return v;
+    }
+
     static std::vector<std::string> split_list(const std::string& value) {
         std::vector<std::string> items;
         std::size_t from = 0;
@@ -482,6 +533,15 @@ constexpr long_option_entry long_options[] = {
     {"--adequate-trial", &parser::adequate_trial},
     {"--day=", &parser::day},
     {"--hours=", &parser::hours},
+    {"--gap-study", &parser::gap_study},
+    {"--adequate-gap=", &parser::adequate_gap},
+    {"--crossing-width=", &parser::crossing_width},
+    {"--rows=", &parser::rows},
+    {"--walking-speed=", &parser::walking_speed},
+    {"--start-up-time=", &parser::start_up_time},
+    {"--row-time=", &parser::row_time},
+    {"--gap-measure=", &parser::gap_measure},
+    {"--crossing-period=", &parser::crossing_period},
 };
 
 void parser::long_option(const std::string& arg) {
@@ -526,6 +586,21 @@ void parser::option(const std::string& arg) {
         }
     }
     fail(1, "\nError : Invalid option " + arg + "\n");
+}
+
+// The gap study needs a study format and an adequate gap or a crossing width.
+void check_gap_study_options(const run_settings& settings) {
+    const gap_study_settings& g = settings.gap_study;
+    const int format = settings.anl_format;
+    if (!g.asked) {
+        return;
+    }
+    if (format != anl_format_study && format != anl_format_json && format != anl_format_html) {
+        fail(1, "\nError : Option --gap-study needs a study format (-fstudy, -fjson or -fhtml)\n");
+    }
+    if (g.adequate_gap == 0 && g.crossing_width == 0) {
+        fail(1, "\nError : Option --gap-study needs --adequate-gap or --crossing-width\n");
+    }
 }
 
 // The warrants need a study format, the major street and every minor approach
@@ -621,6 +696,7 @@ run_settings get_parameters(const std::string& program_directory, const std::vec
         fail(1, "\nError : Options --jobs and --update need --output-dir\n");
     }
     check_warrant_options(p.settings);
+    check_gap_study_options(p.settings);
     return p.settings;
 }
 

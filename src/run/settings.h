@@ -72,6 +72,20 @@ struct warrant_settings {
     bool quarter_hours = false;          // an hour is any four consecutive quarter hours
 };
 
+// --gap-study: the gaps in the traffic a pedestrian crossing of the road can use.
+struct gap_study_settings {
+    bool asked = false;
+    double adequate_gap = 0;    // seconds; 0: from the crossing width
+    double crossing_width = 0;  // feet, or metres with metric units
+    int rows = 1;               // rows of pedestrians crossing at once
+    double walking_speed = 0;   // per second in the length unit; 0: 3.5 ft/s (1.0668 m/s)
+    double start_up = 3;        // seconds
+    double row_time = 2;        // seconds per row after the first
+    bool rear_to_front = false; // --gap-measure=gap: from the rear of one vehicle to the front of the next
+    int period_from = 0;        // --crossing-period, minutes of the day
+    int period_to = 1440;
+};
+
 struct run_settings {
     std::string program_directory = ".";
     std::string sfn;       // source data file
@@ -102,6 +116,7 @@ struct run_settings {
     double speed_limit = 0;            // --speed-limit, in the speed unit printed; 0: none given
     batch_settings batch;
     warrant_settings warrants;
+    gap_study_settings gap_study;
     // The process-wide output record: its units, print_units and axle_factor come
     // from the command line; date_format and site are copied from the data file.
     k479_defn k479 = default_k479();

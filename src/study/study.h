@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "run/run_context.h"
+#include "study/gap_study.h"
 #include "study/warrants.h"
 
 namespace tallycnv {
@@ -265,7 +266,8 @@ struct study {
     bool keep_day_slots = false;     // fill study_day::slots (the warrants read them)
     int day_slot_minutes = 15;       // the length of study_day::slots' slots
 
-    std::optional<warrant_report> warrants; // --warrants
+    std::optional<warrant_report> warrants;    // --warrants
+    std::optional<gap_study_result> gap_study; // --gap-study
 };
 
 // Latin-1 bytes as UTF-8.

@@ -257,6 +257,9 @@ std::vector<chart> charts_of(const study& s, const std::string& id) {
     if (id == "warrants" && s.warrants) {
         return warrant_charts(*s.warrants);
     }
+    if (id == "gaps" && s.gap_study) {
+        return gap_study_charts(*s.gap_study);
+    }
     if (id == "daily") {
         return {daily_chart(s)};
     }

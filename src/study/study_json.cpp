@@ -496,6 +496,47 @@ void write_warrants(json_writer& j, const warrant_report& r) {
     j.end_array();
 }
 
+// The crossing gap study: each full valid day's 5-minute periods of the crossing period.
+void write_gap_study(json_writer& j, const gap_study_result& r) {
+    j.key("gap_study").begin_object();
+    if (!r.vehicle_file) {
+        j.key("adequate_gap_s").null();
+        j.key("reason").value("an interval file holds no gaps");
+        j.key("days").begin_array();
+        j.end_array();
+        j.end_object();
+        return;
+    }
+    j.key("adequate_gap_s").value(r.adequate_gap_s);
+    j.key("measure").value(r.rear_to_front ? "gap" : "headway");
+    j.key("crossing_period").begin_compact_object();
+    j.key("start").value(minute_text(r.period_from));
+    j.key("end").value(minute_text(r.period_to));
+    j.end_object();
+    j.key("days").begin_array();
+    for (const gap_study_day& d : r.days) {
+        j.begin_object();
+        j.key("date").value(d.date);
+        j.key("periods").begin_array();
+        for (const gap_study_period& p : d.periods) {
+            j.begin_compact_object();
+            j.key("start").value(minute_text(p.start));
+            j.key("end").value(minute_text(p.end));
+            j.key("adequate_gaps").value(p.adequate_gaps);
+            j.key("minutes").value(p.minutes);
+            j.key("deficient").value(p.deficient);
+            j.end_object();
+        }
+        j.end_array();
+        j.key("adequate_gaps").value(d.adequate_gaps);
+        j.key("minutes").value(d.minutes);
+        j.key("warrant_5_gap_criterion_met").value(d.criterion_met);
+        j.end_object();
+    }
+    j.end_array();
+    j.end_object();
+}
+
 } // namespace
 
 void write_study_json(const run_context& ctx, const study& s) {
@@ -547,6 +588,9 @@ void write_study_json(const run_context& ctx, const study& s) {
         }
         if (s.warrants) {
             write_warrants(j, *s.warrants);
+        }
+        if (s.gap_study) {
+            write_gap_study(j, *s.gap_study);
         }
     }
     j.end_object();

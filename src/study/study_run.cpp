@@ -65,6 +65,9 @@ void output_study(const run_context& ctx, byte_stream& input, const k479_defn& h
     } else {
         compute_interval_study(ctx, input, header, s);
     }
+    if (ctx.settings.gap_study.asked && !s.gap_study) {
+        s.gap_study.emplace().vehicle_file = false; // an interval file holds no gaps
+    }
     if (ctx.settings.warrants.asked) {
         s.warrants = judge_study_warrants(ctx, s.units.imperial);
     }

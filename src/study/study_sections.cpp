@@ -554,6 +554,9 @@ std::vector<study_section> study_sections(const study& s) {
     if (s.warrants) {
         sections.push_back(warrant_section(*s.warrants, s.units));
     }
+    if (s.gap_study) {
+        sections.push_back(gap_study_section(*s.gap_study, s.units));
+    }
     if (s.survey.interval_file) {
         if (!s.survey.count_only) {
             sections.push_back(bins_section(s));

@@ -3,6 +3,7 @@
 // does not grow with the number of vehicles), by direction and in all.
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <string>
 
 #include "study/study_compute.h"
@@ -84,6 +85,7 @@ struct vehicle_study {
     std::uint32_t last_date_key = 0xFFFFFFFFU;
     std::optional<long> last_date_day;
     unsigned present = 0;
+    std::optional<gap_tally> crossing_gaps; // --gap-study
 
     void add(const vehicle_info& v, unsigned record_type) {
         const unsigned fields = carried_fields(record_type, stream_param, v);
@@ -94,6 +96,9 @@ struct vehicle_study {
             ++lanes[v.lane & 7U];
         }
         day_table::day_counts* day = has(has_time) ? add_time(v, direction) : nullptr;
+        if (crossing_gaps && day != nullptr) {
+            add_gap(v, has(has_length) && has(has_speed) && v.speed > 0);
+        }
         const int speed = has(has_speed) ? csv_speed(v.speed, imperial) : -1;
         const bool weighed = has(has_gross_weight) && v.gross_weight != 0;
         double esal = 0;
@@ -146,6 +151,16 @@ struct vehicle_study {
                 break;
             }
         }
+    }
+
+    // The vehicle's front and rear (length over speed) on the merged stream of the gap study.
+    void add_gap(const vehicle_info& v, bool measured) {
+        const int minute = v.hour * 60 + v.minute;
+        const std::int64_t time = (*last_date_day * std::int64_t{1440} + minute) * 60000 + v.second * 1000 +
+                                  std::min<int>(v.millisecond, 999);
+        // cm / (km/h / 3.6) in milliseconds.
+        const std::int64_t occupancy = measured ? std::int64_t{v.length} * 36 / v.speed : 0;
+        crossing_gaps->add(time, occupancy);
     }
 
     // The vehicle's day and quarter hour; a date that does not exist counts in the totals only.
@@ -332,6 +347,15 @@ void compute_vehicle_study(const run_context& ctx, byte_stream& input, const k47
     walk.imperial = s.units.imperial;
     walk.days.groups = groups;
     walk.days.slot_minutes = 15;
+    const gap_study_settings& gap_settings = ctx.settings.gap_study;
+    if (gap_settings.asked) {
+        walk.crossing_gaps.emplace();
+        const double g = adequate_gap_seconds(gap_settings.adequate_gap, gap_settings.crossing_width,
+                                              gap_settings.rows, gap_settings.walking_speed,
+                                              gap_settings.start_up, gap_settings.row_time, s.units.imperial);
+        walk.crossing_gaps->adequate_ms = std::llround(g * 1000);
+        walk.crossing_gaps->rear_to_front = gap_settings.rear_to_front;
+    }
     zedirozed_state zedirozed;
     const vbv_record_sink sink{
         [&walk](const vehicle_info& vehicle, unsigned type) { walk.add(vehicle, type); },
@@ -398,6 +422,22 @@ void compute_vehicle_study(const run_context& ctx, byte_stream& input, const k47
     }
     fill_volumes(s, walk.days, recording_span{seconds_of(s.survey.start), seconds_of(s.survey.stop)},
                  peak_parts::quarter_hours);
+    if (walk.crossing_gaps) {
+        walk.crossing_gaps->finish();
+        gap_study_result& r = s.gap_study.emplace();
+        r.adequate_gap_s = static_cast<double>(walk.crossing_gaps->adequate_ms) / 1000;
+        r.rear_to_front = gap_settings.rear_to_front;
+        r.period_from = gap_settings.period_from;
+        r.period_to = gap_settings.period_to;
+        for (const study_day& d : s.daily) {
+            const std::optional<long> day = day_number(d.date.year, d.date.month, d.date.day);
+            if (d.full_day && d.valid && day) {
+                char date[16];
+                std::snprintf(date, sizeof date, "%04d-%02d-%02d", d.date.year, d.date.month, d.date.day);
+                r.days.push_back(gap_day(*walk.crossing_gaps, *day, date, r.period_from, r.period_to));
+            }
+        }
+    }
 }
 
 } // namespace tallycnv

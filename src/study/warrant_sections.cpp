@@ -189,4 +189,66 @@ std::vector<chart> warrant_charts(const warrant_report& r) {
     return charts;
 }
 
+study_section gap_study_section(const gap_study_result& r, const study_units& units) {
+    study_section section{"gaps", "Crossing gap study", {}, {}};
+    if (!r.vehicle_file) {
+        section.notes.push_back(
+            "The gap study needs a vehicle-by-vehicle file: an interval file holds no gaps.");
+        return section;
+    }
+    section.notes.push_back("Adequate gap: " + fixed(r.adequate_gap_s, 2) +
+                            " s (given, or the crossing width over the walking speed, 3.5 ft/s unless given, "
+                            "plus 3 s to start and 2 s per row of pedestrians after the first).");
+    section.notes.push_back(
+        std::string("Every lane and direction merged in time order; a gap is the time ") +
+        (r.rear_to_front ? "from the rear of one vehicle (its length over its speed, where "
+                           "measured) to the front of the next"
+                         : "from the front of one vehicle to the front of the next") +
+        ", adequate when at least the adequate gap, and belongs to the 5-minute period it "
+        "starts in.");
+    section.notes.push_back("Crossing period " + hour_text(r.period_from) + "-" + hour_text(r.period_to) +
+                            " on each full valid day; a period with fewer adequate gaps than minutes is "
+                            "deficient. The MUTCD Warrant 5 gap criterion is met when the adequate gaps are "
+                            "fewer than the minutes of the crossing period.");
+    (void)units;
+    if (r.days.empty()) {
+        section.notes.push_back("No full valid day: no gap counted.");
+        return section;
+    }
+    for (const gap_study_day& d : r.days) {
+        text_table table("Adequate gaps: " + d.date, {"Period", "Adequate gaps", "Minutes", "Deficient"});
+        for (const gap_study_period& p : d.periods) {
+            table.rows.push_back({hour_text(p.start) + "-" + hour_text(p.end),
+                                  std::to_string(p.adequate_gaps), std::to_string(p.minutes),
+                                  p.deficient ? "yes" : ""});
+        }
+        table.rows.push_back({"In all", std::to_string(d.adequate_gaps), std::to_string(d.minutes), ""});
+        table.note = d.date + ": the Warrant 5 gap criterion is " + (d.criterion_met ? "" : "not ") + "met.";
+        section.tables.push_back(std::move(table));
+    }
+    return section;
+}
+
+std::vector<chart> gap_study_charts(const gap_study_result& r) {
+    std::vector<chart> charts;
+    for (const gap_study_day& d : r.days) {
+        chart c;
+        c.kind = chart_kind::bars;
+        c.title = "Adequate gaps per 5 minutes: " + d.date;
+        c.x_title = "Period start";
+        c.y_title = "Adequate gaps";
+        c.no_data = "No adequate gap on " + d.date + ": no chart.";
+        c.pale_note = "deficient period";
+        c.series.push_back({"Adequate gaps", {}});
+        for (const gap_study_period& p : d.periods) {
+            c.categories.push_back(hour_text(p.start));
+            c.series[0].values.push_back(static_cast<double>(p.adequate_gaps));
+            c.pale.push_back(p.deficient);
+        }
+        c.markers.push_back({"5 gaps (one a minute)", 5});
+        charts.push_back(std::move(c));
+    }
+    return charts;
+}
+
 } // namespace tallycnv

@@ -13,4 +13,8 @@ namespace tallycnv {
 [[nodiscard]] study_section warrant_section(const warrant_report& r, const study_units& units);
 [[nodiscard]] std::vector<chart> warrant_charts(const warrant_report& r);
 
+// The crossing gap study and the page's chart of each day's adequate gaps per period.
+[[nodiscard]] study_section gap_study_section(const gap_study_result& r, const study_units& units);
+[[nodiscard]] std::vector<chart> gap_study_charts(const gap_study_result& r);
+
 } // namespace tallycnv

@@ -214,6 +214,18 @@ TEST(GetParameters, RefusedCommandLines) {
         {"Invalid major-street speed (must be a number above 0)", {"--major-speed=fast", "--major-speed=0"}},
         {"Invalid day 2013-3-07 (must be YYYY-MM-DD)", {"--day=2013-3-07"}},
         {"Invalid hours half (must be clock or quarter)", {"--hours=half"}},
+        {"Option --gap-study needs --adequate-gap or --crossing-width", {"-fjson --gap-study --rows=2"}},
+        {"Option --gap-study needs a study format (-fstudy, -fjson or -fhtml)",
+         {"--gap-study --adequate-gap=9"}},
+        {"Invalid rows 1.5 (must be a number above 0 up to 100)", {"--rows=1.5"}},
+        {"Invalid adequate gap 0 (must be a number above 0 up to 600)", {"--adequate-gap=0"}},
+        {"Invalid gap measure rear (must be headway or gap)", {"--gap-measure=rear"}},
+        {"Invalid crossing period 08:00-07:00 (must be HH:MM-HH:MM on the 5 minutes, the end after the "
+         "start)",
+         {"--crossing-period=08:00-07:00"}},
+        {"Invalid crossing period 08:02-09:00 (must be HH:MM-HH:MM on the 5 minutes, the end after the "
+         "start)",
+         {"--crossing-period=08:02-09:00"}},
     };
     for (const auto& [message, lines] : groups) {
         for (const char* line : lines) {

@@ -158,3 +158,45 @@ TEST(StudyIntervals, PeakHoursNeedIntervalsOfAQuarterHourAtMostThatDivideTheHour
 
 } // namespace
 } // namespace tallycnv
+
+namespace tallycnv {
+namespace {
+
+TEST(CrossingGaps, AdequateGapsByThePeriodTheyStartIn) {
+    EXPECT_DOUBLE_EQ(adequate_gap_seconds(0, 35, 2, 0, 3, 2, true), 15);      // 35 ft at 3.5 ft/s, two rows
+    EXPECT_DOUBLE_EQ(adequate_gap_seconds(0, 10.668, 1, 0, 3, 2, false), 13); // the same speed in m/s
+    EXPECT_DOUBLE_EQ(adequate_gap_seconds(7.5, 35, 2, 0, 3, 2, true), 7.5);
+    // Times in tenths of a second from 08:00:00 (288000); the lane-2 vehicle
+    // at 08:07 is recorded late and merged back in time order.
+    std::string records = "date 2013 3 7\n";
+    for (const int t : {288000, 288100, 288199, 290950, 291050, 291200, 294000, 294100, 294200, 294300,
+                        294400, 294500, 324000}) {
+        records += "type4 lane=0 axles=2 speed=80 time=" + std::to_string(t) + "\n";
+    }
+    records += "type4 lane=1 axles=2 speed=80 time=292200\n";
+    computed c;
+    c.settings.gap_study.asked = true;
+    c.settings.gap_study.adequate_gap = 10;
+    c.settings.gap_study.period_from = 8 * 60;
+    c.settings.gap_study.period_to = 8 * 60 + 15;
+    compute(c, test::build_vbv_file("closed_ok 1\nnum_records 15\nstart 2013-03-07 00:00:00\n"
+                                    "stop 2013-03-08 00:00:00",
+                                    test::build_vbv_records(records)));
+    ASSERT_TRUE(c.s.gap_study);
+    ASSERT_EQ(c.s.gap_study->days.size(), 1U);
+    const gap_study_day& day = c.s.gap_study->days[0];
+    EXPECT_EQ(day.date, "2013-03-07");
+    ASSERT_EQ(day.periods.size(), 3U);
+    // 08:00: 10 s exactly, not 9.9 s, 275 s, and 10 s from 08:04:55 across the boundary.
+    EXPECT_EQ(day.periods[0].adequate_gaps, 3);
+    EXPECT_TRUE(day.periods[0].deficient);
+    EXPECT_EQ(day.periods[1].adequate_gaps, 3); // from 08:05:05, 08:05:20 and the merged 08:07:00
+    EXPECT_EQ(day.periods[2].adequate_gaps, 6);
+    EXPECT_FALSE(day.periods[2].deficient);
+    EXPECT_EQ(day.adequate_gaps, 12);
+    EXPECT_EQ(day.minutes, 15);
+    EXPECT_TRUE(day.criterion_met);
+}
+
+} // namespace
+} // namespace tallycnv
