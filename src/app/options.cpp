@@ -419,6 +419,7 @@ struct parser {
         settings.warrants.quarter_hours = value == "quarter";
     }
 
+    void following(const std::string& v) { settings.following = positive("following headway", v, 60); }
     void gap_study(const std::string&) { settings.gap_study.asked = true; }
     void adequate_gap(const std::string& v) {
         settings.gap_study.adequate_gap = positive("adequate gap", v, 600);
@@ -533,6 +534,7 @@ constexpr long_option_entry long_options[] = {
     {"--adequate-trial", &parser::adequate_trial},
     {"--day=", &parser::day},
     {"--hours=", &parser::hours},
+    {"--following=", &parser::following},
     {"--gap-study", &parser::gap_study},
     {"--adequate-gap=", &parser::adequate_gap},
     {"--crossing-width=", &parser::crossing_width},

@@ -115,6 +115,7 @@ struct run_settings {
     std::vector<std::string> new_argv; // arguments handed to a sibling converter (after name and /QUIET)
     double speed_limit = 0;            // --speed-limit, in the speed unit printed; 0: none given
     batch_settings batch;
+    double following = 3; // --following: a vehicle follows with a headway under this many seconds
     warrant_settings warrants;
     gap_study_settings gap_study;
     // The process-wide output record: its units, print_units and axle_factor come

@@ -27,6 +27,7 @@
 
 #include "run/run_context.h"
 #include "study/gap_study.h"
+#include "study/study_tables.h"
 #include "study/warrants.h"
 
 namespace tallycnv {
@@ -215,6 +216,7 @@ struct study_day {
     double esal = 0;                    // weigh sites: the day's equivalent standard axles
     // The day's counts per slot of study::day_slot_minutes, "all" then each group: groups x slots.
     std::vector<std::int64_t> slots;
+    std::vector<std::int64_t> hourly; // the day's counts per hour, "all" then each group: groups x 24
 };
 
 // The survey: what was counted, where and when.
@@ -268,6 +270,7 @@ struct study {
 
     std::optional<warrant_report> warrants;    // --warrants
     std::optional<gap_study_result> gap_study; // --gap-study
+    study_tables tables;                       // the engineer's tables of a vehicle file
 };
 
 // Latin-1 bytes as UTF-8.

@@ -73,6 +73,9 @@ study make_study(const run_context& ctx, const k479_defn& header);
 void compute_vehicle_study(const run_context& ctx, byte_stream& input, const k479_defn& header, study& s);
 void compute_interval_study(const run_context& ctx, byte_stream& input, const k479_defn& header, study& s);
 
+// The tables of a vehicle file from its tallies, once the days are known.
+void fill_tables(study& s, const table_tally& t);
+
 // The signal warrants of the files --warrants names (each read into its own study).
 warrant_report judge_study_warrants(const run_context& ctx, bool imperial);
 

@@ -272,6 +272,13 @@ void fill_volumes(study& s, const day_table& table, const recording_span& span, 
         if (s.keep_day_slots) {
             row.slots = slots;
         }
+        row.hourly.assign(groups * 24, 0);
+        for (std::size_t g = 0; g < groups; ++g) {
+            for (int i = 0; i < per_day; ++i) {
+                row.hourly[g * 24 + static_cast<std::size_t>(i * slot / 60)] +=
+                    slots[g * static_cast<std::size_t>(per_day) + static_cast<std::size_t>(i)];
+            }
+        }
         const bool weekday = row.date.weekday < 5;
         peak_grid day_grid;
         if (row.full_day) {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "study/study.h"
+#include "study/study_compute.h"
 
 namespace tallycnv {
 
@@ -496,6 +497,146 @@ void write_warrants(json_writer& j, const warrant_report& r) {
     j.end_array();
 }
 
+void write_row(json_writer& j, const std::vector<std::int64_t>& counts) {
+    j.begin_row();
+    for (const std::int64_t n : counts) {
+        j.value(n);
+    }
+    j.end_array();
+}
+
+void write_mean_row(json_writer& j, const std::array<std::optional<double>, 24>& means) {
+    j.begin_row();
+    for (const std::optional<double>& m : means) {
+        j.value(m);
+    }
+    j.end_array();
+}
+
+// Hour by day (every file family) and, for vehicle files, the speed, class,
+// headway, following and heavy-vehicle tables.
+void write_tables(json_writer& j, const study& s) {
+    j.key("hour_by_day").begin_object();
+    j.key("dates").begin_row();
+    for (const study_day& d : s.daily) {
+        j.value(date_text(d.date));
+    }
+    j.end_array();
+    j.key("full_day").begin_row();
+    for (const study_day& d : s.daily) {
+        j.value(d.full_day);
+    }
+    j.end_array();
+    j.key("valid").begin_row();
+    for (const study_day& d : s.daily) {
+        j.value(d.valid);
+    }
+    j.end_array();
+    const auto hours_of = [](const study_day& d, std::size_t g) {
+        std::vector<std::int64_t> hours(24, 0);
+        for (std::size_t h = 0; h < 24 && g * 24 + h < d.hourly.size(); ++h) {
+            hours[h] = d.hourly[g * 24 + h];
+        }
+        return hours;
+    };
+    j.key("all").begin_array();
+    for (const study_day& d : s.daily) {
+        write_row(j, hours_of(d, 0));
+    }
+    j.end_array();
+    j.key(s.survey.interval_file ? "by_channel" : "by_direction").begin_object();
+    for (std::size_t g = 1; g < s.groups.size(); ++g) {
+        j.key(s.groups[g].key).begin_array();
+        for (const study_day& d : s.daily) {
+            write_row(j, hours_of(d, g));
+        }
+        j.end_array();
+    }
+    j.end_object();
+    j.key("weekday_mean");
+    write_mean_row(j, s.groups.front().volume.weekday_profile);
+    j.key("weekend_mean");
+    write_mean_row(j, s.groups.front().volume.weekend_profile);
+    j.end_object();
+    const study_tables& t = s.tables;
+    if (!t.vehicle_tables) {
+        return;
+    }
+    j.key("speed_by_hour").begin_array();
+    for (std::size_t h = 0; h < 24; ++h) {
+        const speed_hour& f = t.speed_by_hour[h];
+        j.begin_compact_object();
+        j.key("hour").value(minute_text(static_cast<int>(h) * 60));
+        j.key("vehicles").value(f.vehicles);
+        j.key("mean").value(f.mean);
+        const char* names[4] = {"p15", "p50", "p85", "p95"};
+        for (std::size_t i = 0; i < 4; ++i) {
+            j.key(names[i]).value(f.percentiles[i]);
+        }
+        j.key("bins").begin_compact_object();
+        j.key("first_lower").value(0);
+        j.key("width").value(10);
+        j.key("counts");
+        write_row(j, f.bins);
+        j.end_object();
+        j.end_object();
+    }
+    j.end_array();
+    j.key("class_by_speed").begin_object();
+    j.key("first_lower").value(0);
+    j.key("width").value(10);
+    j.key("classes").begin_object();
+    for (const auto& [code, row] : t.class_by_speed) {
+        j.key(code);
+        write_row(j, row);
+    }
+    j.end_object();
+    j.end_object();
+    j.key("speed_by_headway").begin_object();
+    j.key("speed").begin_compact_object();
+    j.key("first_lower").value(0);
+    j.key("width").value(10);
+    j.end_object();
+    j.key("headway_edges").begin_row();
+    for (const int e : headway_edges_tenths) {
+        j.value(e / 10);
+    }
+    j.end_array();
+    j.key("counts").begin_array();
+    for (const auto& row : t.speed_by_headway) {
+        write_row(j, std::vector<std::int64_t>(row.begin(), row.end()));
+    }
+    j.end_array();
+    j.end_object();
+    j.key("following").begin_object();
+    j.key("headway_under_s").value(t.following_s);
+    std::int64_t following = 0;
+    std::int64_t headways = 0;
+    j.key("share_by_hour").begin_row();
+    for (std::size_t h = 0; h < 24; ++h) {
+        following += t.following_by_hour[h];
+        headways += t.headways_by_hour[h];
+        j.value(share_of(t.following_by_hour[h], t.headways_by_hour[h]));
+    }
+    j.end_array();
+    j.key("vehicles").value(headways);
+    j.key("following").value(following);
+    j.key("share").value(share_of(following, headways));
+    j.end_object();
+    j.key("heavy_vehicles").begin_object();
+    if (t.heavy_basis.empty()) {
+        j.key("basis").null();
+    } else {
+        j.key("basis").value(t.heavy_basis);
+    }
+    j.key("vehicles").value(t.heavy_base);
+    j.key("heavy").value(t.heavy);
+    j.key("share").value(share_of(t.heavy, t.heavy_base));
+    j.key("single_unit_share").value(t.single_unit ? share_of(*t.single_unit, t.heavy_base) : std::nullopt);
+    j.key("combination_share").value(t.combination ? share_of(*t.combination, t.heavy_base) : std::nullopt);
+    j.end_object();
+}
+
 // The crossing gap study: each full valid day's 5-minute periods of the crossing period.
 void write_gap_study(json_writer& j, const gap_study_result& r) {
     j.key("gap_study").begin_object();
@@ -586,6 +727,7 @@ void write_study_json(const run_context& ctx, const study& s) {
             }
             j.end_object();
         }
+        write_tables(j, s);
         if (s.warrants) {
             write_warrants(j, *s.warrants);
         }

@@ -561,6 +561,9 @@ std::vector<study_section> study_sections(const study& s) {
         if (!s.survey.count_only) {
             sections.push_back(bins_section(s));
         }
+        for (study_section& section : table_sections(s)) {
+            sections.push_back(std::move(section));
+        }
         return sections;
     }
     sections.push_back(speed_section(s));
@@ -569,6 +572,9 @@ std::vector<study_section> study_sections(const study& s) {
     sections.push_back(length_section(s));
     if (s.weigh_site) {
         sections.push_back(weight_section(s));
+    }
+    for (study_section& section : table_sections(s)) {
+        sections.push_back(std::move(section));
     }
     return sections;
 }

@@ -86,6 +86,7 @@ struct vehicle_study {
     std::optional<long> last_date_day;
     unsigned present = 0;
     std::optional<gap_tally> crossing_gaps; // --gap-study
+    table_tally tables;
 
     void add(const vehicle_info& v, unsigned record_type) {
         const unsigned fields = carried_fields(record_type, stream_param, v);
@@ -100,6 +101,15 @@ struct vehicle_study {
             add_gap(v, has(has_length) && has(has_speed) && v.speed > 0);
         }
         const int speed = has(has_speed) ? csv_speed(v.speed, imperial) : -1;
+        std::optional<long> table_day;
+        int hour = -1;
+        if (day != nullptr) {
+            const int minute = v.hour * 60 + v.minute;
+            table_day = *last_date_day + minute / 1440;
+            hour = minute % 1440 / 60;
+        }
+        tables.add(table_day, hour, speed, has(has_class) ? v.class_code : -1,
+                   has(has_headway) ? static_cast<int>(v.headway) : -1);
         const bool weighed = has(has_gross_weight) && v.gross_weight != 0;
         double esal = 0;
         if (weighed && has(has_axle_weights)) {
@@ -347,6 +357,7 @@ void compute_vehicle_study(const run_context& ctx, byte_stream& input, const k47
     walk.imperial = s.units.imperial;
     walk.days.groups = groups;
     walk.days.slot_minutes = 15;
+    walk.tables.following_tenths = static_cast<int>(std::lround(ctx.settings.following * 10));
     const gap_study_settings& gap_settings = ctx.settings.gap_study;
     if (gap_settings.asked) {
         walk.crossing_gaps.emplace();
@@ -422,6 +433,7 @@ void compute_vehicle_study(const run_context& ctx, byte_stream& input, const k47
     }
     fill_volumes(s, walk.days, recording_span{seconds_of(s.survey.start), seconds_of(s.survey.stop)},
                  peak_parts::quarter_hours);
+    fill_tables(s, walk.tables);
     if (walk.crossing_gaps) {
         walk.crossing_gaps->finish();
         gap_study_result& r = s.gap_study.emplace();

@@ -10,6 +10,10 @@
 
 namespace tallycnv {
 
+// The engineer's tables: hour by day, and for a vehicle file speed by hour,
+// class by speed, speed by headway, following and heavy vehicles.
+[[nodiscard]] std::vector<study_section> table_sections(const study& s);
+
 [[nodiscard]] study_section warrant_section(const warrant_report& r, const study_units& units);
 [[nodiscard]] std::vector<chart> warrant_charts(const warrant_report& r);
 
