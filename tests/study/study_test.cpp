@@ -1,10 +1,15 @@
 // The study's figures where the read-back from the CSV export cannot reach:
 // the calendar, vehicles on dates that do not exist, ties between peak hours,
-// and the interval grids that have peak hours and those that have not.
+// and the interval grids that have peak hours and those that have not; the
+// engineer's tables against a generator's record; the crossing gaps.
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
 
 #include "study/study_compute.h"
 #include "support/interval_builder.h"
+#include "support/traffic_builder.h"
 #include "support/vbv_builder.h"
 
 namespace tallycnv {
@@ -196,6 +201,84 @@ TEST(CrossingGaps, AdequateGapsByThePeriodTheyStartIn) {
     EXPECT_EQ(day.adequate_gaps, 12);
     EXPECT_EQ(day.minutes, 15);
     EXPECT_TRUE(day.criterion_met);
+}
+
+} // namespace
+} // namespace tallycnv
+
+namespace tallycnv {
+namespace {
+
+TEST(StudyTables, AgreeWithTheGeneratorsRecordOfItsVehicles) {
+    const test::generated_traffic traffic = test::generate_traffic(2, 7);
+    computed c;
+    compute(c, test::build_vbv_file(traffic.header, test::build_vbv_records(traffic.records)));
+    ASSERT_EQ(c.s.daily.size(), 2U);
+    const study_tables& t = c.s.tables;
+    ASSERT_TRUE(t.vehicle_tables);
+
+    // Hour by day, all and by direction; speeds by hour; the matrices; following; heavy vehicles.
+    std::vector<std::vector<std::int64_t>> hour_day(2, std::vector<std::int64_t>(3 * 24, 0));
+    std::vector<std::vector<unsigned>> hour_speeds(24);
+    std::map<std::pair<std::string, std::size_t>, std::int64_t> class_speed;
+    std::map<std::pair<std::size_t, std::size_t>, std::int64_t> speed_headway;
+    std::array<std::int64_t, 24> following{};
+    std::int64_t heavy = 0;
+    const unsigned edges[] = {10, 20, 30, 40, 60, 100};
+    for (const test::generated_vehicle& g : traffic.vehicles) {
+        ++hour_day[g.day][g.hour];
+        ++hour_day[g.day][(g.direction + 1) * 24 + g.hour];
+        hour_speeds[g.hour].push_back(g.speed);
+        ++class_speed[{std::to_string(g.class_code), g.speed / 10}];
+        std::size_t bin = 0;
+        while (bin < 6 && g.headway >= edges[bin]) {
+            ++bin;
+        }
+        ++speed_headway[{g.speed / 10, bin}];
+        following[g.hour] += g.headway < 30 ? 1 : 0;
+        heavy += g.axles >= 3 ? 1 : 0;
+    }
+    for (std::size_t d = 0; d < 2; ++d) {
+        EXPECT_EQ(c.s.daily[d].hourly, hour_day[d]) << "day " << d;
+    }
+    for (std::size_t h = 0; h < 24; ++h) {
+        std::vector<unsigned>& speeds = hour_speeds[h];
+        std::sort(speeds.begin(), speeds.end());
+        const speed_hour& f = t.speed_by_hour[h];
+        ASSERT_EQ(f.vehicles, static_cast<std::int64_t>(speeds.size())) << h;
+        if (speeds.empty()) {
+            continue;
+        }
+        // Nearest rank: the value at position ceil(N % of n).
+        const auto rank = [&](unsigned n) { return speeds[(n * speeds.size() + 99) / 100 - 1]; };
+        EXPECT_EQ(f.percentiles[0], rank(15)) << h;
+        EXPECT_EQ(f.percentiles[2], rank(85)) << h;
+        EXPECT_EQ(f.percentiles[3], rank(95)) << h;
+        double sum = 0;
+        for (const unsigned s : speeds) {
+            sum += s;
+        }
+        EXPECT_NEAR(*f.mean, sum / static_cast<double>(speeds.size()), 1e-9) << h;
+        EXPECT_EQ(f.bins[speeds.front() / 10] > 0, true) << h;
+        EXPECT_EQ(t.following_by_hour[h], following[h]) << h;
+        EXPECT_EQ(t.headways_by_hour[h], static_cast<std::int64_t>(speeds.size())) << h;
+    }
+    std::int64_t matrix_total = 0;
+    for (const auto& [code, row] : t.class_by_speed) {
+        for (std::size_t b = 0; b < row.size(); ++b) {
+            matrix_total += row[b];
+            EXPECT_EQ(row[b], (class_speed[{code, b}])) << "class " << code << " bin " << b;
+        }
+    }
+    for (std::size_t b = 0; b < t.speed_by_headway.size(); ++b) {
+        for (std::size_t k = 0; k < headway_bins; ++k) {
+            EXPECT_EQ(t.speed_by_headway[b][k], (speed_headway[{b, k}])) << b << " " << k;
+        }
+    }
+    EXPECT_EQ(matrix_total, static_cast<std::int64_t>(traffic.vehicles.size()));
+    EXPECT_EQ(t.heavy_basis, "three axles or more");
+    EXPECT_EQ(t.heavy, heavy);
+    EXPECT_EQ(t.heavy_base, static_cast<std::int64_t>(traffic.vehicles.size()));
 }
 
 } // namespace
