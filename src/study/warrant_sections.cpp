@@ -100,9 +100,10 @@ study_section warrant_section(const warrant_report& r, const study_units& units)
         section.notes.push_back("No full valid day common to the files: no warrant judged.");
         return section;
     }
-    text_table verdicts(
-        "Verdicts (hours counted; 8 needed for Warrant 1, 1 for Warrant 3)",
-        {"Day", "%", "A", "B", "Comb %", "Comb A", "Comb B", "Warrant 1", "W3 B", "W3 A vol", "Warrant 3"});
+    text_table verdicts("Verdicts (hours counted; 8 needed for Warrant 1, 1 for Warrant 3)",
+                        {"Day", "%", "A", "B", "C %", "C A", "C B", "Warrant 1", "W3 B", "W3 A vol", "W3"});
+    verdicts.note = "C: the combination of Conditions A and B; W3 A vol: the hours meeting Condition A's "
+                    "volume parts.";
     for (const warrant_day_report& d : r.days) {
         const warrant_1_result& w1 = d.result.warrant_1;
         const warrant_3_result& w3 = d.result.warrant_3;
