@@ -279,6 +279,20 @@ TEST(StudyTables, AgreeWithTheGeneratorsRecordOfItsVehicles) {
     EXPECT_EQ(t.heavy_basis, "three axles or more");
     EXPECT_EQ(t.heavy, heavy);
     EXPECT_EQ(t.heavy_base, static_cast<std::int64_t>(traffic.vehicles.size()));
+
+    // Under an FHWA scheme heavy vehicles are classes 4 to 13.
+    computed fhwa;
+    compute(fhwa, test::build_vbv_file(traffic.header + "\nclass_scheme 2\nnum_classes 13",
+                                       test::build_vbv_records(traffic.records)));
+    std::int64_t single_unit = 0;
+    std::int64_t combination = 0;
+    for (const test::generated_vehicle& g : traffic.vehicles) {
+        single_unit += g.class_code >= 4 && g.class_code <= 7 ? 1 : 0;
+        combination += g.class_code >= 8 ? 1 : 0;
+    }
+    EXPECT_EQ(fhwa.s.tables.heavy, single_unit + combination);
+    EXPECT_EQ(fhwa.s.tables.single_unit, single_unit);
+    EXPECT_EQ(fhwa.s.tables.combination, combination);
 }
 
 } // namespace
