@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <set>
 
 namespace tallycnv {
 
@@ -152,29 +151,26 @@ std::vector<chart> warrant_charts(const warrant_report& r) {
         const int column = w1.percent == 70 ? 2 : 0;
         chart c;
         c.kind = chart_kind::bars;
-        c.title = "Hourly volumes against Warrant 1 at " + std::to_string(w1.percent) + " %: " + d.day;
+        c.title = "Hourly volumes, Warrant 1 at " + std::to_string(w1.percent) +
+                  " % (pale: no hour counted): " + d.day;
         c.x_title = "Hour";
         c.y_title = "Vehicles per hour";
         c.no_data = "No vehicle on " + d.day + ": no chart.";
-        c.pale_note = "hour meeting no condition";
-        c.series.push_back({"Major street", {d.major_hourly.begin(), d.major_hourly.end()}});
+        c.series.push_back({"Major", {d.major_hourly.begin(), d.major_hourly.end()}});
         for (std::size_t a = 0; a < d.minor_hourly.size(); ++a) {
             c.series.push_back(
                 {"Minor " + std::to_string(a + 1), {d.minor_hourly[a].begin(), d.minor_hourly[a].end()}});
         }
-        const std::set<int> lanes(r.minor_lanes.begin(), r.minor_lanes.end());
+        // The volumes of both conditions: the major street's and those of the first minor approach's lanes.
+        const int lanes = r.minor_lanes.empty() ? 1 : r.minor_lanes.front();
         for (const bool b : {false, true}) {
             const std::string name = b ? "B" : "A";
+            const double major_volume = warrant_1_major_volume(b, r.major_lanes, column);
+            const double minor_volume = warrant_1_minor_volume(b, r.major_lanes, lanes, column);
             c.markers.push_back(
-                {name + " major " + std::to_string(warrant_1_major_volume(b, r.major_lanes, column)),
-                 static_cast<double>(warrant_1_major_volume(b, r.major_lanes, column))});
-            for (const int l : lanes) {
-                const int v = warrant_1_minor_volume(b, r.major_lanes, l, column);
-                c.markers.push_back({name + " minor " +
-                                         (lanes.size() > 1 ? "(" + std::to_string(l) + ") " : "") +
-                                         std::to_string(v),
-                                     static_cast<double>(v)});
-            }
+                {name + " maj " + std::to_string(static_cast<int>(major_volume)), major_volume});
+            c.markers.push_back(
+                {name + " min " + std::to_string(static_cast<int>(minor_volume)), minor_volume});
         }
         for (int h = 0; h < 24; ++h) {
             c.categories.push_back(hour_text(h * 60).substr(0, 2));
