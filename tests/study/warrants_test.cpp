@@ -1,8 +1,16 @@
 // The signal warrants against days worked out by hand from Table 4C-1 and
-// Figures 4C-3 and 4C-4.
+// Figures 4C-3 and 4C-4, and the approach volumes against a generator's record.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+
+#include "study/study_compute.h"
 #include "study/warrants.h"
+#include "support/k479_builder.h"
+#include "support/run_program.h"
+#include "support/traffic_builder.h"
+#include "support/vbv_builder.h"
 
 namespace tallycnv {
 namespace {
@@ -137,6 +145,53 @@ TEST(Warrant3, HoursOnTheCurveAndTheVolumeParts) {
     EXPECT_EQ(r.hours, starts({7}));
     EXPECT_TRUE(r.met);
     EXPECT_EQ(r.volume_part_hours, starts({7, 8})); // 17:00: 520 entering, under 650
+}
+
+} // namespace
+} // namespace tallycnv
+
+namespace tallycnv {
+namespace {
+
+TEST(WarrantRun, VolumesOfTheApproachesOnTheCommonDaysAndTheirMeanWeekday) {
+    // Two full weekdays; the major street is the whole file, the minor approach its direction 2.
+    const test::generated_traffic traffic = test::generate_traffic(2, 11);
+    const std::string dir = test::make_temp_dir();
+    const std::string path = dir + "/MAIN.DAT";
+    test::write_file(path, test::build_vbv_file(traffic.header, test::build_vbv_records(traffic.records)));
+    run_settings settings;
+    settings.warrants.asked = true;
+    settings.warrants.major = {{path, 0}};
+    settings.warrants.minor = {{path, 2}};
+    const language_texts lang;
+    report_sink out;
+    const warrant_report r = judge_study_warrants(run_context{settings, lang, out}, false);
+
+    std::array<std::array<double, 24>, 2> all{};
+    std::array<std::array<double, 24>, 2> second{};
+    std::vector<unsigned> speeds;
+    for (const test::generated_vehicle& g : traffic.vehicles) {
+        ++all[g.day][g.hour];
+        second[g.day][g.hour] += g.direction == 1 ? 1 : 0;
+        speeds.push_back(g.speed);
+    }
+    std::sort(speeds.begin(), speeds.end());
+    ASSERT_EQ(r.days.size(), 3U);
+    EXPECT_EQ(r.days[0].day, "2013-03-04");
+    EXPECT_EQ(r.days[2].day, "mean weekday");
+    for (std::size_t d = 0; d < 2; ++d) {
+        EXPECT_EQ(r.days[d].major_hourly, all[d]);
+        ASSERT_EQ(r.days[d].minor_hourly.size(), 1U);
+        EXPECT_EQ(r.days[d].minor_hourly[0], second[d]);
+    }
+    for (std::size_t h = 0; h < 24; ++h) {
+        EXPECT_DOUBLE_EQ(r.days[2].major_hourly[h], (all[0][h] + all[1][h]) / 2) << h;
+    }
+    EXPECT_FALSE(r.speed_given);
+    EXPECT_EQ(r.major_speed, speeds[(85 * speeds.size() + 99) / 100 - 1]);
+    EXPECT_EQ(r.reduced, *r.major_speed > 64.4);
+    EXPECT_EQ(r.approaches, 3);
+    std::filesystem::remove_all(dir);
 }
 
 } // namespace
