@@ -420,6 +420,138 @@ struct parser {
     void combine(const std::string&) { settings.year.combine = true; }
     void stations(const std::string& value) { settings.year.stations = load_stations(value); }
     void output(const std::string& value) { settings.year.output = value; }
+
+    void warrants(const std::string&) { settings.warrants.asked = true; }
+    void major(const std::string& value) { settings.warrants.major = warrant_approaches("--major", value); }
+    void minor(const std::string& value) { settings.warrants.minor = warrant_approaches("--minor", value); }
+    void major_lanes(const std::string& value) {
+        settings.warrants.major_lanes = lane_count("--major-lanes", value);
+    }
+    void minor_lanes(const std::string& value) {
+        settings.warrants.minor_lanes.clear();
+        for (const std::string& item : split_list(value)) {
+            settings.warrants.minor_lanes.push_back(lane_count("--minor-lanes", item));
+        }
+    }
+    void major_speed(const std::string& value) {
+        char* end = nullptr;
+        const double speed = std::strtod(value.c_str(), &end);
+        if (value.empty() || *end != '\0' || !std::isfinite(speed) || speed <= 0 || speed > 1000) {
+            fail(1, "\nError : Invalid major-street speed (must be a number above 0)\n");
+        }
+        settings.warrants.major_speed = speed;
+    }
+    void isolated(const std::string&) { settings.warrants.isolated = true; }
+    void adequate_trial(const std::string&) { settings.warrants.adequate_trial = true; }
+    void day(const std::string& value) {
+        int y = 0;
+        int m = 0;
+        int d = 0;
+        char rest = 0;
+        if (value.size() != 10 || std::sscanf(value.c_str(), "%4d-%2d-%2d%c", &y, &m, &d, &rest) != 3 ||
+            m < 1 || m > 12 || d < 1 || d > 31) {
+            fail(1, "\nError : Invalid day " + value + " (must be YYYY-MM-DD)\n");
+        }
+        settings.warrants.day = value;
+    }
+    void hours(const std::string& value) {
+        if (value != "clock" && value != "quarter") {
+            fail(1, "\nError : Invalid hours " + value + " (must be clock or quarter)\n");
+        }
+        settings.warrants.quarter_hours = value == "quarter";
+    }
+
+    void following(const std::string& v) { settings.following = positive("following headway", v, 60); }
+    void gap_study(const std::string&) { settings.gap_study.asked = true; }
+    void adequate_gap(const std::string& v) {
+        settings.gap_study.adequate_gap = positive("adequate gap", v, 600);
+    }
+    void crossing_width(const std::string& v) {
+        settings.gap_study.crossing_width = positive("crossing width", v, 1000);
+    }
+    void rows(const std::string& v) { settings.gap_study.rows = static_cast<int>(positive("rows", v, 100)); }
+    void walking_speed(const std::string& v) {
+        settings.gap_study.walking_speed = positive("walking speed", v, 100);
+    }
+    void start_up_time(const std::string& v) {
+        settings.gap_study.start_up = positive("start-up time", v, 60, true);
+    }
+    void row_time(const std::string& v) { settings.gap_study.row_time = positive("row time", v, 60, true); }
+    void gap_measure(const std::string& value) {
+        if (value != "headway" && value != "gap") {
+            fail(1, "\nError : Invalid gap measure " + value + " (must be headway or gap)\n");
+        }
+        settings.gap_study.rear_to_front = value == "gap";
+    }
+    void crossing_period(const std::string& value) {
+        int h1 = 0;
+        int m1 = 0;
+        int h2 = 0;
+        int m2 = 0;
+        char rest = 0;
+        if (value.size() != 11 ||
+            std::sscanf(value.c_str(), "%2d:%2d-%2d:%2d%c", &h1, &m1, &h2, &m2, &rest) != 4 || h1 > 23 ||
+            m1 > 59 || m1 % 5 != 0 || h2 > 24 || m2 > 59 || m2 % 5 != 0 || h1 < 0 || m1 < 0 || h2 < 0 ||
+            m2 < 0 || h1 * 60 + m1 >= h2 * 60 + m2 || h2 * 60 + m2 > 1440) {
+            fail(1, "\nError : Invalid crossing period " + value +
+                        " (must be HH:MM-HH:MM on the 5 minutes, the end after the start)\n");
+        }
+        settings.gap_study.period_from = h1 * 60 + m1;
+        settings.gap_study.period_to = h2 * 60 + m2;
+    }
+    // A number above 0 (or 0 too with `zero`) up to `most`; whole for the rows.
+    static double positive(const char* what, const std::string& value, double most, bool zero = false) {
+        char* end = nullptr;
+        const double v = std::strtod(value.c_str(), &end);
+        const bool whole = std::string_view(what) != "rows" || v == std::floor(v);
+        if (value.empty() || *end != '\0' || !std::isfinite(v) || v < 0 || (v == 0 && !zero) || v > most ||
+            !whole) {
+            fail(1, std::string("\nError : Invalid ") + what + " " + value + " (must be a number " +
+                        (zero ? "from 0" : "above 0") + " up to " + std::to_string(static_cast<int>(most)) +
+                        ")\n");
+        }
+        return v;
+    }
+
+    static std::vector<std::string> split_list(const std::string& value) {
+        std::vector<std::string> items;
+        std::size_t from = 0;
+        for (std::size_t comma = value.find(',');; comma = value.find(',', from)) {
+            items.push_back(
+                value.substr(from, comma == std::string::npos ? std::string::npos : comma - from));
+            if (comma == std::string::npos) {
+                return items;
+            }
+            from = comma + 1;
+        }
+    }
+    static int lane_count(const char* option, const std::string& value) {
+        if (value != "1" && value != "2") {
+            fail(1, std::string("\nError : Invalid ") + option + " " + value + " (must be 1 or 2)\n");
+        }
+        return value[0] - '0';
+    }
+    // FILE or FILE:DIR, comma-separated; DIR is the direction or channel number
+    // after the last colon (a colon followed by anything else belongs to the name).
+    static std::vector<warrant_approach> warrant_approaches(const char* option, const std::string& value) {
+        std::vector<warrant_approach> approaches;
+        for (const std::string& item : split_list(value)) {
+            warrant_approach a{item, 0};
+            const std::size_t colon = item.rfind(':');
+            const std::size_t digits = colon == std::string::npos ? 0 : item.size() - colon - 1;
+            if (digits >= 1 && digits <= 3 &&
+                item.find_first_not_of("0123456789", colon + 1) == std::string::npos) {
+                a.file = item.substr(0, colon);
+                a.direction = std::atoi(item.c_str() + colon + 1);
+            }
+            if (a.file.empty() || (digits >= 1 && a.direction == 0 && a.file != item)) {
+                fail(1, std::string("\nError : Invalid ") + option + " approach " + item +
+                            " (must be FILE[:DIR])\n");
+            }
+            approaches.push_back(a);
+        }
+        return approaches;
+    }
 };
 
 // The GNU long options, matched exactly: "--name=value" or "--name value"
@@ -446,6 +578,26 @@ constexpr long_option_entry long_options[] = {
     {"combine", false, &parser::combine},
     {"stations", true, &parser::stations},
     {"output", true, &parser::output},
+    {"warrants", false, &parser::warrants},
+    {"major", true, &parser::major},
+    {"minor", true, &parser::minor},
+    {"major-lanes", true, &parser::major_lanes},
+    {"minor-lanes", true, &parser::minor_lanes},
+    {"major-speed", true, &parser::major_speed},
+    {"isolated", false, &parser::isolated},
+    {"adequate-trial", false, &parser::adequate_trial},
+    {"day", true, &parser::day},
+    {"hours", true, &parser::hours},
+    {"following", true, &parser::following},
+    {"gap-study", false, &parser::gap_study},
+    {"adequate-gap", true, &parser::adequate_gap},
+    {"crossing-width", true, &parser::crossing_width},
+    {"rows", true, &parser::rows},
+    {"walking-speed", true, &parser::walking_speed},
+    {"start-up-time", true, &parser::start_up_time},
+    {"row-time", true, &parser::row_time},
+    {"gap-measure", true, &parser::gap_measure},
+    {"crossing-period", true, &parser::crossing_period},
 };
 
 // The entry naming the long option `arg` ("--name" or "--name=value"), or null.
@@ -528,6 +680,48 @@ void parser::option(const std::string& arg) {
         }
     }
     fail(1, "\nError : Invalid option " + arg + "\n");
+}
+
+// The gap study needs a study format and an adequate gap or a crossing width.
+void check_gap_study_options(const run_settings& settings) {
+    const gap_study_settings& g = settings.gap_study;
+    const int format = settings.anl_format;
+    if (!g.asked) {
+        return;
+    }
+    if (format != anl_format_study && format != anl_format_json && format != anl_format_html) {
+        fail(1, "\nError : Option --gap-study needs a study format (-fstudy, -fjson or -fhtml)\n");
+    }
+    if (g.adequate_gap == 0 && g.crossing_width == 0) {
+        fail(1, "\nError : Option --gap-study needs --adequate-gap or --crossing-width\n");
+    }
+}
+
+// The warrants need a study format, the major street and every minor approach
+// with its direction, and at most one lane figure per minor approach.
+void check_warrant_options(const run_settings& settings) {
+    const warrant_settings& w = settings.warrants;
+    const int format = settings.anl_format;
+    if (!w.asked) {
+        if (!w.major.empty() || !w.minor.empty()) {
+            fail(1, "\nError : Options --major and --minor need --warrants\n");
+        }
+        return;
+    }
+    if (format != anl_format_study && format != anl_format_json && format != anl_format_html) {
+        fail(1, "\nError : Option --warrants needs a study format (-fstudy, -fjson or -fhtml)\n");
+    }
+    if (w.major.empty() || w.minor.empty()) {
+        fail(1, "\nError : Option --warrants needs --major and --minor\n");
+    }
+    for (const warrant_approach& a : w.minor) {
+        if (a.direction == 0) {
+            fail(1, "\nError : Each --minor approach needs its direction (FILE:DIR)\n");
+        }
+    }
+    if (w.minor_lanes.size() > 1 && w.minor_lanes.size() != w.minor.size()) {
+        fail(1, "\nError : Option --minor-lanes needs one value, or one per minor approach\n");
+    }
 }
 
 } // namespace
@@ -620,6 +814,8 @@ run_settings get_parameters(const std::string& program_directory, const std::vec
     if (p.settings.batch.output_dir.empty() && (p.settings.batch.jobs != 0 || p.settings.batch.update)) {
         fail(1, "\nError : Options --jobs and --update need --output-dir\n");
     }
+    check_warrant_options(p.settings);
+    check_gap_study_options(p.settings);
     return p.settings;
 }
 

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -93,6 +94,40 @@ struct year_settings {
     std::string output;                      // --output=FILE: the combined study's file
 };
 
+// --warrants: the traffic signal warrants judged from the counts of the
+// intersection's approaches, each a count file and the direction (or
+// channel) that approaches the intersection; 0: both directions of the file.
+struct warrant_approach {
+    std::string file;
+    int direction = 0;
+};
+struct warrant_settings {
+    bool asked = false;
+    std::vector<warrant_approach> major; // the major street, both approaches together
+    std::vector<warrant_approach> minor; // each minor approach
+    int major_lanes = 1;                 // 1, or 2 for two or more
+    std::vector<int> minor_lanes;        // per minor approach (one value: every approach)
+    std::optional<double> major_speed;   // in the report's speed unit; none: the major files' p85
+    bool isolated = false;               // a community under 10,000
+    bool adequate_trial = false;         // remedies tried: the combination may meet Warrant 1
+    std::string day;                     // "YYYY-MM-DD"; empty: every full valid day common to the files
+    bool quarter_hours = false;          // an hour is any four consecutive quarter hours
+};
+
+// --gap-study: the gaps in the traffic a pedestrian crossing of the road can use.
+struct gap_study_settings {
+    bool asked = false;
+    double adequate_gap = 0;    // seconds; 0: from the crossing width
+    double crossing_width = 0;  // feet, or metres with metric units
+    int rows = 1;               // rows of pedestrians crossing at once
+    double walking_speed = 0;   // per second in the length unit; 0: 3.5 ft/s (1.0668 m/s)
+    double start_up = 3;        // seconds
+    double row_time = 2;        // seconds per row after the first
+    bool rear_to_front = false; // --gap-measure=gap: from the rear of one vehicle to the front of the next
+    int period_from = 0;        // --crossing-period, minutes of the day
+    int period_to = 1440;
+};
+
 struct run_settings {
     std::string program_directory = ".";
     std::string sfn;       // source data file
@@ -125,6 +160,9 @@ struct run_settings {
     quality_settings quality;          // --qc thresholds and --strict
     batch_settings batch;
     year_settings year;
+    double following = 3; // --following: a vehicle follows with a headway under this many seconds
+    warrant_settings warrants;
+    gap_study_settings gap_study;
     // The process-wide output record: its units, print_units and axle_factor come
     // from the command line; date_format and site are copied from the data file.
     k479_defn k479 = default_k479();

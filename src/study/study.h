@@ -28,6 +28,9 @@
 #include "io/latin1.h"
 #include "run/quality_rules.h"
 #include "run/run_context.h"
+#include "study/gap_study.h"
+#include "study/study_tables.h"
+#include "study/warrants.h"
 
 namespace tallycnv {
 
@@ -229,6 +232,8 @@ struct study_day {
     double esal = 0;                    // weigh sites: the day's equivalent standard axles
     std::vector<double> esal_by_group;  // the same per group after "all"
     std::vector<std::int64_t> hours;    // 24 hourly counts per group, "all" first (study::groups order)
+    // The day's counts per slot of study::day_slot_minutes, "all" then each group: groups x slots.
+    std::vector<std::int64_t> slots;
     std::vector<std::int64_t> by_class; // vehicles by class code (index: the code), vehicle files
     std::optional<double> factored;     // with --factors: total x the factor of its month and weekday
     bool excluded_by_date = false;      // named by --exclude-dates (a holiday, an event): "excluded_date"
@@ -382,6 +387,12 @@ struct study {
     std::vector<study_year> annual;  // one per calendar year of the recording
     std::vector<std::string> sources;    // a combined study: its files in time order
     std::vector<study_overlap> overlaps; // a combined study: spans two sources cover
+    bool keep_day_slots = false;     // fill study_day::slots (the warrants read them)
+    int day_slot_minutes = 15;       // the length of study_day::slots' slots
+
+    std::optional<warrant_report> warrants;    // --warrants
+    std::optional<gap_study_result> gap_study; // --gap-study
+    study_tables tables;                       // the engineer's tables of a vehicle file
 };
 
 // Writes the study in the format the run asks for (-fstudy, -fjson, -fhtml)

@@ -148,6 +148,12 @@ void compute_interval_study(const run_context& ctx, byte_stream& input, const k4
 void compute_vehicle_sources(const run_context& ctx, std::vector<study_source>& sources, study& s);
 void compute_interval_sources(const run_context& ctx, std::vector<study_source>& sources, study& s);
 
+// The tables of a vehicle file from its tallies, once the days are known.
+void fill_tables(study& s, const table_tally& t);
+
+// The signal warrants of the files --warrants names (each read into its own study).
+warrant_report judge_study_warrants(const run_context& ctx, bool imperial);
+
 // The speed figures of a distribution of stored whole speeds (index: the
 // stored speed), each worth `per_unit` in the study's speed unit.
 study_speed speed_figures(const std::vector<std::int64_t>& speeds, double speed_limit, double per_unit);

@@ -318,6 +318,9 @@ void fill_volumes(study& s, const day_table& table, const recording_span& span, 
             row.by_class = found->second.classes;
         }
         row.hours.assign(groups * 24, 0);
+        if (s.keep_day_slots) {
+            row.slots = slots;
+        }
         const bool weekday = row.date.weekday < 5;
         peak_grid day_grid;
         full_listed += row.full_day ? 1 : 0;
@@ -372,6 +375,7 @@ void fill_volumes(study& s, const day_table& table, const recording_span& span, 
     }
 
     s.survey.full_days = full_listed;
+    s.day_slot_minutes = slot;
     for (std::size_t g = 0; g < groups; ++g) {
         study_volume& v = s.groups[g].volume;
         const sums& t = totals[g];

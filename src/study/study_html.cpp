@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "study/study_sections.h"
 #include "study/svg_chart.h"
 #include "study/year_page.h"
+#include "study/warrant_sections.h"
 
 namespace tallycnv {
 
@@ -317,6 +319,33 @@ std::vector<chart> charts_of(const study& s, const std::string& id) {
         return year_charts(*year);
     }
     const study_group& all = s.groups.front();
+    if (id == "warrants" && s.warrants) {
+        return warrant_charts(*s.warrants);
+    }
+    if (id == "speed_by_hour" && s.has_speed) {
+        chart c;
+        c.kind = chart_kind::line;
+        c.title = "Speed by hour of the day";
+        c.x_title = "Hour";
+        c.y_title = "Speed (" + s.units.speed + ")";
+        c.no_data = "No vehicle with a speed on a full valid day: no chart.";
+        const char* names[4] = {"p15", "p50", "p85", "p95"};
+        for (std::size_t i = 0; i < 4; ++i) {
+            c.series.push_back({names[i], {}});
+        }
+        for (std::size_t h = 0; h < 24; ++h) {
+            char label[8];
+            std::snprintf(label, sizeof label, "%02zu", h);
+            c.categories.emplace_back(label);
+            for (std::size_t i = 0; i < 4; ++i) {
+                c.series[i].values.push_back(s.tables.speed_by_hour[h].percentiles[i].value_or(0));
+            }
+        }
+        return {c};
+    }
+    if (id == "gaps" && s.gap_study) {
+        return gap_study_charts(*s.gap_study);
+    }
     if (id == "daily") {
         return {daily_chart(s)};
     }
@@ -389,6 +418,41 @@ void write_cells(report_sink& out, const std::vector<std::string>& cells, const 
         out.printf("</%s>", tag);
     }
     out.write("</tr>\n");
+}
+
+// Hour by day as a heat map: each day's hourly counts shaded from white to the
+// chart blue by their share of the table's largest count (totals and means plain).
+void write_heat_map(report_sink& out, const text_table& t) {
+    double most = 0;
+    const std::size_t days = t.columns.size() >= 3 ? t.columns.size() - 3 : 0;
+    for (std::size_t r = 0; r + 1 < t.rows.size(); ++r) {
+        for (std::size_t c = 1; c <= days && c < t.rows[r].size(); ++c) {
+            most = std::max(most, std::atof(t.rows[r][c].c_str()));
+        }
+    }
+    out.write("<div style=\"overflow-x: auto\">\n<table>\n<caption>");
+    write_file_text(out, t.caption);
+    out.write("</caption>\n<thead>");
+    write_cells(out, t.columns, "th", t.name_column);
+    out.write("</thead>\n<tbody>\n");
+    for (std::size_t r = 0; r < t.rows.size(); ++r) {
+        out.write("<tr>");
+        for (std::size_t c = 0; c < t.rows[r].size(); ++c) {
+            const bool shaded = c >= 1 && c <= days && r + 1 < t.rows.size() && most > 0;
+            if (shaded) {
+                const double f = std::clamp(std::atof(t.rows[r][c].c_str()) / most, 0.0, 1.0);
+                const auto mix = [f](int to) { return static_cast<int>(std::lround(255 - (255 - to) * f)); };
+                out.printf("<td style=\"background: #%02x%02x%02x%s\">", mix(0x1f), mix(0x77), mix(0xb4),
+                           f > 0.6 ? "; color: #ffffff" : "");
+            } else {
+                out.write("<td>");
+            }
+            write_file_text(out, t.rows[r][c]);
+            out.write("</td>");
+        }
+        out.write("</tr>\n");
+    }
+    out.write("</tbody>\n</table>\n</div>\n");
 }
 
 void write_html_table(report_sink& out, const text_table& t) {
@@ -468,7 +532,11 @@ void write_study_html(const run_context& ctx, const study& s) {
             write_year_calendar(out, s, *year);
         }
         for (const text_table& table : section.tables) {
-            write_html_table(out, table);
+            if (section.id == "hour_by_day") {
+                write_heat_map(out, table);
+            } else {
+                write_html_table(out, table);
+            }
         }
         out.write("</section>\n");
     }

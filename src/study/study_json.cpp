@@ -7,6 +7,7 @@
 #include <string>
 
 #include "study/study.h"
+#include "study/study_compute.h"
 
 namespace tallycnv {
 
@@ -630,6 +631,63 @@ void write_annual(json_writer& j, const study& s) {
     j.end_array();
 }
 
+void write_hours(json_writer& j, const std::vector<int>& hours) {
+    j.begin_row();
+    for (const int minute : hours) {
+        j.value(minute_text(minute));
+    }
+    j.end_array();
+}
+
+// The analysed days of --warrants; hours name the start of the hour.
+void write_warrants(json_writer& j, const warrant_report& r) {
+    j.key("warrants").begin_array();
+    for (const warrant_day_report& d : r.days) {
+        const warrant_1_result& w1 = d.result.warrant_1;
+        j.begin_object();
+        j.key("day").value(d.day);
+        j.key("warrant_1").begin_object();
+        j.key("percent").value(w1.percent);
+        j.key("major_speed").value(r.major_speed);
+        j.key("speed_source").value(r.speed_given ? "given" : "p85");
+        for (const auto& [name, c] :
+             {std::pair{"condition_a", &w1.condition_a}, {"condition_b", &w1.condition_b}}) {
+            j.key(name).begin_compact_object();
+            j.key("hours");
+            write_hours(j, c->hours);
+            j.key("met").value(c->met);
+            j.end_object();
+        }
+        j.key("combination").begin_object();
+        j.key("percent").value(w1.combination_percent);
+        j.key("condition_a_hours");
+        write_hours(j, w1.combination_a_hours);
+        j.key("condition_b_hours");
+        write_hours(j, w1.combination_b_hours);
+        j.key("volumes_satisfied").value(w1.combination_volumes_satisfied);
+        j.end_object();
+        j.key("met").value(w1.met);
+        j.key("met_by");
+        if (w1.met_by.empty()) {
+            j.null();
+        } else {
+            j.value(w1.met_by);
+        }
+        j.end_object();
+        const warrant_3_result& w3 = d.result.warrant_3;
+        j.key("warrant_3").begin_object();
+        j.key("percent").value(w3.percent);
+        j.key("hours");
+        write_hours(j, w3.hours);
+        j.key("met").value(w3.met);
+        j.key("condition_a_volume_hours");
+        write_hours(j, w3.volume_part_hours);
+        j.end_object();
+        j.end_object();
+    }
+    j.end_array();
+}
+
 // A combined study: its files in time order and the spans two of them cover.
 void write_sources(json_writer& j, const study& s) {
     j.key("sources").begin_array();
@@ -651,6 +709,187 @@ void write_sources(json_writer& j, const study& s) {
         j.end_object();
     }
     j.end_array();
+}
+
+void write_row(json_writer& j, const std::vector<std::int64_t>& counts) {
+    j.begin_row();
+    for (const std::int64_t n : counts) {
+        j.value(n);
+    }
+    j.end_array();
+}
+
+void write_mean_row(json_writer& j, const std::array<std::optional<double>, 24>& means) {
+    j.begin_row();
+    for (const std::optional<double>& m : means) {
+        j.value(m);
+    }
+    j.end_array();
+}
+
+// Hour by day (every file family) and, for vehicle files, the speed, class,
+// headway, following and heavy-vehicle tables.
+void write_tables(json_writer& j, const study& s) {
+    j.key("hour_by_day").begin_object();
+    j.key("dates").begin_row();
+    for (const study_day& d : s.daily) {
+        j.value(date_text(d.date));
+    }
+    j.end_array();
+    j.key("full_day").begin_row();
+    for (const study_day& d : s.daily) {
+        j.value(d.full_day);
+    }
+    j.end_array();
+    j.key("valid").begin_row();
+    for (const study_day& d : s.daily) {
+        j.value(d.valid);
+    }
+    j.end_array();
+    const auto hours_of = [](const study_day& d, std::size_t g) {
+        std::vector<std::int64_t> hours(24, 0);
+        for (std::size_t h = 0; h < 24 && g * 24 + h < d.hours.size(); ++h) {
+            hours[h] = d.hours[g * 24 + h];
+        }
+        return hours;
+    };
+    j.key("all").begin_array();
+    for (const study_day& d : s.daily) {
+        write_row(j, hours_of(d, 0));
+    }
+    j.end_array();
+    j.key(s.survey.interval_file ? "by_channel" : "by_direction").begin_object();
+    for (std::size_t g = 1; g < s.groups.size(); ++g) {
+        j.key(s.groups[g].key).begin_array();
+        for (const study_day& d : s.daily) {
+            write_row(j, hours_of(d, g));
+        }
+        j.end_array();
+    }
+    j.end_object();
+    j.key("weekday_mean");
+    write_mean_row(j, s.groups.front().volume.weekday_profile);
+    j.key("weekend_mean");
+    write_mean_row(j, s.groups.front().volume.weekend_profile);
+    j.end_object();
+    const study_tables& t = s.tables;
+    if (!t.vehicle_tables) {
+        return;
+    }
+    j.key("speed_by_hour").begin_array();
+    for (std::size_t h = 0; h < 24; ++h) {
+        const speed_hour& f = t.speed_by_hour[h];
+        j.begin_compact_object();
+        j.key("hour").value(minute_text(static_cast<int>(h) * 60));
+        j.key("vehicles").value(f.vehicles);
+        j.key("mean").value(f.mean);
+        const char* names[4] = {"p15", "p50", "p85", "p95"};
+        for (std::size_t i = 0; i < 4; ++i) {
+            j.key(names[i]).value(f.percentiles[i]);
+        }
+        j.key("bins").begin_compact_object();
+        j.key("first_lower").value(0);
+        j.key("width").value(10);
+        j.key("counts");
+        write_row(j, f.bins);
+        j.end_object();
+        j.end_object();
+    }
+    j.end_array();
+    j.key("class_by_speed").begin_object();
+    j.key("first_lower").value(0);
+    j.key("width").value(10);
+    j.key("classes").begin_object();
+    for (const auto& [code, row] : t.class_by_speed) {
+        j.key(code);
+        write_row(j, row);
+    }
+    j.end_object();
+    j.end_object();
+    j.key("speed_by_headway").begin_object();
+    j.key("speed").begin_compact_object();
+    j.key("first_lower").value(0);
+    j.key("width").value(10);
+    j.end_object();
+    j.key("headway_edges").begin_row();
+    for (const int e : headway_edges_tenths) {
+        j.value(e / 10);
+    }
+    j.end_array();
+    j.key("counts").begin_array();
+    for (const auto& row : t.speed_by_headway) {
+        write_row(j, std::vector<std::int64_t>(row.begin(), row.end()));
+    }
+    j.end_array();
+    j.end_object();
+    j.key("following").begin_object();
+    j.key("headway_under_s").value(t.following_s);
+    std::int64_t following = 0;
+    std::int64_t headways = 0;
+    j.key("share_by_hour").begin_row();
+    for (std::size_t h = 0; h < 24; ++h) {
+        following += t.following_by_hour[h];
+        headways += t.headways_by_hour[h];
+        j.value(share_of(t.following_by_hour[h], t.headways_by_hour[h]));
+    }
+    j.end_array();
+    j.key("vehicles").value(headways);
+    j.key("following").value(following);
+    j.key("share").value(share_of(following, headways));
+    j.end_object();
+    j.key("heavy_vehicles").begin_object();
+    if (t.heavy_basis.empty()) {
+        j.key("basis").null();
+    } else {
+        j.key("basis").value(t.heavy_basis);
+    }
+    j.key("vehicles").value(t.heavy_base);
+    j.key("heavy").value(t.heavy);
+    j.key("share").value(share_of(t.heavy, t.heavy_base));
+    j.key("single_unit_share").value(t.single_unit ? share_of(*t.single_unit, t.heavy_base) : std::nullopt);
+    j.key("combination_share").value(t.combination ? share_of(*t.combination, t.heavy_base) : std::nullopt);
+    j.end_object();
+}
+
+// The crossing gap study: each full valid day's 5-minute periods of the crossing period.
+void write_gap_study(json_writer& j, const gap_study_result& r) {
+    j.key("gap_study").begin_object();
+    if (!r.vehicle_file) {
+        j.key("adequate_gap_s").null();
+        j.key("reason").value("an interval file holds no gaps");
+        j.key("days").begin_array();
+        j.end_array();
+        j.end_object();
+        return;
+    }
+    j.key("adequate_gap_s").value(r.adequate_gap_s);
+    j.key("measure").value(r.rear_to_front ? "gap" : "headway");
+    j.key("crossing_period").begin_compact_object();
+    j.key("start").value(minute_text(r.period_from));
+    j.key("end").value(minute_text(r.period_to));
+    j.end_object();
+    j.key("days").begin_array();
+    for (const gap_study_day& d : r.days) {
+        j.begin_object();
+        j.key("date").value(d.date);
+        j.key("periods").begin_array();
+        for (const gap_study_period& p : d.periods) {
+            j.begin_compact_object();
+            j.key("start").value(minute_text(p.start));
+            j.key("end").value(minute_text(p.end));
+            j.key("adequate_gaps").value(p.adequate_gaps);
+            j.key("minutes").value(p.minutes);
+            j.key("deficient").value(p.deficient);
+            j.end_object();
+        }
+        j.end_array();
+        j.key("adequate_gaps").value(d.adequate_gaps);
+        j.key("minutes").value(d.minutes);
+        j.key("warrant_5_gap_criterion_met").value(d.criterion_met);
+        j.end_object();
+    }
+    j.end_array();
+    j.end_object();
 }
 
 } // namespace
@@ -723,6 +962,13 @@ void write_study_json(const run_context& ctx, const study& s) {
         write_annual(j, s);
         if (!s.sources.empty()) {
             write_sources(j, s);
+        }
+        write_tables(j, s);
+        if (s.warrants) {
+            write_warrants(j, *s.warrants);
+        }
+        if (s.gap_study) {
+            write_gap_study(j, *s.gap_study);
         }
     }
     j.end_object();

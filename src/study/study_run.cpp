@@ -56,6 +56,7 @@ study make_study(const run_context& ctx, const k479_defn& header) {
     s.made_by = std::string("tallycnv ") + version_number;
     s.made_on = made_on();
     s.quality.rules = ctx.settings.quality;
+    s.keep_day_slots = ctx.settings.warrants.asked;
     study_survey& survey = s.survey;
     survey.interval_file = header.type == 'm';
     survey.site = trimmed(field_text(header.site));
@@ -98,6 +99,12 @@ void output_study(const run_context& ctx, byte_stream& input, const k479_defn& h
         compute_interval_study(ctx, input, header, s);
     }
     fill_annual(s, ctx.settings);
+    if (ctx.settings.gap_study.asked && !s.gap_study) {
+        s.gap_study.emplace().vehicle_file = false; // an interval file holds no gaps
+    }
+    if (ctx.settings.warrants.asked) {
+        s.warrants = judge_study_warrants(ctx, s.units.imperial);
+    }
     write_study(ctx, s);
     // The word on standard error, for the study formats only: the flags table is itself that word.
     if (ctx.settings.anl_format != anl_format_flags) {

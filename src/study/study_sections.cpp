@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "study/warrant_sections.h"
+
 namespace tallycnv {
 
 namespace {
@@ -670,6 +672,12 @@ std::vector<study_section> study_sections(const study& s) {
     sections.push_back(daily_section(s));
     sections.push_back(profile_section(s));
     sections.push_back(peak_section(s));
+    if (s.warrants) {
+        sections.push_back(warrant_section(*s.warrants, s.units));
+    }
+    if (s.gap_study) {
+        sections.push_back(gap_study_section(*s.gap_study, s.units));
+    }
     if (s.survey.interval_file) {
         if (!s.survey.count_only) {
             sections.push_back(bins_section(s));
@@ -685,6 +693,9 @@ std::vector<study_section> study_sections(const study& s) {
     }
     for (study_section& year : year_sections(s)) {
         sections.push_back(std::move(year));
+    }
+    for (study_section& section : table_sections(s)) {
+        sections.push_back(std::move(section));
     }
     return sections;
 }

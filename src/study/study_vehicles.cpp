@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cstdio>
 #include <string>
 
 #include "study/study_compute.h"
@@ -111,6 +112,8 @@ struct vehicle_study {
     std::array<int, 8> last_minute{};
     std::uint64_t record_end = 0; // where the last complete vehicle or event record ends
     std::int64_t records = 0;     // vehicle and event records read
+    std::optional<gap_tally> crossing_gaps; // --gap-study
+    table_tally tables;
 
     void add(const vehicle_info& v, unsigned record_type) {
         const unsigned fields = carried_fields(record_type, stream_param, v) & measured;
@@ -141,6 +144,20 @@ struct vehicle_study {
         if (day != nullptr && has(has_class)) {
             count_in(day->classes, v.class_code);
         }
+        if (crossing_gaps && day != nullptr) {
+            add_gap(v, has(has_length) && has(has_speed) && v.speed > 0);
+        }
+        std::optional<long> table_day;
+        int hour = -1;
+        if (day != nullptr) {
+            const int minute = v.hour * 60 + v.minute;
+            table_day = *last_date_day + minute / 1440;
+            hour = minute % 1440 / 60;
+        }
+        // The tables tally whole speeds in the report's unit (mph to the nearest).
+        const int table_speed = speed < 0 ? -1 : imperial ? static_cast<int>(std::lround(mph_of(v.speed))) : speed;
+        tables.add(table_day, hour, table_speed,
+                   has(has_class) ? v.class_code : -1, has(has_headway) ? static_cast<int>(v.headway) : -1);
         const bool weighed = has(has_gross_weight) && v.gross_weight != 0;
         double esal = 0;
         if (weighed && has(has_axle_weights)) {
@@ -209,6 +226,16 @@ struct vehicle_study {
         const std::int64_t at = *day * 86400LL + v.hour * 3600LL + v.minute * 60LL + v.second;
         return std::any_of(taken->begin(), taken->end(),
                            [at](const auto& span) { return span.first <= at && at < span.second; });
+    }
+
+    // The vehicle's front and rear (length over speed) on the merged stream of the gap study.
+    void add_gap(const vehicle_info& v, bool measured) {
+        const int minute = v.hour * 60 + v.minute;
+        const std::int64_t time = (*last_date_day * std::int64_t{1440} + minute) * 60000 + v.second * 1000 +
+                                  std::min<int>(v.millisecond, 999);
+        // cm / (km/h / 3.6) in milliseconds.
+        const std::int64_t occupancy = measured ? std::int64_t{v.length} * 36 / v.speed : 0;
+        crossing_gaps->add(time, occupancy);
     }
 
     // Vehicles come in date order: the day number is worked out once per date.
@@ -504,6 +531,16 @@ void compute_vehicle_sources(const run_context& ctx, std::vector<study_source>& 
     }
     walk.days.groups = groups;
     walk.days.slot_minutes = 15;
+    walk.tables.following_tenths = static_cast<int>(std::lround(ctx.settings.following * 10));
+    const gap_study_settings& gap_settings = ctx.settings.gap_study;
+    if (gap_settings.asked) {
+        walk.crossing_gaps.emplace();
+        const double g = adequate_gap_seconds(gap_settings.adequate_gap, gap_settings.crossing_width,
+                                              gap_settings.rows, gap_settings.walking_speed,
+                                              gap_settings.start_up, gap_settings.row_time, s.units.imperial);
+        walk.crossing_gaps->adequate_ms = std::llround(g * 1000);
+        walk.crossing_gaps->rear_to_front = gap_settings.rear_to_front;
+    }
     // Where the data area begins, read before the walk (finding it repositions the source).
     const std::uint64_t data_start = combined ? 0 : start_of_data(*sources.front().input);
     for (study_source& source : sources) {
@@ -635,6 +672,23 @@ void compute_vehicle_sources(const run_context& ctx, std::vector<study_source>& 
     judge_days(s, walk.days, span, judged);
     fill_volumes(s, walk.days, span, peak_parts::quarter_hours);
     drop_unused_directions(s);
+    fill_tables(s, walk.tables);
+    if (walk.crossing_gaps) {
+        walk.crossing_gaps->finish();
+        gap_study_result& r = s.gap_study.emplace();
+        r.adequate_gap_s = static_cast<double>(walk.crossing_gaps->adequate_ms) / 1000;
+        r.rear_to_front = gap_settings.rear_to_front;
+        r.period_from = gap_settings.period_from;
+        r.period_to = gap_settings.period_to;
+        for (const study_day& d : s.daily) {
+            const std::optional<long> day = day_number(d.date.year, d.date.month, d.date.day);
+            if (d.full_day && d.valid && day) {
+                char date[16];
+                std::snprintf(date, sizeof date, "%04d-%02d-%02d", d.date.year, d.date.month, d.date.day);
+                r.days.push_back(gap_day(*walk.crossing_gaps, *day, date, r.period_from, r.period_to));
+            }
+        }
+    }
 }
 
 } // namespace tallycnv

@@ -129,7 +129,12 @@ void write_legend(report_sink& out, const chart& c) {
 
 // The value axis: grid lines, tick labels and the rotated title.
 double write_value_axis(report_sink& out, const chart& c) {
-    const double most = largest_value(c);
+    double most = largest_value(c);
+    for (const chart_marker& m : c.markers) {
+        if (c.kind == chart_kind::bars && std::isfinite(m.x)) {
+            most = std::max(most, m.x);
+        }
+    }
     const double step = nice_step(most, 5, all_whole(c) ? 1 : 0);
     const double axis_top = std::max(step, std::ceil(most / step - 1e-9) * step);
     const int decimals = decimals_of(step);
@@ -198,6 +203,19 @@ void write_bars(report_sink& out, const chart& c, double axis_top) {
             out.write("</rect>\n");
         }
         out.write("</g>\n");
+    }
+    for (std::size_t i = 0; i < c.markers.size(); ++i) {
+        if (!std::isfinite(c.markers[i].x)) {
+            continue;
+        }
+        const std::size_t k = i % std::size(marker_colours);
+        const double y = top + plot_h - std::max(0.0, c.markers[i].x) / axis_top * plot_h;
+        out.printf("<line x1=\"%s\" y1=\"%s\" x2=\"%s\" y2=\"%s\" stroke=\"%s\" stroke-width=\"2\" "
+                   "stroke-dasharray=\"%s\"><title>",
+                   coordinate(left).c_str(), coordinate(y).c_str(), coordinate(left + plot_w).c_str(),
+                   coordinate(y).c_str(), marker_colours[k], marker_dashes[k]);
+        write_escaped(out, c.markers[i].label);
+        out.write("</title></line>\n");
     }
     write_category_labels(out, c, slot);
 }

@@ -23,10 +23,11 @@ struct chart_series {
     std::vector<double> values;
 };
 
-// A vertical line on a histogram's axis, such as the mean or the limit.
+// A vertical line on a histogram's axis, such as the mean or the limit; on a
+// bar chart a horizontal line at a value, such as a threshold.
 struct chart_marker {
     std::string label; // UTF-8, e.g. "p85 58.0"
-    double x = 0;
+    double x = 0;      // on the histogram's axis, or the bar chart's value
 };
 
 // Every text is UTF-8 and is escaped when written.

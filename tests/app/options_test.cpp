@@ -58,6 +58,18 @@ TEST(GetParameters, LongOptions) {
     EXPECT_EQ(s.quality[qc_rule::over_capacity], 3000); // the others keep their defaults
     EXPECT_TRUE(s.quality.strict);
 
+    // An approach's direction is the number after the name's last colon.
+    s = parse({"A.DAT", "-fhtml", "--warrants", "--major=C:\\A.DAT:2,B:C.DAT", "--minor=D.DAT:12",
+               "--minor-lanes=2", "--hours=quarter", "--isolated"});
+    ASSERT_EQ(s.warrants.major.size(), 2U);
+    EXPECT_EQ(s.warrants.major[0].file, "C:\\A.DAT");
+    EXPECT_EQ(s.warrants.major[0].direction, 2);
+    EXPECT_EQ(s.warrants.major[1].file, "B:C.DAT");
+    EXPECT_EQ(s.warrants.major[1].direction, 0);
+    EXPECT_EQ(s.warrants.minor[0].direction, 12);
+    EXPECT_EQ(s.warrants.minor_lanes, std::vector<int>{2});
+    EXPECT_TRUE(s.warrants.quarter_hours && s.warrants.isolated && !s.warrants.adequate_trial);
+
     // With --output-dir every file name is a source, before or after it; the
     // summary window's values stay values.
     s = parse({"A.DAT", "B.DAT", "--jobs=3", "-fmarsum", "10:00", "1/2/2013", "11:00", "1/2/2013", "C.DAT",
@@ -236,6 +248,32 @@ TEST(GetParameters, RefusedCommandLines) {
           "!A.DAT --output-dir=o --jobs=", "!A.DAT --output-dir=o --jobs=2x",
           "!A.DAT --output-dir=o --jobs=99999999999999999999"}},
         {"Options --jobs and --update need --output-dir", {"--jobs=2", "--update"}},
+        {"Options --major and --minor need --warrants", {"-fjson --major=M.DAT --minor=N.DAT:1"}},
+        {"Option --warrants needs a study format (-fstudy, -fjson or -fhtml)",
+         {"--warrants --major=M.DAT --minor=N.DAT:1"}},
+        {"Option --warrants needs --major and --minor", {"-fjson --warrants --major=M.DAT"}},
+        {"Each --minor approach needs its direction (FILE:DIR)",
+         {"-fjson --warrants --major=M.DAT --minor=N.DAT:1,C:\\N.DAT"}},
+        {"Invalid --minor approach N.DAT:0 (must be FILE[:DIR])", {"--minor=N.DAT:0"}},
+        {"Invalid --major approach :1 (must be FILE[:DIR])", {"--major=:1"}},
+        {"Option --minor-lanes needs one value, or one per minor approach",
+         {"-fjson --warrants --major=M.DAT --minor=N.DAT:1,N.DAT:2 --minor-lanes=1,2,2"}},
+        {"Invalid --minor-lanes 3 (must be 1 or 2)", {"--minor-lanes=1,3"}},
+        {"Invalid major-street speed (must be a number above 0)", {"--major-speed=fast", "--major-speed=0"}},
+        {"Invalid day 2013-3-07 (must be YYYY-MM-DD)", {"--day=2013-3-07"}},
+        {"Invalid hours half (must be clock or quarter)", {"--hours=half"}},
+        {"Option --gap-study needs --adequate-gap or --crossing-width", {"-fjson --gap-study --rows=2"}},
+        {"Option --gap-study needs a study format (-fstudy, -fjson or -fhtml)",
+         {"--gap-study --adequate-gap=9"}},
+        {"Invalid rows 1.5 (must be a number above 0 up to 100)", {"--rows=1.5"}},
+        {"Invalid adequate gap 0 (must be a number above 0 up to 600)", {"--adequate-gap=0"}},
+        {"Invalid gap measure rear (must be headway or gap)", {"--gap-measure=rear"}},
+        {"Invalid crossing period 08:00-07:00 (must be HH:MM-HH:MM on the 5 minutes, the end after the "
+         "start)",
+         {"--crossing-period=08:00-07:00"}},
+        {"Invalid crossing period 08:02-09:00 (must be HH:MM-HH:MM on the 5 minutes, the end after the "
+         "start)",
+         {"--crossing-period=08:02-09:00"}},
     };
     for (const auto& [message, lines] : groups) {
         for (const char* line : lines) {

@@ -1,12 +1,15 @@
 // The study's figures where the read-back from the CSV export cannot reach:
 // the calendar, vehicles on dates that do not exist, ties between peak hours,
-// and the interval grids that have peak hours and those that have not.
+// and the interval grids that have peak hours and those that have not; the
+// engineer's tables against a generator's record; the crossing gaps.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 
 #include "study/study_compute.h"
 #include "support/interval_builder.h"
+#include "support/traffic_builder.h"
 #include "support/vbv_builder.h"
 
 namespace tallycnv {
@@ -399,6 +402,143 @@ TEST(StudyQuality, TenDaysOfHourlyCountsAreJudgedFromTheirHours) {
     EXPECT_EQ(cut.survey.full_days, 4);
     EXPECT_DOUBLE_EQ(*cut.groups[0].volume.adt, truth);
     EXPECT_FALSE(any_critical(cut));
+}
+
+} // namespace
+} // namespace tallycnv
+
+namespace tallycnv {
+namespace {
+
+TEST(CrossingGaps, AdequateGapsByThePeriodTheyStartIn) {
+    EXPECT_DOUBLE_EQ(adequate_gap_seconds(0, 35, 2, 0, 3, 2, true), 15);      // 35 ft at 3.5 ft/s, two rows
+    EXPECT_DOUBLE_EQ(adequate_gap_seconds(0, 10.668, 1, 0, 3, 2, false), 13); // the same speed in m/s
+    EXPECT_DOUBLE_EQ(adequate_gap_seconds(7.5, 35, 2, 0, 3, 2, true), 7.5);
+    // Times in tenths of a second from 08:00:00 (288000); the lane-2 vehicle
+    // at 08:07 is recorded late and merged back in time order.
+    std::string records = "date 2013 3 7\n";
+    for (const int t : {288000, 288100, 288199, 290950, 291050, 291200, 294000, 294100, 294200, 294300,
+                        294400, 294500, 324000}) {
+        records += "type4 lane=0 axles=2 speed=80 time=" + std::to_string(t) + "\n";
+    }
+    records += "type4 lane=1 axles=2 speed=80 time=292200\n";
+    computed c;
+    c.settings.gap_study.asked = true;
+    c.settings.gap_study.adequate_gap = 10;
+    c.settings.gap_study.period_from = 8 * 60;
+    c.settings.gap_study.period_to = 8 * 60 + 15;
+    compute(c,
+            test::build_vbv_file("closed_ok 1\nnum_records 15\nstart 2013-03-07 00:00:00\n"
+                                 "stop 2013-03-08 00:00:00",
+                                 test::build_vbv_records(records)),
+            {{"zero_hours", 25}}); // a quiet day, kept
+
+    ASSERT_TRUE(c.s.gap_study);
+    ASSERT_EQ(c.s.gap_study->days.size(), 1U);
+    const gap_study_day& day = c.s.gap_study->days[0];
+    EXPECT_EQ(day.date, "2013-03-07");
+    ASSERT_EQ(day.periods.size(), 3U);
+    // 08:00: 10 s exactly, not 9.9 s, 275 s, and 10 s from 08:04:55 across the boundary.
+    EXPECT_EQ(day.periods[0].adequate_gaps, 3);
+    EXPECT_TRUE(day.periods[0].deficient);
+    EXPECT_EQ(day.periods[1].adequate_gaps, 3); // from 08:05:05, 08:05:20 and the merged 08:07:00
+    EXPECT_EQ(day.periods[2].adequate_gaps, 6);
+    EXPECT_FALSE(day.periods[2].deficient);
+    EXPECT_EQ(day.adequate_gaps, 12);
+    EXPECT_EQ(day.minutes, 15);
+    EXPECT_TRUE(day.criterion_met);
+}
+
+} // namespace
+} // namespace tallycnv
+
+namespace tallycnv {
+namespace {
+
+TEST(StudyTables, AgreeWithTheGeneratorsRecordOfItsVehicles) {
+    const test::generated_traffic traffic = test::generate_traffic(2, 7);
+    computed c;
+    compute(c, test::build_vbv_file(traffic.header, test::build_vbv_records(traffic.records)));
+    ASSERT_EQ(c.s.daily.size(), 2U);
+    const study_tables& t = c.s.tables;
+    ASSERT_TRUE(t.vehicle_tables);
+
+    // Hour by day, all and by direction; speeds by hour; the matrices; following; heavy vehicles.
+    std::vector<std::vector<std::int64_t>> hour_day(2, std::vector<std::int64_t>(3 * 24, 0));
+    std::vector<std::vector<unsigned>> hour_speeds(24);
+    std::map<std::pair<std::string, std::size_t>, std::int64_t> class_speed;
+    std::map<std::pair<std::size_t, std::size_t>, std::int64_t> speed_headway;
+    std::array<std::int64_t, 24> following{};
+    std::int64_t heavy = 0;
+    const unsigned edges[] = {10, 20, 30, 40, 60, 100};
+    for (const test::generated_vehicle& g : traffic.vehicles) {
+        ++hour_day[g.day][g.hour];
+        ++hour_day[g.day][(g.direction + 1) * 24 + g.hour];
+        hour_speeds[g.hour].push_back(g.speed);
+        ++class_speed[{std::to_string(g.class_code), g.speed / 10}];
+        std::size_t bin = 0;
+        while (bin < 6 && g.headway >= edges[bin]) {
+            ++bin;
+        }
+        ++speed_headway[{g.speed / 10, bin}];
+        following[g.hour] += g.headway < 30 ? 1 : 0;
+        heavy += g.axles >= 3 ? 1 : 0;
+    }
+    for (std::size_t d = 0; d < 2; ++d) {
+        EXPECT_EQ(c.s.daily[d].hours, hour_day[d]) << "day " << d;
+    }
+    for (std::size_t h = 0; h < 24; ++h) {
+        std::vector<unsigned>& speeds = hour_speeds[h];
+        std::sort(speeds.begin(), speeds.end());
+        const speed_hour& f = t.speed_by_hour[h];
+        ASSERT_EQ(f.vehicles, static_cast<std::int64_t>(speeds.size())) << h;
+        if (speeds.empty()) {
+            continue;
+        }
+        // Nearest rank: the value at position ceil(N % of n).
+        const auto rank = [&](unsigned n) { return speeds[(n * speeds.size() + 99) / 100 - 1]; };
+        EXPECT_EQ(f.percentiles[0], rank(15)) << h;
+        EXPECT_EQ(f.percentiles[2], rank(85)) << h;
+        EXPECT_EQ(f.percentiles[3], rank(95)) << h;
+        double sum = 0;
+        for (const unsigned s : speeds) {
+            sum += s;
+        }
+        EXPECT_NEAR(*f.mean, sum / static_cast<double>(speeds.size()), 1e-9) << h;
+        EXPECT_EQ(f.bins[speeds.front() / 10] > 0, true) << h;
+        EXPECT_EQ(t.following_by_hour[h], following[h]) << h;
+        EXPECT_EQ(t.headways_by_hour[h], static_cast<std::int64_t>(speeds.size())) << h;
+    }
+    std::int64_t matrix_total = 0;
+    for (const auto& [code, row] : t.class_by_speed) {
+        for (std::size_t b = 0; b < row.size(); ++b) {
+            matrix_total += row[b];
+            EXPECT_EQ(row[b], (class_speed[{code, b}])) << "class " << code << " bin " << b;
+        }
+    }
+    for (std::size_t b = 0; b < t.speed_by_headway.size(); ++b) {
+        for (std::size_t k = 0; k < headway_bins; ++k) {
+            EXPECT_EQ(t.speed_by_headway[b][k], (speed_headway[{b, k}])) << b << " " << k;
+        }
+    }
+    EXPECT_EQ(matrix_total, static_cast<std::int64_t>(traffic.vehicles.size()));
+    EXPECT_EQ(t.heavy_basis, "three axles or more");
+    EXPECT_EQ(t.heavy, heavy);
+    EXPECT_EQ(t.heavy_base, static_cast<std::int64_t>(traffic.vehicles.size()));
+
+    // Under an FHWA scheme heavy vehicles are classes 4 to 13.
+    computed fhwa;
+    compute(fhwa, test::build_vbv_file(traffic.header + "\nclass_scheme 2\nnum_classes 13",
+                                       test::build_vbv_records(traffic.records)));
+    std::int64_t single_unit = 0;
+    std::int64_t combination = 0;
+    for (const test::generated_vehicle& g : traffic.vehicles) {
+        single_unit += g.class_code >= 4 && g.class_code <= 7 ? 1 : 0;
+        combination += g.class_code >= 8 ? 1 : 0;
+    }
+    EXPECT_EQ(fhwa.s.tables.heavy, single_unit + combination);
+    EXPECT_EQ(fhwa.s.tables.single_unit, single_unit);
+    EXPECT_EQ(fhwa.s.tables.combination, combination);
 }
 
 } // namespace
