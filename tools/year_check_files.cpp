@@ -3,15 +3,18 @@
 // as monthly downloads and three days read out again.
 //
 //   year_check_files DIRECTORY
-#include <cstdio>
+#include <string>
+#include <vector>
 
+#include "support/tool_main.h"
 #include "support/year_builder.h"
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: year_check_files DIRECTORY\n");
-        return 2;
-    }
-    tallycnv::test::write_year_files(tallycnv::test::make_year(), argv[1]);
-    return 0;
+    using namespace tallycnv::test;
+    const tool_usage tool{"year_check_files", "year_check_files DIRECTORY",
+                          "Writes the files of a generated year of hourly counts into DIRECTORY.", 1, 1};
+    return run_tool(tool, argc, argv, [](const std::vector<std::string>& args) {
+        write_year_files(make_year(), args[0]);
+        return 0;
+    });
 }

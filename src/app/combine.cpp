@@ -472,7 +472,8 @@ int run_combined(const run_settings& settings, const language_texts& lang) {
                 }
                 return text;
             };
-            for (int n = 2; std::find(taken_names.begin(), taken_names.end(), lower(stem)) != taken_names.end(); ++n) {
+            for (int n = 2;
+                 std::find(taken_names.begin(), taken_names.end(), lower(stem)) != taken_names.end(); ++n) {
                 stem = safe_name(site.key) + "-" + std::to_string(n);
             }
             taken_names.push_back(lower(stem));

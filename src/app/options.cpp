@@ -386,7 +386,8 @@ struct parser {
             const double threshold = std::strtod(number.c_str(), &end);
             if (rule == qc_rule_count || number.empty() || *end != '\0' || !std::isfinite(threshold) ||
                 threshold < 0) {
-                fail(1, "\nError : Invalid data-quality threshold (must be RULE:VALUE, a rule of the manual and a "
+                fail(1, "\nError : Invalid data-quality threshold (must be RULE:VALUE, a rule of the manual "
+                        "and a "
                         "number of at least 0)\n");
             }
             settings.quality.threshold[rule] = threshold;
@@ -804,8 +805,8 @@ run_settings get_parameters(const std::string& program_directory, const std::vec
     }
     const year_settings& year = p.settings.year;
     const int format = p.settings.anl_format;
-    if (year.combine && format != anl_format_study && format != anl_format_json && format != anl_format_html &&
-        format != anl_format_factors) {
+    if (year.combine && format != anl_format_study && format != anl_format_json &&
+        format != anl_format_html && format != anl_format_factors) {
         fail(1, "\nError : Option --combine needs a study format (-fstudy, -fjson, -fhtml or -ffactors)\n");
     }
     if (!year.output.empty() && (!year.combine || !p.settings.batch.output_dir.empty())) {

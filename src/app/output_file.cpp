@@ -44,8 +44,7 @@ void open_report_for(const run_context& ctx, const k479_defn& header) {
 bool study_format(const run_settings& settings) {
     const int format = settings.anl_format;
     return format == anl_format_study || format == anl_format_json || format == anl_format_html ||
-           format == anl_format_flags ||
-           format == anl_format_factors;
+           format == anl_format_flags || format == anl_format_factors;
 }
 
 } // namespace
@@ -65,7 +64,8 @@ void output_file(const run_context& ctx, byte_stream& input) {
     run_settings file_settings = ctx.settings;
     file_settings.k479.date_format = header.date_format;
     std::memcpy(file_settings.k479.site, header.site, sizeof header.site);
-    if (const station_row* station = station_of(ctx.settings.year.stations, site_text(header), ctx.settings.sfn)) {
+    if (const station_row* station =
+            station_of(ctx.settings.year.stations, site_text(header), ctx.settings.sfn)) {
         file_settings.year.factor_group = station->factor_group;
     }
     const run_context file_ctx{file_settings, ctx.lang, ctx.out};

@@ -382,13 +382,13 @@ struct study {
     std::vector<study_count> lanes;  // vehicle files: vehicles by lane
     std::vector<study_group> groups; // [0] "all", then the directions or the channels
     study_quality quality;
-    int class_count = 0;             // the scheme's classes (vehicle files)
-    std::vector<long> excluded_days; // --exclude-dates as days since 1970-01-01, ascending
-    std::vector<study_year> annual;  // one per calendar year of the recording
+    int class_count = 0;                 // the scheme's classes (vehicle files)
+    std::vector<long> excluded_days;     // --exclude-dates as days since 1970-01-01, ascending
+    std::vector<study_year> annual;      // one per calendar year of the recording
     std::vector<std::string> sources;    // a combined study: its files in time order
     std::vector<study_overlap> overlaps; // a combined study: spans two sources cover
-    bool keep_day_slots = false;     // fill study_day::slots (the warrants read them)
-    int day_slot_minutes = 15;       // the length of study_day::slots' slots
+    bool keep_day_slots = false;         // fill study_day::slots (the warrants read them)
+    int day_slot_minutes = 15;           // the length of study_day::slots' slots
 
     std::optional<warrant_report> warrants;    // --warrants
     std::optional<gap_study_result> gap_study; // --gap-study
@@ -399,9 +399,9 @@ struct study {
 // through the report sink.
 void write_study(const run_context& ctx, const study& s);
 
-void write_study_text(const run_context& ctx, const study& s); // study_text.cpp
-void write_study_json(const run_context& ctx, const study& s); // study_json.cpp
-void write_study_html(const run_context& ctx, const study& s); // study_html.cpp
+void write_study_text(const run_context& ctx, const study& s);  // study_text.cpp
+void write_study_json(const run_context& ctx, const study& s);  // study_json.cpp
+void write_study_html(const run_context& ctx, const study& s);  // study_html.cpp
 void write_study_flags(const run_context& ctx, const study& s); // study_quality.cpp: -fflags
 
 // The rule's name and level as the reports write them.

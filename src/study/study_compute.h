@@ -48,7 +48,7 @@ struct day_table {
         std::vector<std::int64_t> slots; // group * slots_per_day + slot
         std::vector<double> esal;        // per group, as the slots
         std::vector<bool> ends; // with keeps_ends: minute m (0 to 1440) ends an interval; 0 always does
-        std::vector<day_checks> checks; // one per group
+        std::vector<day_checks> checks;    // one per group
         std::vector<std::int64_t> classes; // vehicle files: vehicles by class code
     };
     std::map<long, day_counts> days;

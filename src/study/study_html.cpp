@@ -13,8 +13,8 @@
 #include "study/study.h"
 #include "study/study_sections.h"
 #include "study/svg_chart.h"
-#include "study/year_page.h"
 #include "study/warrant_sections.h"
+#include "study/year_page.h"
 
 namespace tallycnv {
 

@@ -118,8 +118,8 @@ struct interval_study {
             t.bins[list].resize(st.prnbins[list]);
         }
         for_each_binned_run(st, binning, [&](const binned_run& run) {
-            const bool counts = lowest != nullptr && run.along.type != operand_gas &&
-                                run.along.type != operand_speed_summary;
+            const bool counts =
+                lowest != nullptr && run.along.type != operand_gas && run.along.type != operand_speed_summary;
             for (std::uint64_t i = 0; i < run.count; ++i) {
                 const int value = run_value(block, run, i, merge);
                 if (counts && value < *lowest) {

@@ -110,8 +110,8 @@ struct vehicle_study {
     // Per lane: hundredths of a second since 1970 and minute of the day of the last dated vehicle.
     std::array<std::optional<std::int64_t>, 8> last_stamp{};
     std::array<int, 8> last_minute{};
-    std::uint64_t record_end = 0; // where the last complete vehicle or event record ends
-    std::int64_t records = 0;     // vehicle and event records read
+    std::uint64_t record_end = 0;           // where the last complete vehicle or event record ends
+    std::int64_t records = 0;               // vehicle and event records read
     std::optional<gap_tally> crossing_gaps; // --gap-study
     table_tally tables;
 
@@ -155,9 +155,11 @@ struct vehicle_study {
             hour = minute % 1440 / 60;
         }
         // The tables tally whole speeds in the report's unit (mph to the nearest).
-        const int table_speed = speed < 0 ? -1 : imperial ? static_cast<int>(std::lround(mph_of(v.speed))) : speed;
-        tables.add(table_day, hour, table_speed,
-                   has(has_class) ? v.class_code : -1, has(has_headway) ? static_cast<int>(v.headway) : -1);
+        const int table_speed = speed < 0  ? -1
+                                : imperial ? static_cast<int>(std::lround(mph_of(v.speed)))
+                                           : speed;
+        tables.add(table_day, hour, table_speed, has(has_class) ? v.class_code : -1,
+                   has(has_headway) ? static_cast<int>(v.headway) : -1);
         const bool weighed = has(has_gross_weight) && v.gross_weight != 0;
         double esal = 0;
         if (weighed && has(has_axle_weights)) {

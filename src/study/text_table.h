@@ -20,8 +20,8 @@ struct text_table {
     std::string caption;              // a line above the table; may be empty
     std::vector<std::string> columns; // headings; the first column is left-aligned, the others right
     std::vector<std::vector<std::string>> rows;
-    bool heading_row = true; // false: a list of names and values (the survey), left-aligned
-    std::string note;        // a sentence under the table; may be empty
+    bool heading_row = true;     // false: a list of names and values (the survey), left-aligned
+    std::string note;            // a sentence under the table; may be empty
     std::size_t name_column = 0; // a column of names after the first, left-aligned too; 0: none
 };
 

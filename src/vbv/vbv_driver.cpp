@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <array>
 
-#include "io/fatal.h"
 #include "headers/vbv_header.h"
+#include "io/fatal.h"
 #include "vbv/vbv_records.h"
 #include "vbv/vehicle_csv.h"
 #include "vbv/vehicle_lines.h"

@@ -240,7 +240,8 @@ TEST(GetParameters, RefusedCommandLines) {
          {"--speed-limit=", "--speed-limit=0", "--speed-limit=-50", "--speed-limit=50km", "--speed-limit=nan",
           "--speed-limit=inf", "--speed-limit=1e9"}},
         {"No output folder specified", {"--output-dir="}},
-        {"Invalid data-quality threshold (must be RULE:VALUE, a rule of the manual and a number of at least 0)",
+        {"Invalid data-quality threshold (must be RULE:VALUE, a rule of the manual and a number of at least "
+         "0)",
          {"--qc=", "--qc=zero_hours", "--qc=zero_hours:", "--qc=zero_hours:-1", "--qc=zero:7",
           "--qc=zero_hours:7,", "--qc=clock:1s"}},
         {"Invalid number of jobs (must be from 1 to 1024)",

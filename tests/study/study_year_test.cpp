@@ -207,7 +207,8 @@ TEST(StudyYearRun, FactorsGoOutForAYearAndComeBackForAShortCount) {
     ASSERT_EQ(excluded.exit_code, 0) << excluded.err;
     EXPECT_DOUBLE_EQ(json_number(excluded.out, "aadt_estimate"),
                      mean_of({{monday, 1.5}, {monday + 2, 1.0}, {monday + 3, 0.75}}));
-    EXPECT_DOUBLE_EQ(json_number(excluded.out, "adt"), mean_of({{monday, 1}, {monday + 2, 1}, {monday + 3, 1}}));
+    EXPECT_DOUBLE_EQ(json_number(excluded.out, "adt"),
+                     mean_of({{monday, 1}, {monday + 2, 1}, {monday + 3, 1}}));
     EXPECT_NE(excluded.out.find("\"date\": \"2013-03-05\", \"weekday\": \"Tue\", \"total\": "),
               std::string::npos);
     EXPECT_NE(excluded.out.find("\"excluded\": \"excluded_date\""), std::string::npos);
@@ -309,10 +310,11 @@ TEST(StudyYearRun, MonthlyFilesAndARepeatedReadOutCombineIntoTheSameYear) {
         std::snprintf(text, sizeof text, "%d,%ld,%.10g,,,,%ld", valid, excluded, sum / valid, 2 * excluded);
         return std::string(text);
     };
-    EXPECT_EQ(test::read_file(dir + "/OUT/index.csv"),
-              "station,name,first_day,last_day,valid_days,excluded_days,adt,aadt,p85_speed,heavy_share,flags\r\n"
-              "S1,North road,2013-09-01,2013-09-30," +
-                  fields(9, 9) + "\r\nS2,South road,2013-10-01,2013-11-30," + fields(10, 11) + "\r\n");
+    EXPECT_EQ(
+        test::read_file(dir + "/OUT/index.csv"),
+        "station,name,first_day,last_day,valid_days,excluded_days,adt,aadt,p85_speed,heavy_share,flags\r\n"
+        "S1,North road,2013-09-01,2013-09-30," +
+            fields(9, 9) + "\r\nS2,South road,2013-10-01,2013-11-30," + fields(10, 11) + "\r\n");
     EXPECT_NE(test::read_file(dir + "/OUT/index.html").find("<a href=\"S2.html\">S2</a>"), std::string::npos);
     EXPECT_NE(test::read_file(dir + "/OUT/S1.html").find("<!DOCTYPE html>"), std::string::npos);
 }
