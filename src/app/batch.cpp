@@ -297,13 +297,7 @@ void draw_status(batch_state& state, steady::time_point started) {
                  "unfinished reports removed\n",
                  done - failed, state.skipped, failed, state.work.size() - done);
     std::fflush(stderr);
-    std::signal(signal_number, SIG_DFL);
-    sigset_t only;
-    sigemptyset(&only);
-    sigaddset(&only, signal_number);
-    pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
-    std::raise(signal_number);
-    _exit(128 + signal_number);
+    end_by_signal(signal_number);
 }
 
 // Runs the jobs and, on this thread, puts their reports in place, watches

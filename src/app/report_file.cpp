@@ -43,6 +43,16 @@ sigset_t interrupting_signals() {
     return signals;
 }
 
+void end_by_signal(int signal_number) {
+    std::signal(signal_number, SIG_DFL);
+    sigset_t only;
+    sigemptyset(&only);
+    sigaddset(&only, signal_number);
+    pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
+    std::raise(signal_number);
+    _exit(128 + signal_number);
+}
+
 interrupt_cleanup::interrupt_cleanup(temporary_files& files) {
     const sigset_t signals = interrupting_signals();
     pthread_sigmask(SIG_BLOCK, &signals, &previous_);
@@ -61,14 +71,7 @@ interrupt_cleanup::interrupt_cleanup(temporary_files& files) {
                 return;
             }
             abandon_reports(files);
-            const int signal_number = static_cast<int>(info.ssi_signo);
-            std::signal(signal_number, SIG_DFL);
-            sigset_t only;
-            sigemptyset(&only);
-            sigaddset(&only, signal_number);
-            pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
-            std::raise(signal_number);
-            _exit(128 + signal_number);
+            end_by_signal(static_cast<int>(info.ssi_signo));
         });
     } catch (const std::system_error&) {
         // No thread: the signals stay blocked until the run ends.

@@ -30,6 +30,10 @@ void abandon_reports(temporary_files& files);
 // process was started with them ignored (a background job keeps ignoring Ctrl-C).
 sigset_t interrupting_signals();
 
+// Ends the process by `signal_number` as its default action would, so that the
+// shell sees the signal (exit status 128 + the number).
+[[noreturn]] void end_by_signal(int signal_number);
+
 // While it lives, the interrupting signals of a single run remove its
 // temporary files and then end the process by the signal, as the shell
 // expects; a thread waits for them, the run's own thread has them blocked.

@@ -719,14 +719,6 @@ void write_row(json_writer& j, const std::vector<std::int64_t>& counts) {
     j.end_array();
 }
 
-void write_mean_row(json_writer& j, const std::array<std::optional<double>, 24>& means) {
-    j.begin_row();
-    for (const std::optional<double>& m : means) {
-        j.value(m);
-    }
-    j.end_array();
-}
-
 // Hour by day (every file family) and, for vehicle files, the speed, class,
 // headway, following and heavy-vehicle tables.
 void write_tables(json_writer& j, const study& s) {
@@ -768,9 +760,9 @@ void write_tables(json_writer& j, const study& s) {
     }
     j.end_object();
     j.key("weekday_mean");
-    write_mean_row(j, s.groups.front().volume.weekday_profile);
+    write_profile(j, s.groups.front().volume.weekday_profile);
     j.key("weekend_mean");
-    write_mean_row(j, s.groups.front().volume.weekend_profile);
+    write_profile(j, s.groups.front().volume.weekend_profile);
     j.end_object();
     const study_tables& t = s.tables;
     if (!t.vehicle_tables) {

@@ -13,15 +13,6 @@ std::string count_text(std::int64_t n) {
     return std::to_string(n);
 }
 
-std::string share_text(std::optional<double> share) {
-    if (!share) {
-        return "-";
-    }
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f%%", *share * 100);
-    return text;
-}
-
 // A count that may be a mean over days: no decimals when it is whole.
 std::string amount_text(double v) {
     return fixed(v, v == static_cast<double>(static_cast<std::int64_t>(v)) ? 0 : 1);
@@ -641,6 +632,15 @@ std::string date_text(const study_date& d) {
 std::string weekday_name(const study_date& d) {
     static constexpr const char* names[] = {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
     return names[std::clamp(d.weekday, 0, 6)];
+}
+
+std::string share_text(std::optional<double> share) {
+    if (!share) {
+        return "-";
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f%%", *share * 100);
+    return text;
 }
 
 std::string fixed(std::optional<double> v, int decimals) {

@@ -32,5 +32,6 @@ inline constexpr int min_year_days = 7;
 [[nodiscard]] std::string date_text(const study_date& d);               // "2026-03-02"
 [[nodiscard]] std::string weekday_name(const study_date& d);            // "Mon"
 [[nodiscard]] std::string fixed(std::optional<double> v, int decimals); // "-" without a value
+[[nodiscard]] std::string share_text(std::optional<double> share);      // "12.3%"; "-" without a value
 
 } // namespace tallycnv

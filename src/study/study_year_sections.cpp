@@ -12,15 +12,6 @@ constexpr std::array<const char*, 12> month_names = {"Jan", "Feb", "Mar", "Apr",
                                                      "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 constexpr std::array<const char*, 7> weekday_names = {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
 
-std::string share_text(std::optional<double> share) {
-    if (!share) {
-        return "-";
-    }
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f%%", *share * 100);
-    return text;
-}
-
 std::string instant_text(const study_instant& t) {
     char text[48];
     std::snprintf(text, sizeof text, "%s %02d:%02d", date_text(t.date).c_str(), t.hour, t.minute);

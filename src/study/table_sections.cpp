@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "study/study_compute.h"
+#include "study/study_sections.h"
 #include "study/warrant_sections.h"
 
 namespace tallycnv {
@@ -10,13 +11,7 @@ namespace tallycnv {
 namespace {
 
 std::string share_text(std::int64_t part, std::int64_t whole) {
-    const std::optional<double> share = share_of(part, whole);
-    if (!share) {
-        return "-";
-    }
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f%%", *share * 100);
-    return text;
+    return tallycnv::share_text(share_of(part, whole));
 }
 
 std::string bin_text(std::size_t bin) {
