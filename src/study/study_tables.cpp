@@ -57,19 +57,31 @@ void table_tally::add(std::optional<long> day, int hour, int speed, int class_co
     if (speed >= 0 && speed < static_cast<int>(speeds)) {
         const auto bin = static_cast<std::size_t>(speed / 10);
         if (day && hour >= 0 && hour < 24) {
-            std::vector<std::int32_t>& hours = day_hour_speeds[*day];
-            if (hours.empty()) {
-                hours.assign(24 * speeds, 0);
+            if (cached_day != day) {
+                cached_day = day;
+                cached_hours = &day_hour_speeds[*day];
+                if (cached_hours->empty()) {
+                    cached_hours->assign(24 * speeds, 0);
+                }
             }
-            ++hours[static_cast<std::size_t>(hour) * speeds + static_cast<std::size_t>(speed)];
+            ++(*cached_hours)[static_cast<std::size_t>(hour) * speeds + static_cast<std::size_t>(speed)];
         }
         if (class_code >= 0) {
-            std::vector<std::int64_t>& row = class_speeds[class_code];
-            row.resize(std::max(row.size(), bin + 1));
+            const auto slot = static_cast<std::size_t>(class_code);
+            if (slot < class_rows.size() && class_rows[slot] == nullptr) {
+                class_rows[slot] = &class_speeds[class_code];
+            }
+            std::vector<std::int64_t>& row =
+                slot < class_rows.size() ? *class_rows[slot] : class_speeds[class_code];
+            if (bin >= row.size()) {
+                row.resize(bin + 1);
+            }
             ++row[bin];
         }
         if (headway_tenths >= 0) {
-            speed_headways.resize(std::max(speed_headways.size(), bin + 1));
+            if (bin >= speed_headways.size()) {
+                speed_headways.resize(bin + 1);
+            }
             ++speed_headways[bin][headway_bin(headway_tenths)];
         }
     }

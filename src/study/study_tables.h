@@ -51,6 +51,11 @@ struct table_tally {
     std::vector<std::array<std::int64_t, headway_bins>> speed_headways;
     std::array<std::int64_t, 24> following{};
     std::array<std::int64_t, 24> headways{};
+    // The rows the last vehicles went to, so that a vehicle costs no map look-up:
+    // the day's (vehicles come in date order) and each class code's. Map nodes stay put.
+    std::optional<long> cached_day;
+    std::vector<std::int32_t>* cached_hours = nullptr;
+    std::array<std::vector<std::int64_t>*, 256> class_rows{};
 
     // A vehicle: its day (nullopt: no valid date), hour, speed (-1: none),
     // class code (-1: none) and headway in tenths of a second (-1: none).
