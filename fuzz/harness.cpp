@@ -40,12 +40,17 @@ std::string absolute(const std::string& path, const std::string& cwd) {
     return path.empty() || path[0] == '/' ? path : cwd + "/" + path;
 }
 
-// A failure message is one line after an empty one, and its code is one the
-// program documents.
+// A failure message is one line after an empty one, or, for a long option
+// the program does not know or that lacks its value, the two lines GNU tools
+// give; its code is one the program documents.
 void check_fatal(const fatal_error& error) {
     const std::string& m = error.message;
-    const bool shaped =
+    const std::string gnu_hint = "\nTry 'tallycnv --help' for more information.\n";
+    const bool classic =
         m.starts_with("\nError : ") && m.ends_with("\n") && std::count(m.begin(), m.end(), '\n') == 2;
+    const bool gnu =
+        m.starts_with("tallycnv: ") && m.ends_with(gnu_hint) && std::count(m.begin(), m.end(), '\n') == 2;
+    const bool shaped = classic || (gnu && error.exit_code == 1);
     if (!shaped || error.exit_code < 1 || error.exit_code > 3) {
         std::fprintf(stderr, "malformed fatal error (code %d): %s\n", error.exit_code, m.c_str());
         std::abort();
