@@ -112,10 +112,19 @@ std::string vehicle(random_source& random, bool stream, unsigned number, unsigne
 // Writes the header, then the data area in pieces of a few thousand records
 // built from their descriptions, then the header again with the data end and
 // the record count (the header's size does not depend on them).
-void write_vbv(bool stream, unsigned long vehicles, const std::string& path) {
+void write_vbv(bool stream, unsigned long vehicles, const std::string& path, int download_month = 0) {
     header_builder header;
     header.describe("type V");
     header.describe(weigh_site);
+    if (download_month != 0) {
+        // One month's download of a site read out monthly: its recording runs from the 1st.
+        char dates[160];
+        std::snprintf(dates, sizeof dates,
+                      "start 2013-%02d-01 00:00:00\nstop %04d-%02d-01 00:00:00\nvbv_day 1\nvbv_month %d",
+                      download_month, download_month == 12 ? 2014 : 2013, download_month % 12 + 1,
+                      download_month - 1);
+        header.describe(dates);
+    }
     header.record.stream_param = stream_mask;
     std::ofstream out(path, std::ios::binary);
     const auto write = [&out](const bytes& data) {
@@ -224,9 +233,12 @@ void write_interval(bool binned, unsigned long days, const std::string& path) {
 } // namespace
 
 int main(int argc, char** argv) {
-    const tallycnv::test::tool_usage tool{
-        "make_bench_data", "make_bench_data base|stream|interval|counts COUNT FILE",
-        "Writes a benchmark data file: COUNT vehicles (base, stream) or days (interval, counts).", 3, 3};
+    const tallycnv::test::tool_usage tool{"make_bench_data",
+                                          "make_bench_data base|stream|interval|counts|year COUNT FILE",
+                                          "Writes a benchmark data file: COUNT vehicles (base, stream) or "
+                                          "days (interval, counts); year: twelve\n"
+                                          "monthly files of COUNT vehicles in all into the folder FILE.",
+                                          3, 3};
     return tallycnv::test::run_tool(tool, argc, argv, [](const std::vector<std::string>& args) {
         const std::string& kind = args[0];
         char* end = nullptr;
@@ -237,10 +249,17 @@ int main(int argc, char** argv) {
         }
         if (kind == "base" || kind == "stream") {
             write_vbv(kind == "stream", count, args[2]);
+        } else if (kind == "year") {
+            // A site's year as twelve monthly downloads DIR/M01.DAT .. M12.DAT of COUNT vehicles in all.
+            for (int m = 1; m <= 12; ++m) {
+                char name[16];
+                std::snprintf(name, sizeof name, "/M%02d.DAT", m);
+                write_vbv(false, count / 12, args[2] + name, m);
+            }
         } else if (kind == "interval" || kind == "counts") {
             write_interval(kind == "interval", count, args[2]);
         } else {
-            std::fputs("make_bench_data: kind is base, stream, interval or counts\n", stderr);
+            std::fputs("make_bench_data: kind is base, stream, interval, counts or year\n", stderr);
             return 1;
         }
         return 0;
